@@ -1,0 +1,24 @@
+#pragma once
+// Code page 950 (Big5) is the text of the archive and of the interface in core code.
+#include <string>
+#include <string_view>
+
+namespace velm {
+
+// UTF-8 to code page 950 bytes; characters without a Big5 form become '?'.
+std::string toCp950(std::string_view utf8);
+
+// Code page 950 bytes to UTF-8; bytes that form no character become U+FFFD.
+std::string fromCp950(std::string_view cp950);
+
+// True when every byte is below 0x80: such text is the same in both encodings.
+bool isAscii(std::string_view text);
+
+} // namespace velm
+
+// A UTF-8 source literal as code page 950 bytes, converted once for the whole run.
+#define B5(literal)                                                                                \
+    ([]() -> const std::string & {                                                                 \
+        static const std::string converted = ::velm::toCp950(literal);                             \
+        return converted;                                                                          \
+    }())
