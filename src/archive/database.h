@@ -1,0 +1,183 @@
+#pragma once
+// Connections and queries over SQLite, with the cursor model the reader's code is written against:
+// first/prior/next/last, end tests, fields by position and name, bookmarks and locate.
+#include "value.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace velm {
+
+class ProgressSink;
+class Query;
+
+// Kinds of column, told apart by the Jet type names kept in the column declarations.
+enum class FieldType { Unknown, Text, Memo, SmallInt, Integer, Byte, Boolean, Float, Currency, Decimal, DateTime,
+                       Binary, Guid };
+
+FieldType fieldTypeOf(std::string_view declaredType);
+
+struct StatementCloser {
+    void operator()(sqlite3_stmt *stmt) const;
+};
+using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementCloser>;
+
+class Connection {
+public:
+    // An archive connection reads and writes; a package connection reads a package copied into memory.
+    enum class Mode { Archive, Package };
+
+    explicit Connection(Mode mode = Mode::Archive);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    Mode mode() const { return m_mode; }
+    // A full connection text holding "Data Source=" or a bare file path; UTF-8 like every path.
+    const std::string &connectionText() const { return m_connectionText; }
+    void setConnectionText(std::string text);
+
+    // Opens the data source of the connection text; a Jet archive is converted once (progress may be null).
+    void open(ProgressSink *progress = nullptr);
+    // Closes the connection and every query that uses it.
+    void close();
+    bool connected() const { return m_db != nullptr; }
+
+    // The SQLite file in use (":memory:" for a package copied into memory).
+    const std::string &databasePath() const { return m_databasePath; }
+    sqlite3 *handle() const;
+
+    // Prepares one statement of code page 950 SQL text; a second statement in the text is refused.
+    StatementPtr prepare(const std::string &sqlCp950) const;
+    // Raises the last SQLite error of this connection.
+    [[noreturn]] void raiseLastError() const;
+
+private:
+    friend class Query;
+    void attach(Query *query);
+    void detach(Query *query);
+
+    Mode m_mode;
+    std::string m_connectionText;
+    std::string m_databasePath;
+    sqlite3 *m_db = nullptr;
+    std::vector<Query *> m_queries;
+};
+
+class Field {
+public:
+    Field(const Query &query, int column) : m_query(query), m_column(column) {}
+    const std::string &name() const;
+    FieldType type() const;
+    // The current row's value (null where the row holds none).
+    Value value() const;
+    // As code page 950 text; null gives empty text.
+    std::string asString() const;
+    std::int64_t asInteger() const;
+    bool isNull() const;
+
+private:
+    const Query &m_query;
+    int m_column;
+};
+
+class Query {
+public:
+    using Bookmark = long long;
+
+    explicit Query(Connection *connection = nullptr);
+    ~Query();
+    Query(const Query &) = delete;
+    Query &operator=(const Query &) = delete;
+
+    Connection *connection() const { return m_connection; }
+    void setConnection(Connection *connection);
+
+    const std::string &sql() const { return m_sql; }
+    // Replacing the text closes and unprepares the query.
+    void setSql(std::string sqlCp950);
+    // Named parameter, written ":name" in the SQL text; the name is given without the colon.
+    void setParam(std::string_view name, Value value);
+    // Client-side cursor: the whole result is read when the query opens.
+    void setReadAll(bool readAll) { m_readAll = readAll; }
+    // Called after every move of the current row, and after an open that gave a row.
+    void setAfterScroll(std::function<void()> handler) { m_afterScroll = std::move(handler); }
+
+    void prepare();
+    void unprepare();
+    bool prepared() const { return m_prepared; }
+
+    void open();
+    void close();
+    bool isOpen() const { return m_open; }
+    // Runs the text as a statement that returns no rows.
+    void execSQL();
+
+    bool eof() const;
+    bool bof() const { return m_bof; }
+    bool isEmpty() const;
+    void first();
+    void prior();
+    void next();
+    void last();
+    // Current row, counted from 0; equals the row count at the end.
+    long long recNo() const { return m_pos; }
+    void moveTo(long long row);
+
+    // Rows read so far; more come on demand as the cursor or a view asks.
+    long long fetchedRows() const { return static_cast<long long>(m_rows.size()); }
+    bool allFetched() const { return m_done; }
+    // Reads up to n further rows; returns how many came.
+    long long fetchMore(long long n);
+    long long rowCount();
+
+    int fieldCount() const { return static_cast<int>(m_names.size()); }
+    const std::string &fieldName(int column) const;
+    // Index of a column by name, without regard to case; -1 when there is none.
+    int findField(std::string_view name) const;
+    Field field(int column) const;
+    Field fieldByName(std::string_view name) const;
+    FieldType fieldType(int column) const;
+    // The value at a row and column; rows beyond those read are read first.
+    const Value &valueAt(long long row, int column);
+
+    Bookmark bookmark() const { return m_pos; }
+    void gotoBookmark(Bookmark bookmark);
+    // Moves to the first row, counted from the start, whose column equals the value.
+    bool locate(std::string_view column, const Value &value);
+
+private:
+    friend class Field;
+    friend class Connection;
+    void requireOpen(const char *operation) const;
+    void bindParams(sqlite3_stmt *stmt) const;
+    bool ensureRow(long long row);
+    bool readRow();
+    void finishStatement();
+    void scrolled();
+    const Value &current(int column) const;
+
+    Connection *m_connection = nullptr;
+    std::string m_sql;
+    std::vector<std::pair<std::string, Value>> m_params;
+    bool m_readAll = false;
+    bool m_prepared = false;
+    bool m_open = false;
+    StatementPtr m_stmt;
+    std::vector<std::string> m_names;
+    std::vector<FieldType> m_types;
+    std::vector<std::vector<Value>> m_rows;
+    bool m_done = true;
+    long long m_pos = 0;
+    bool m_bof = true;
+    bool m_eof = true;
+    std::function<void()> m_afterScroll;
+};
+
+} // namespace velm

@@ -1,0 +1,39 @@
+#pragma once
+// The small set of SQL operations the reader runs on its default connection, and two text helpers.
+// SQL texts and 8-bit values are code page 950; a failing statement's text goes to the clipboard.
+#include "database.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace velm {
+
+void SetDefaultConnection(Connection *connection);
+Connection *DefaultConnection();
+
+// Closes the query, replaces its text, binds it (to the given connection, or to the default one when it
+// has none yet) and opens it; true when the result has a row.
+bool ReopenQuery(Query &query, const std::string &sql, Connection *connection = nullptr);
+// A new query holding its whole result; the caller owns it.
+std::unique_ptr<Query> OpenQuery(const std::string &sql, Connection *connection = nullptr);
+// Runs a statement that returns no rows.
+void ExecuteSQL(const std::string &sql, Connection *connection = nullptr);
+// The first row's value (an array of the columns when there are several); false when there is no row.
+bool SQLLookup(const std::string &sql, Value &value, bool raw = false, Connection *connection = nullptr);
+Value SQLValue(const std::string &sql);
+// A value as it stands in SQL text: null, 8-bit text and date-time in single quotes (inner quotes
+// are left as they are), everything else bare.
+std::string SQLLiteral(const Value &value);
+// A field's value, with the default of its kind in place of null.
+Value FieldValueDef(const Field &field);
+
+// Text with the path separator appended unless it already ends in one.
+std::string AddBackslash(std::string path);
+// Cuts the next token off the text at the first of the delimiters; see the tests for the exact rule.
+std::string CutToken(std::string_view delimiters, std::string &text);
+
+// Single quotes doubled: for text from files, pages or the network placed in an SQL literal.
+std::string QuoteDoubled(std::string_view text);
+
+} // namespace velm

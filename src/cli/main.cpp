@@ -1,0 +1,9 @@
+#include "cli.h"
+
+#include <iostream>
+
+int main(int argc, char **argv)
+{
+    std::ios::sync_with_stdio(false);
+    return velm::runCli(std::vector<std::string>(argv + 1, argv + argc), std::cin, std::cout, std::cerr);
+}

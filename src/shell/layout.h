@@ -1,0 +1,34 @@
+#pragma once
+// The main window's remembered layout and the rules by which stored values are read back.
+#include <functional>
+#include <string>
+
+namespace velm {
+
+struct WindowLayout {
+    int fontSize = 9;
+    std::string fontName; // code page 950; empty means the design face
+    bool maximized = true;
+    int left = 201;
+    int top = 131;
+    int width = 662;
+    int height = 502;
+    int panel3Height = 176; // topic list
+    int panel4Width = 168;  // forum tree
+};
+
+// The design face of every control, 細明體, in code page 950.
+const std::string &DesignFontName();
+
+// A signed decimal integer and nothing else.
+bool parseWholeNumber(const std::string &text, int &out);
+
+using SettingReader = std::function<std::string(const char *name)>;
+using SettingWriter = std::function<void(const char *name, const std::string &value)>;
+
+// Applies the stored values over the design layout, reading them in start-up order.
+WindowLayout ReadLayout(const SettingReader &read);
+// Writes the seven layout values in shut-down order.
+void WriteLayout(const WindowLayout &layout, const SettingWriter &write);
+
+} // namespace velm

@@ -1,0 +1,344 @@
+#include "main_window.h"
+
+#include "cp950.h"
+#include "error.h"
+#include "forum_tree.h"
+#include "messages.h"
+#include "progress_window.h"
+#include "qtext.h"
+#include "settings.h"
+#include "splitter.h"
+#include "startup.h"
+#include "util.h"
+#include "version.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEngineView>
+#include <QWheelEvent>
+
+namespace velm {
+namespace {
+
+class TreeWidgetSink final : public TreeSink {
+public:
+    explicit TreeWidgetSink(QTreeWidget *tree) : m_tree(tree) {}
+    void clear() override { m_tree->clear(); }
+    Node addRoot(const std::string &text, std::int64_t data) override { return make(new QTreeWidgetItem(m_tree), text, data); }
+    Node addChild(Node parent, const std::string &text, std::int64_t data) override
+    {
+        return make(new QTreeWidgetItem(static_cast<QTreeWidgetItem *>(parent)), text, data);
+    }
+    void expand(Node node) override { static_cast<QTreeWidgetItem *>(node)->setExpanded(true); }
+
+private:
+    static Node make(QTreeWidgetItem *item, const std::string &text, std::int64_t data)
+    {
+        item->setText(0, qFromCp950(text));
+        item->setData(0, Qt::UserRole, QVariant::fromValue<qlonglong>(data));
+        return item;
+    }
+    QTreeWidget *m_tree;
+};
+
+bool isWithin(QObject *object, const QWidget *ancestor)
+{
+    for (auto *w = qobject_cast<QWidget *>(object); w; w = w->parentWidget())
+        if (w == ancestor)
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString MainCaption()
+{
+    return QStringLiteral("Velm討論區 離線閱讀包 V") + QString::fromLatin1(kProgramVersion);
+}
+
+TfmMain::TfmMain(StartupOptions options, QWidget *parent) : QMainWindow(parent), m_options(std::move(options))
+{
+    setObjectName("fmMain");
+    buildLayout();
+    FormCreate();
+}
+
+TfmMain::~TfmMain()
+{
+    qApp->removeEventFilter(this);
+    if (DefaultConnection() == &m_archive)
+        SetDefaultConnection(nullptr);
+}
+
+void TfmMain::FormCreate()
+{
+    m_downloadMirrors = DownloadMirrorList();
+    ShuffleList(m_downloadMirrors);
+    // The file-type registration comes with the package association.
+    m_webBrowserDemo->setUrl(QUrl(QString::fromStdString(ForumBaseURL() + "velmpack/demo.html")));
+    m_pageControl->setCurrentIndex(0);
+    SetDefaultConnection(&m_archive);
+    m_webBrowser1->setUrl(QUrl(QStringLiteral("about:blank")));
+    // The GB/Big5 tables are filled with the code conversion module.
+    setWindowTitle(MainCaption());
+    restoreLayout();
+    qApp->installEventFilter(this);
+    m_savedPanel4Width = panel4Width();
+    m_savedPanel3Height = panel3Height();
+}
+
+void TfmMain::restoreLayout()
+{
+    const WindowLayout layout = ReadLayout([](const char *name) { return ReadSetting(kAppKey, name); });
+    QFont font(qFromCp950(layout.fontName), layout.fontSize);
+    setFont(font);
+    if (layout.maximized) {
+        setWindowState(Qt::WindowMaximized);
+    } else {
+        setWindowState(Qt::WindowNoState);
+        move(layout.left, layout.top);
+        resize(layout.width, layout.height);
+    }
+    setPanel3Height(layout.panel3Height);
+    setPanel4Width(layout.panel4Width);
+}
+
+void TfmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // The first-show steps run once the window is on screen, from the message loop.
+    QTimer::singleShot(0, this, [this] {
+        guarded([this] { FormShow(); });
+        emit firstShowDone();
+    });
+}
+
+void TfmMain::FormShow()
+{
+    const std::string connectionText = startupConnectionText(m_options.programFolder);
+    if (m_archive.connectionText().empty())
+        OpenArchive(m_archive, connectionText);
+    bool treeBuilt = false;
+    if (m_firstShow && !m_options.arguments.isEmpty()) {
+        m_firstShow = false;
+        treeBuilt = importStartupPackage();
+        if (m_progress)
+            m_progress->close();
+    }
+    if (!treeBuilt)
+        BuildForumTree();
+    prepareArticleQueries();
+}
+
+bool TfmMain::importStartupPackage()
+{
+    return false;
+}
+
+void TfmMain::prepareArticleQueries()
+{
+    // The article queries and their texts come with the article page.
+}
+
+void TfmMain::closeEvent(QCloseEvent *event)
+{
+    guarded([this] { FormClose(); });
+    QMainWindow::closeEvent(event);
+}
+
+void TfmMain::FormClose()
+{
+    WriteLayout(currentLayout(), [](const char *name, const std::string &value) { WriteSetting(kAppKey, name, value); });
+    m_topic.unprepare();
+    m_topicArticle.unprepare();
+    m_replyArticle.unprepare();
+}
+
+WindowLayout TfmMain::currentLayout() const
+{
+    WindowLayout layout;
+    layout.maximized = isMaximized();
+    layout.left = pos().x();
+    layout.top = pos().y();
+    layout.width = width();
+    layout.height = height();
+    layout.panel3Height = panel3Height();
+    layout.panel4Width = panel4Width();
+    return layout;
+}
+
+bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionText)
+{
+    std::string text = connectionText;
+    if (text.empty()) {
+        const QString file = QFileDialog::getOpenFileName(this, m_openDialogTitle, QString(),
+                                                          QStringLiteral("Access File (*.mdb *.MDB);;SQLite (*.sqlite)"));
+        text = file.toStdString();
+    }
+    if (text.empty())
+        return false;
+    connection.close();
+    connection.setConnectionText(text);
+    SilentProgress silent;
+    connection.open(m_progress ? static_cast<ProgressSink *>(m_progress) : &silent);
+    if (m_progress)
+        m_progress->close();
+    return true;
+}
+
+void TfmMain::BuildForumTree()
+{
+    ++m_treeBuilds;
+    SilentProgress silent;
+    ProgressSink &progress = m_progress ? static_cast<ProgressSink &>(*m_progress) : silent;
+    TreeWidgetSink sink(m_tv);
+    velm::BuildForumTree(sink, progress);
+    m_tv->setCurrentItem(nullptr);
+    m_tv->clearSelection();
+}
+
+void TfmMain::ToolButton2Click()
+{
+    m_openDialogTitle = QStringLiteral("選擇資料庫來源MDB檔");
+    if (OpenArchive(m_archive, {}))
+        BuildForumTree();
+}
+
+void TfmMain::ToolButton7Click()
+{
+    m_webBrowser1->setUrl(QUrl(QString::fromStdString(ForumBaseURL() + "velmpack/index.html")));
+}
+
+void TfmMain::ToolButton14Click()
+{
+    if (panel4Width() > 1 || panel3Height() > 1) {
+        setPanel4Width(1);
+        setPanel3Height(1);
+    } else if (m_savedPanel4Width > 1 && m_savedPanel3Height > 1) {
+        setPanel4Width(m_savedPanel4Width);
+        setPanel3Height(m_savedPanel3Height);
+    } else {
+        setPanel4Width(169);
+        setPanel3Height(176);
+    }
+}
+
+void TfmMain::ToolButton20Click()
+{
+    m_topic.first();
+}
+
+void TfmMain::ToolButton18Click()
+{
+    m_topic.prior();
+}
+
+void TfmMain::ToolButton19Click()
+{
+    m_topic.next();
+}
+
+void TfmMain::ToolButton21Click()
+{
+    m_topic.last();
+}
+
+void TfmMain::SpeedButton1Click()
+{
+    close();
+}
+
+int TfmMain::panel4Width() const
+{
+    return m_panel4->maximumWidth();
+}
+
+int TfmMain::panel3Height() const
+{
+    return m_panel3->maximumHeight();
+}
+
+void TfmMain::setPanel4Width(int width)
+{
+    m_panel4->setFixedWidth(width);
+    Panel4Resize();
+}
+
+void TfmMain::setPanel3Height(int height)
+{
+    m_panel3->setFixedHeight(height);
+    Panel3Resize();
+}
+
+void TfmMain::Panel4Resize()
+{
+    if (m_panel4->maximumWidth() <= 0)
+        m_panel4->setFixedWidth(1);
+}
+
+void TfmMain::Panel3Resize()
+{
+    if (m_panel3->maximumHeight() <= 0)
+        m_panel3->setFixedHeight(1);
+}
+
+QString TfmMain::statusText() const
+{
+    return m_statusText->text();
+}
+
+void TfmMain::setStatusText(const std::string &cp950)
+{
+    m_statusText->setText(qFromCp950(cp950));
+}
+
+bool TfmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    return AppMessage(watched, event) || QMainWindow::eventFilter(watched, event);
+}
+
+bool TfmMain::AppMessage(QObject *watched, QEvent *event)
+{
+    if (!watched->isWidgetType())
+        return false;
+    if (event->type() == QEvent::MouseButtonPress) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        QWidget *target = QApplication::widgetAt(mouse->globalPosition().toPoint());
+        if (!target)
+            target = static_cast<QWidget *>(watched);
+        for (QWidget *control : {static_cast<QWidget *>(m_webBrowser1), static_cast<QWidget *>(m_grid)})
+            if (isWithin(target, control)) {
+                control->setFocus(Qt::MouseFocusReason);
+                break;
+            }
+        return false;
+    }
+    if (event->type() == QEvent::Wheel && isWithin(watched, m_grid)) {
+        const auto *wheel = static_cast<QWheelEvent *>(event);
+        guarded([&] {
+            if (m_topic.isOpen() && !m_topic.isEmpty()) {
+                if (wheel->angleDelta().y() < 0)
+                    m_topic.next();
+                else if (wheel->angleDelta().y() > 0)
+                    m_topic.prior();
+            }
+        });
+        return true;
+    }
+    return false;
+}
+
+} // namespace velm

@@ -1,0 +1,142 @@
+#pragma once
+// TfmMain: the one main window — forum tree, topic grid and article view — with its start-up and shut-down.
+#include "database.h"
+#include "layout.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QStackedWidget;
+class QPlainTextEdit;
+class QTableView;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QWebEngineProfile;
+class QWebEngineView;
+
+namespace velm {
+
+class TFormProgress;
+class TSplitter;
+
+struct StartupOptions {
+    std::string programFolder; // with its trailing separator; UTF-8
+    QStringList arguments;     // the command-line parameters after the program name
+};
+
+class TfmMain final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfmMain(StartupOptions options, QWidget *parent = nullptr);
+    ~TfmMain() override;
+
+    // The progress window exists only after the main window (program entry creates it next).
+    void setProgressWindow(TFormProgress *progress) { m_progress = progress; }
+
+    // Operations other parts of the program call.
+    bool OpenArchive(Connection &connection, const std::string &connectionText);
+    void BuildForumTree();
+
+    // Toolbar commands.
+    void ToolButton2Click();  // choose the archive file
+    void ToolButton7Click();  // package home page
+    void ToolButton14Click(); // full-screen toggle
+    void ToolButton20Click(); // first row
+    void ToolButton18Click(); // previous row
+    void ToolButton19Click(); // next row
+    void ToolButton21Click(); // last row
+    void SpeedButton1Click(); // exit
+
+    // State and controls, for the commands above and for tests.
+    const std::vector<std::string> &DownloadMirrors() const { return m_downloadMirrors; }
+    int SavedPanel4Width() const { return m_savedPanel4Width; }
+    int SavedPanel3Height() const { return m_savedPanel3Height; }
+    int panel4Width() const;
+    int panel3Height() const;
+    void setPanel4Width(int width);
+    void setPanel3Height(int height);
+    int treeBuilds() const { return m_treeBuilds; }
+    QString statusText() const;
+    void setStatusText(const std::string &cp950);
+    WindowLayout currentLayout() const;
+
+    Connection &ADOConnection1() { return m_archive; }
+    Connection &ADOConnection2() { return m_package; }
+    Query &ADOTopic() { return m_topic; }
+    QTreeWidget *tv() const { return m_tv; }
+    QTableView *DBGrid1() const { return m_grid; }
+    QWebEngineView *WebBrowser1() const { return m_webBrowser1; }
+    QWebEngineView *WebBrowserDemo() const { return m_webBrowserDemo; }
+    QToolBar *ToolBar1() const { return m_toolBar; }
+    QLineEdit *EditSearch() const { return m_editSearch; }
+
+signals:
+    // Emitted when the first-show steps are done (tests wait for it).
+    void firstShowDone();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void buildLayout();
+    void buildToolBar();
+    void restoreLayout();
+    bool AppMessage(QObject *watched, QEvent *event);
+    void Panel3Resize();
+    void Panel4Resize();
+    // The first-show import of a package named on the command line; true when the tree was built.
+    bool importStartupPackage();
+    void prepareArticleQueries();
+
+    StartupOptions m_options;
+    QString m_openDialogTitle;
+    TFormProgress *m_progress = nullptr;
+    std::vector<std::string> m_downloadMirrors;
+    int m_savedPanel4Width = 0;
+    int m_savedPanel3Height = 0;
+    bool m_firstShow = true;
+    bool m_shown = false;
+    int m_treeBuilds = 0;
+
+    Connection m_archive{Connection::Mode::Archive};
+    Connection m_package{Connection::Mode::Package};
+    Query m_topic;
+    Query m_topicArticle;
+    Query m_replyArticle;
+
+    QToolBar *m_toolBar = nullptr;
+    QLineEdit *m_editSearch = nullptr;
+    QWidget *m_panel1 = nullptr;
+    QWidget *m_panel2 = nullptr;
+    QWidget *m_panel3 = nullptr;
+    QWidget *m_panel4 = nullptr;
+    TSplitter *m_splitter1 = nullptr;
+    TSplitter *m_splitter2 = nullptr;
+    QTreeWidget *m_tv = nullptr;
+    QTableView *m_grid = nullptr;
+    QStackedWidget *m_pageControl = nullptr;
+    QPlainTextEdit *m_memo = nullptr;
+    QWebEngineProfile *m_profile = nullptr;
+    QWebEngineView *m_webBrowser1 = nullptr;
+    QWebEngineView *m_webBrowserDemo = nullptr;
+    QLabel *m_statusText = nullptr;
+    QTimer *m_timer1 = nullptr;
+};
+
+// The design caption followed by the program version.
+QString MainCaption();
+
+} // namespace velm

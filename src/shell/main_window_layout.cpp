@@ -1,0 +1,243 @@
+// The main window's panes, splitters, toolbar and status bar.
+#include "main_window.h"
+
+#include "messages.h"
+#include "splitter.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QWebEngineProfile>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace velm {
+namespace {
+
+// The 13 toolbar images, by their index.
+QIcon toolbarImage(int index)
+{
+    static constexpr QStyle::StandardPixmap kImages[13] = {
+        QStyle::SP_DialogOpenButton,      // 0 choose archive
+        QStyle::SP_ArrowDown,             // 1 import package
+        QStyle::SP_FileDialogContentsView, // 2 advanced search
+        QStyle::SP_DirHomeIcon,           // 3 home page
+        QStyle::SP_FileDialogInfoView,    // 4 quick search
+        QStyle::SP_DriveNetIcon,          // 5 web search
+        QStyle::SP_FileDialogDetailedView, // 6 preferences
+        QStyle::SP_BrowserReload,         // 7 update from the network
+        QStyle::SP_TitleBarMaxButton,     // 8 full screen
+        QStyle::SP_MediaSkipBackward,     // 9 first
+        QStyle::SP_MediaSeekBackward,     // 10 previous
+        QStyle::SP_MediaSeekForward,      // 11 next
+        QStyle::SP_MediaSkipForward,      // 12 last
+    };
+    return QApplication::style()->standardIcon(kImages[index]);
+}
+
+QWidget *gap(int width)
+{
+    auto *spacer = new QWidget;
+    spacer->setFixedWidth(width);
+    return spacer;
+}
+
+QWebEngineView *makeBrowser(QWebEngineProfile *profile, const char *name, QWidget *parent)
+{
+    auto *view = new QWebEngineView(parent);
+    view->setObjectName(name);
+    view->setPage(new QWebEnginePage(profile, view));
+    // Neither browser takes the focus with the Tab key.
+    view->setFocusPolicy(Qt::ClickFocus);
+    return view;
+}
+
+} // namespace
+
+void TfmMain::buildToolBar()
+{
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName("ToolBar1");
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    struct Button {
+        const char *name;
+        const char *hint;
+        int image;
+        void (TfmMain::*handler)();
+        int gapAfter;
+    };
+    const Button buttons[] = {
+        {"ToolButton2", "開啟主資料庫來源", 0, &TfmMain::ToolButton2Click, 8},
+        {"ToolButton1", "匯入補充包新資料", 1, nullptr, 0},
+        {"ToolButton15", "從網路更新補充包", 7, nullptr, 8},
+        {"ToolButton3", "進階搜尋離線包文章", 2, nullptr, 8},
+        {"ToolButton11", "搜詢網際網路上所有程式設計相關文章", 5, nullptr, 8},
+        {"ToolButton13", "使用設定", 6, nullptr, 13},
+        {"ToolButton7", "Velm下載包首頁", 3, &TfmMain::ToolButton7Click, 19},
+        {"ToolButton14", "全螢幕切換", 8, &TfmMain::ToolButton14Click, 17},
+        {"ToolButton20", "首筆", 9, &TfmMain::ToolButton20Click, 0},
+        {"ToolButton18", "上一筆", 10, &TfmMain::ToolButton18Click, 0},
+        {"ToolButton19", "下一筆", 11, &TfmMain::ToolButton19Click, 0},
+        {"ToolButton21", "末筆", 12, &TfmMain::ToolButton21Click, 16},
+    };
+    for (const Button &b : buttons) {
+        auto *button = new QToolButton(m_toolBar);
+        button->setObjectName(b.name);
+        button->setToolTip(QString::fromUtf8(b.hint));
+        button->setIcon(toolbarImage(b.image));
+        button->setAutoRaise(true);
+        if (b.handler)
+            connect(button, &QToolButton::clicked, this, [this, h = b.handler] { guarded([&] { (this->*h)(); }); });
+        m_toolBar->addWidget(button);
+        if (b.gapAfter)
+            m_toolBar->addWidget(gap(b.gapAfter));
+    }
+
+    m_editSearch = new QLineEdit(m_toolBar);
+    m_editSearch->setObjectName("EditSearch");
+    m_editSearch->setToolTip(QStringLiteral("於此輸入查詢鍵詞"));
+    m_editSearch->setFixedWidth(121);
+    // Chinese input is expected here; the input method follows this hint where it can.
+    m_editSearch->setInputMethodHints(Qt::ImhNone);
+    m_toolBar->addWidget(m_editSearch);
+
+    auto *quickSearch = new QToolButton(m_toolBar);
+    quickSearch->setObjectName("ToolButton9");
+    quickSearch->setToolTip(QStringLiteral("快速搜尋離線包文章"));
+    quickSearch->setIcon(toolbarImage(4));
+    quickSearch->setAutoRaise(true);
+    m_toolBar->addWidget(quickSearch);
+    m_toolBar->addWidget(gap(14));
+
+    auto *exit = new QToolButton(m_toolBar);
+    exit->setObjectName("SpeedButton1");
+    exit->setText(QStringLiteral("離開(&X)"));
+    exit->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogCloseButton));
+    exit->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    exit->setFixedWidth(68);
+    exit->setAutoRaise(true);
+    connect(exit, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+    m_toolBar->addWidget(exit);
+}
+
+void TfmMain::buildLayout()
+{
+    resize(662, 502);
+    move(201, 131);
+    buildToolBar();
+
+    m_panel1 = new QFrame(this);
+    m_panel1->setObjectName("Panel1");
+    static_cast<QFrame *>(m_panel1)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setCentralWidget(m_panel1);
+    auto *outer = new QVBoxLayout(m_panel1);
+    outer->setContentsMargins(1, 1, 1, 1);
+    outer->setSpacing(0);
+    auto *body = new QHBoxLayout;
+    body->setSpacing(0);
+    outer->addLayout(body, 1);
+
+    m_profile = new QWebEngineProfile(this); // off the record: nothing of the user's is written
+
+    m_panel4 = new QFrame(m_panel1);
+    m_panel4->setObjectName("Panel4");
+    static_cast<QFrame *>(m_panel4)->setFrameStyle(QFrame::Box | QFrame::Plain);
+    static_cast<QFrame *>(m_panel4)->setLineWidth(1);
+    m_panel4->setFixedWidth(168);
+    auto *treeColumn = new QVBoxLayout(m_panel4);
+    treeColumn->setContentsMargins(0, 0, 0, 0);
+    treeColumn->setSpacing(0);
+    m_tv = new QTreeWidget(m_panel4);
+    m_tv->setObjectName("tv");
+    m_tv->setHeaderHidden(true);
+    m_tv->setColumnCount(1);
+    m_tv->setIndentation(15);
+    m_tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tv->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tv->setAllColumnsShowFocus(true);
+    QPalette treePalette = m_tv->palette();
+    treePalette.setColor(QPalette::Base, QColor(255, 255, 215));
+    // The selection stays visible when the tree loses the focus.
+    treePalette.setColor(QPalette::Inactive, QPalette::Highlight, treePalette.color(QPalette::Active, QPalette::Highlight));
+    treePalette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                         treePalette.color(QPalette::Active, QPalette::HighlightedText));
+    m_tv->setPalette(treePalette);
+    treeColumn->addWidget(m_tv, 1);
+    m_webBrowserDemo = makeBrowser(m_profile, "WebBrowserDemo", m_panel4);
+    m_webBrowserDemo->setFixedHeight(60);
+    treeColumn->addWidget(m_webBrowserDemo);
+    body->addWidget(m_panel4);
+
+    m_splitter1 = new TSplitter(
+        Qt::Vertical, [this] { return panel4Width(); }, [this](int w) { setPanel4Width(w); }, m_panel1);
+    m_splitter1->setObjectName("Splitter1");
+    body->addWidget(m_splitter1);
+
+    m_panel2 = new QWidget(m_panel1);
+    m_panel2->setObjectName("Panel2");
+    auto *right = new QVBoxLayout(m_panel2);
+    right->setContentsMargins(0, 0, 0, 0);
+    right->setSpacing(0);
+    body->addWidget(m_panel2, 1);
+
+    m_panel3 = new QWidget(m_panel2);
+    m_panel3->setObjectName("Panel3");
+    m_panel3->setFixedHeight(176);
+    auto *gridBox = new QVBoxLayout(m_panel3);
+    gridBox->setContentsMargins(0, 0, 0, 0);
+    m_grid = new QTableView(m_panel3);
+    m_grid->setObjectName("DBGrid1");
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QPalette gridPalette = m_grid->palette();
+    gridPalette.setColor(QPalette::Base, QColor(215, 215, 255));
+    m_grid->setPalette(gridPalette);
+    gridBox->addWidget(m_grid);
+    right->addWidget(m_panel3);
+
+    m_splitter2 = new TSplitter(
+        Qt::Horizontal, [this] { return panel3Height(); }, [this](int h) { setPanel3Height(h); }, m_panel2);
+    m_splitter2->setObjectName("Splitter2");
+    right->addWidget(m_splitter2);
+
+    m_pageControl = new QStackedWidget(m_panel2);
+    m_pageControl->setObjectName("PageControl1");
+    m_webBrowser1 = makeBrowser(m_profile, "WebBrowser1", m_pageControl);
+    m_pageControl->addWidget(m_webBrowser1);
+    m_memo = new QPlainTextEdit(m_pageControl);
+    m_memo->setObjectName("Memo1");
+    m_pageControl->addWidget(m_memo);
+    right->addWidget(m_pageControl, 1);
+
+    auto *statusBar = new QStatusBar(m_panel1);
+    statusBar->setObjectName("StatusBar1");
+    statusBar->setFixedHeight(19);
+    statusBar->setSizeGripEnabled(false);
+    m_statusText = new QLabel(statusBar);
+    statusBar->addWidget(m_statusText, 1);
+    outer->addWidget(statusBar);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName("Timer1");
+    m_timer1->setSingleShot(true);
+    m_timer1->setInterval(250);
+}
+
+} // namespace velm

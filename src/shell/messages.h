@@ -1,0 +1,39 @@
+#pragma once
+// Message boxes and the application's error handler, replaceable so tests can answer them.
+#include "error.h"
+
+#include <exception>
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace velm {
+
+struct MessageHooks {
+    std::function<void(const std::string &cp950)> information;
+    std::function<bool(const std::string &cp950)> question; // true for Yes
+    std::function<void(const std::string &utf8)> error;
+};
+
+// Replaces the message boxes (an empty member keeps the box).
+void setMessageHooks(MessageHooks hooks);
+
+void ShowMessage(const std::string &cp950);
+bool AskYesNo(const std::string &cp950);
+// The application's error handler: shows the text; the program keeps running.
+void ShowError(const std::string &utf8);
+
+// Runs a command at the event boundary: an error ends the command and is shown; the program goes on.
+template <typename Command> void guarded(Command &&command)
+{
+    try {
+        command();
+    } catch (const Error &e) {
+        ShowError(e.utf8());
+    } catch (const std::exception &e) {
+        ShowError(e.what());
+    }
+}
+
+} // namespace velm

@@ -1,0 +1,75 @@
+#include "settings.h"
+
+#include "error.h"
+#include "qtext.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace velm {
+namespace {
+
+constexpr const char *kForumBaseUrl = "http://www.velm.org.tw/";
+constexpr const char *kSecondaryMirror = "http://dl.velm.org.tw/velm_download/velm_reader/";
+constexpr const char *kPrimaryMirror = "http://www.velm.org.tw/download/velm_reader/";
+
+QString key(const std::string &name)
+{
+    return QString::fromStdString(name);
+}
+
+// An override of a built-in address, made to end in "/" like every folder address here.
+std::string overridden(const char *name, const char *builtIn)
+{
+    std::string value = ReadSetting(kAppKey, name);
+    if (value.empty())
+        return builtIn;
+    if (value.back() != '/')
+        value += '/';
+    return value;
+}
+
+} // namespace
+
+std::string settingsFilePath(const std::string &appKey)
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return (folder + '/' + QString::fromStdString(appKey) + ".ini").toStdString();
+}
+
+std::string ReadSetting(const std::string &appKey, const std::string &name)
+{
+    QSettings store(QString::fromStdString(settingsFilePath(appKey)), QSettings::IniFormat);
+    if (store.status() != QSettings::NoError)
+        return {}; // an unreadable store reads as if every value were absent
+    const QVariant value = store.value(key(name));
+    if (!value.isValid())
+        return {};
+    if (value.typeId() != QMetaType::QString)
+        raiseUtf8("設定值 " + name + " 不是文字");
+    QString text = value.toString();
+    if (const qsizetype nul = text.indexOf(QChar(0)); nul >= 0)
+        text.truncate(nul);
+    return qToCp950(text);
+}
+
+void WriteSetting(const std::string &appKey, const std::string &name, const std::string &value)
+{
+    QSettings store(QString::fromStdString(settingsFilePath(appKey)), QSettings::IniFormat);
+    store.setValue(key(name), qFromCp950(value));
+    store.sync();
+    if (store.status() != QSettings::NoError)
+        raiseUtf8("無法儲存設定值 " + name);
+}
+
+std::string ForumBaseURL()
+{
+    return overridden("ForumBaseURL", kForumBaseUrl);
+}
+
+std::vector<std::string> DownloadMirrorList()
+{
+    return {overridden("DownloadMirror1", kSecondaryMirror), overridden("DownloadMirror2", kPrimaryMirror)};
+}
+
+} // namespace velm

@@ -1,0 +1,25 @@
+#pragma once
+// The settings store: named text values, absent ones reading as empty text.
+// Values are code page 950 text in core code; the store keeps them as Unicode.
+#include <string>
+#include <vector>
+
+namespace velm {
+
+// The application key under which every value lives.
+inline constexpr const char *kAppKey = "VELM_Reader";
+
+// Where the values of an application key are kept: an INI file in the user's configuration folder.
+std::string settingsFilePath(const std::string &appKey);
+
+std::string ReadSetting(const std::string &appKey, const std::string &name);
+// A value that cannot be stored is an error naming it.
+void WriteSetting(const std::string &appKey, const std::string &name, const std::string &value);
+
+// The forum's web server, "http://" + host + "/"; the ForumBaseURL value overrides it.
+std::string ForumBaseURL();
+// The download servers' folders in their listed order (secondary, then primary), before shuffling;
+// the DownloadMirror1 and DownloadMirror2 values override them.
+std::vector<std::string> DownloadMirrorList();
+
+} // namespace velm

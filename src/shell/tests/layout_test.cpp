@@ -1,0 +1,204 @@
+#include "layout.h"
+#include "settings.h"
+#include "startup.h"
+
+#include "cp950.h"
+#include "error.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+using namespace velm;
+
+namespace {
+
+struct Reads {
+    std::map<std::string, std::string> stored;
+    std::vector<std::string> asked;
+    SettingReader reader()
+    {
+        return [this](const char *name) {
+            asked.emplace_back(name);
+            auto it = stored.find(name);
+            return it == stored.end() ? std::string() : it->second;
+        };
+    }
+};
+
+TEST(Layout, FirstRunGivesTheDesignLayoutMaximized)
+{
+    Reads reads;
+    const WindowLayout layout = ReadLayout(reads.reader());
+    EXPECT_TRUE(layout.maximized);
+    EXPECT_EQ(layout.panel4Width, 168);
+    EXPECT_EQ(layout.panel3Height, 176);
+    EXPECT_EQ(layout.fontSize, 9);
+    EXPECT_EQ(layout.fontName, toCp950("細明體"));
+    // Maximized: the four bounds are not read.
+    EXPECT_EQ(reads.asked, (std::vector<std::string>{"DefaultFontSize", "DefaultFontName", "WindowMax",
+                                                     "Panel3Height", "Panel4Width"}));
+}
+
+TEST(Layout, ReadingRules)
+{
+    struct Case {
+        std::map<std::string, std::string> stored;
+        WindowLayout expected;
+    };
+    auto design = [](auto change) {
+        WindowLayout l;
+        l.fontName = toCp950("細明體");
+        change(l);
+        return l;
+    };
+    const Case cases[] = {
+        {{{"WindowMax", "N"}, {"WindowLeft", "x"}}, design([](WindowLayout &l) { l.maximized = false; })},
+        {{{"WindowMax", "N"}, {"WindowLeft", "-20"}, {"WindowTop", "40"}, {"WindowWidth", "800"}, {"WindowHeight", "600"}},
+         design([](WindowLayout &l) {
+             l.maximized = false;
+             l.left = -20;
+             l.top = 40;
+             l.width = 800;
+             l.height = 600;
+         })},
+        {{{"WindowMax", "y"}}, design([](WindowLayout &l) { l.maximized = false; })},
+        {{{"WindowMax", "Y"}, {"WindowLeft", "5"}}, design([](WindowLayout &) {})},
+        {{{"Panel3Height", "0"}, {"Panel4Width", "-5"}}, design([](WindowLayout &l) {
+             l.panel3Height = 1;
+             l.panel4Width = 1;
+         })},
+        {{{"Panel3Height", "12px"}, {"Panel4Width", " 90"}}, design([](WindowLayout &) {})},
+        {{{"Panel3Height", "250"}, {"Panel4Width", "300"}}, design([](WindowLayout &l) {
+             l.panel3Height = 250;
+             l.panel4Width = 300;
+         })},
+        {{{"DefaultFontSize", "12"}, {"DefaultFontName", "Noto Sans"}}, design([](WindowLayout &l) {
+             l.fontSize = 12;
+             l.fontName = "Noto Sans";
+         })},
+        // A size that is no number, and a size no font can have, leave the design size.
+        {{{"DefaultFontSize", "big"}}, design([](WindowLayout &) {})},
+        {{{"DefaultFontSize", "0"}}, design([](WindowLayout &) {})},
+    };
+    for (const Case &c : cases) {
+        Reads reads{c.stored, {}};
+        const WindowLayout got = ReadLayout(reads.reader());
+        EXPECT_EQ(got.maximized, c.expected.maximized);
+        EXPECT_EQ(got.left, c.expected.left);
+        EXPECT_EQ(got.top, c.expected.top);
+        EXPECT_EQ(got.width, c.expected.width);
+        EXPECT_EQ(got.height, c.expected.height);
+        EXPECT_EQ(got.panel3Height, c.expected.panel3Height);
+        EXPECT_EQ(got.panel4Width, c.expected.panel4Width);
+        EXPECT_EQ(got.fontSize, c.expected.fontSize);
+        EXPECT_EQ(got.fontName, c.expected.fontName);
+    }
+}
+
+TEST(Layout, WritesTheSevenValuesInOrder)
+{
+    WindowLayout layout;
+    layout.maximized = false;
+    layout.left = 10;
+    std::vector<std::pair<std::string, std::string>> written;
+    WriteLayout(layout, [&](const char *name, const std::string &value) { written.emplace_back(name, value); });
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"WindowMax", "N"},      {"WindowLeft", "10"},     {"WindowTop", "131"}, {"WindowWidth", "662"},
+        {"WindowHeight", "502"}, {"Panel3Height", "176"}, {"Panel4Width", "168"}};
+    EXPECT_EQ(written, expected);
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        setenv("XDG_CONFIG_HOME", dir.path().toUtf8().constData(), 1);
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(SettingsTest, ValuesRoundTripAndAbsentOnesAreEmpty)
+{
+    EXPECT_EQ(ReadSetting(kAppKey, "WindowMax"), "");
+    WriteSetting(kAppKey, "DefaultFontName", toCp950("細明體"));
+    WriteSetting(kAppKey, "WindowLeft", "-12");
+    WriteSetting(kAppKey, "Note", "a, b"); // a comma must not turn the value into a list
+    EXPECT_EQ(ReadSetting(kAppKey, "DefaultFontName"), toCp950("細明體"));
+    EXPECT_EQ(ReadSetting(kAppKey, "WindowLeft"), "-12");
+    EXPECT_EQ(ReadSetting(kAppKey, "Note"), "a, b");
+    EXPECT_EQ(ReadSetting(kAppKey, "Panel4Width"), "");
+    EXPECT_TRUE(std::filesystem::exists(dir.filePath("VELM_Reader.ini").toStdString()));
+}
+
+TEST_F(SettingsTest, ValueOfAnotherTypeIsAnErrorNamingIt)
+{
+    std::ofstream(dir.filePath("VELM_Reader.ini").toStdString()) << "[General]\nWindowTop=1, 2\n";
+    try {
+        ReadSetting(kAppKey, "WindowTop");
+        FAIL();
+    } catch (const Error &e) {
+        EXPECT_NE(e.utf8().find("WindowTop"), std::string::npos);
+    }
+}
+
+TEST_F(SettingsTest, UnwritableStoreIsAnErrorNamingTheValue)
+{
+    const std::string ini = dir.filePath("VELM_Reader.ini").toStdString();
+    std::filesystem::create_directory(ini); // a folder where the file should be
+    EXPECT_EQ(ReadSetting(kAppKey, "WindowMax"), "");
+    try {
+        WriteSetting(kAppKey, "WindowMax", "Y");
+        FAIL();
+    } catch (const Error &e) {
+        EXPECT_NE(e.utf8().find("WindowMax"), std::string::npos);
+    }
+}
+
+TEST_F(SettingsTest, ServerAddressesAndTheirOverrides)
+{
+    EXPECT_EQ(ForumBaseURL().rfind("http://", 0), 0u);
+    EXPECT_EQ(ForumBaseURL().back(), '/');
+    const auto mirrors = DownloadMirrorList();
+    ASSERT_EQ(mirrors.size(), 2u);
+    EXPECT_NE(mirrors[0].find("velm_download/velm_reader/"), std::string::npos);
+    EXPECT_NE(mirrors[1].find("/download/velm_reader/"), std::string::npos);
+    EXPECT_EQ(mirrors[1].find("velm_download"), std::string::npos);
+
+    WriteSetting(kAppKey, "ForumBaseURL", "http://127.0.0.1:8080");
+    WriteSetting(kAppKey, "DownloadMirror2", "http://127.0.0.1:8081/pkg/");
+    EXPECT_EQ(ForumBaseURL(), "http://127.0.0.1:8080/");
+    EXPECT_EQ(DownloadMirrorList()[1], "http://127.0.0.1:8081/pkg/");
+}
+
+TEST(Startup, ShuffleIsUniform)
+{
+    std::mt19937 random(12345);
+    std::map<std::vector<std::string>, int> seen;
+    constexpr int kRuns = 60000;
+    for (int i = 0; i < kRuns; ++i) {
+        std::vector<std::string> list = {"a", "b", "c"};
+        ShuffleList(list, random);
+        ++seen[list];
+    }
+    ASSERT_EQ(seen.size(), 6u);
+    for (const auto &[order, count] : seen)
+        EXPECT_NEAR(count, kRuns / 6, kRuns / 6 / 10);
+}
+
+TEST(Startup, ArgumentsAndConnectionText)
+{
+    EXPECT_EQ(joinArguments({"/home/u/My", "Packages", "2004W06.VLP"}), "/home/u/My Packages 2004W06.VLP");
+    EXPECT_EQ(joinArguments({"/tmp/a.VLP"}), "/tmp/a.VLP");
+    EXPECT_EQ(joinArguments({}), "");
+    EXPECT_EQ(startupConnectionText("/opt/velm/"),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/opt/velm//velm.mdb;Persist Security Info=False");
+}
+
+} // namespace
