@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine, builds the reader and starts it on the bundled demo archive.
+# Without a display it runs the reader under Xvfb, saves a screenshot of the window and prints its path.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup-debian.sh
+bash scripts/build.sh
+reader="$PWD/build/bin/velm-reader"
+
+if [ -n "${DISPLAY:-}" ]; then
+  exec "$reader" "$@"
+fi
+
+shot="$PWD/build/velm-reader-screenshot.png"
+display=":$((90 + RANDOM % 100))"
+# The reader runs in a throw-away home so the screenshot run leaves the user's settings alone.
+scratch=$(mktemp -d)
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+export DISPLAY="$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+
+HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" \
+  QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
+  "$reader" "$@" >"$scratch/reader.log" 2>&1 &
+app=$!
+
+# Wait for the main window, then give the first show time to build the tree and paint.
+for _ in $(seq 150); do
+  xwininfo -root -tree 2>/dev/null | grep -q 'quorin' && break
+  kill -0 "$app" 2>/dev/null || { cat "$scratch/reader.log" >&2; echo "the reader ended early" >&2; exit 1; }
+  sleep 0.2
+done
+sleep 4
+import -window root "$shot"
+echo "Screenshot of the reader window: $shot"

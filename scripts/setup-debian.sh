@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing the reader needs on Debian 12. Safe to run again.
+set -euo pipefail
+
+packages=(
+  cmake g++ ninja-build pkg-config
+  qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
+  libsqlite3-dev sqlite3 mdbtools mdbtools-dev libicu-dev zlib1g-dev
+  libgtest-dev libgmock-dev
+  fonts-arphic-uming
+  xvfb xauth x11-utils imagemagick
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  as_root apt-get update -q
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
