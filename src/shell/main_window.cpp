@@ -3,6 +3,7 @@
 #include "cp950.h"
 #include "error.h"
 #include "forum_tree.h"
+#include "gbbig.h"
 #include "messages.h"
 #include "progress_window.h"
 #include "qtext.h"
@@ -87,7 +88,7 @@ void TfmMain::FormCreate()
     m_pageControl->setCurrentIndex(0);
     SetDefaultConnection(&m_archive);
     m_webBrowser1->setUrl(QUrl(QStringLiteral("about:blank")));
-    // The GB/Big5 tables are filled with the code conversion module.
+    InitCodeTables();
     setWindowTitle(MainCaption());
     restoreLayout();
     qApp->installEventFilter(this);

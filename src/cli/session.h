@@ -1,0 +1,51 @@
+#pragma once
+// What every velm command shares: the options, the streams and the archive opened on demand.
+#include "database.h"
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace velm {
+
+struct CliOptions {
+    std::string archive; // --archive; empty: the start-up archive of the program folder
+    std::string baseUrl; // --base-url; empty: the stored or built-in forum address
+    std::vector<std::string> mirrors; // --mirror, repeatable
+};
+
+class Session {
+public:
+    Session(const CliOptions &options, std::istream &in, std::ostream &out, std::ostream &err);
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    // The archive connection, opened on first use and made the default connection.
+    Connection &archive();
+
+    const CliOptions &options() const { return m_options; }
+    std::istream &in() { return m_in; }
+    std::ostream &out() { return m_out; }
+    std::ostream &err() { return m_err; }
+
+private:
+    const CliOptions &m_options;
+    std::istream &m_in;
+    std::ostream &m_out;
+    std::ostream &m_err;
+    Connection m_archive;
+};
+
+// One command of the velm tool. run returns the exit status; a thrown Error becomes status 1.
+struct CliCommand {
+    const char *name;
+    const char *usage; // the help line(s), already indented
+    int (*run)(Session &session, const std::vector<std::string> &args);
+};
+
+// Each concern lists its commands in its own file.
+std::vector<CliCommand> archiveCommands();
+std::vector<CliCommand> codeconvCommands();
+
+} // namespace velm
