@@ -1,8 +1,11 @@
 // Commands over the archive itself.
 #include "session.h"
 
+#include "cp950.h"
+#include "forum_text.h"
 #include "forum_tree.h"
 #include "progress.h"
+#include "util.h"
 
 #include <ostream>
 
@@ -21,7 +24,39 @@ int tree(Session &session, const std::vector<std::string> &args)
     return 0;
 }
 
+int topics(Session &session, const std::vector<std::string> &args)
+{
+    std::int64_t forumId = 0;
+    if (args.size() != 1 || !parseId(args[0], forumId))
+        return 2;
+    Query query(&session.archive());
+    query.setSql(kForumTopicsSql);
+    query.setParam("frm_id", Value::integer(forumId));
+    query.open();
+    printTopicRows(session, query);
+    return 0;
+}
+
 } // namespace
+
+bool parseId(const std::string &text, std::int64_t &id)
+{
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    id = std::stoll(text);
+    return true;
+}
+
+void printTopicRows(Session &session, Query &query)
+{
+    MemberNames members;
+    for (; !query.eof(); query.next()) {
+        const TopicCells c = CurrentTopicCells(query, members, query.connection());
+        session.out() << c.topicId << '\t' << fromCp950(c.subject) << '\t' << fromCp950(c.date) << '\t'
+                      << fromCp950(c.author) << '\t' << fromCp950(c.replies) << '\t' << fromCp950(c.lastPost) << '\t'
+                      << fromCp950(c.good) << '\n';
+    }
+}
 
 std::vector<CliCommand> archiveCommands()
 {
@@ -29,6 +64,9 @@ std::vector<CliCommand> archiveCommands()
         {"tree", "  tree                 the forum tree: one node per line, two blanks of indent per depth,\n"
                  "                       a forum's line ends with its id in brackets\n",
          &tree},
+        {"topics", "  topics FORUM_ID      the forum's topics, newest activity first: id, subject, date, author,\n"
+                   "                       replies, last reply and golden mark, separated by tabs\n",
+         &topics},
     };
 }
 

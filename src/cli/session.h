@@ -2,6 +2,7 @@
 // What every velm command shares: the options, the streams and the archive opened on demand.
 #include "database.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -43,6 +44,12 @@ struct CliCommand {
     const char *usage; // the help line(s), already indented
     int (*run)(Session &session, const std::vector<std::string> &args);
 };
+
+// A decimal id of digits only.
+bool parseId(const std::string &text, std::int64_t &id);
+// Prints the rows of a topic query as the topic grid shows them: the id, then subject, date, author,
+// replies, last reply and golden mark, separated by tabs.
+void printTopicRows(Session &session, Query &query);
 
 // Each concern lists its commands in its own file.
 std::vector<CliCommand> archiveCommands();

@@ -1,0 +1,106 @@
+#include "forum_text.h"
+
+#include "database.h"
+#include "gbbig.h"
+#include "util.h"
+
+namespace velm {
+namespace {
+
+std::string piece(const std::string &stamp, size_t from, size_t count)
+{
+    return from < stamp.size() ? stamp.substr(from, count) : std::string();
+}
+
+std::string formatStamp(const std::string &stamp, const char *between)
+{
+    return piece(stamp, 0, 4) + "/" + piece(stamp, 4, 2) + "/" + piece(stamp, 6, 2) + between + piece(stamp, 8, 2) +
+           ":" + piece(stamp, 10, 2) + ":" + piece(stamp, 12, 2);
+}
+
+std::string trimmedBlanks(const std::string &text)
+{
+    const auto begin = text.find_first_not_of(' ');
+    if (begin == std::string::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+} // namespace
+
+std::string FormatForumDate(const std::string &stamp)
+{
+    return formatStamp(stamp, " ");
+}
+
+std::string FormatForumDateBreak(const std::string &stamp)
+{
+    return formatStamp(stamp, "<br>");
+}
+
+bool isGBCoded(const Value &codeSystem)
+{
+    return !codeSystem.isNull() && !codeSystem.isEmpty() && codeSystem.toInt() == 1;
+}
+
+std::string SubjectText(const std::string &subject, const Value &codeSystem)
+{
+    return isGBCoded(codeSystem) ? GBToBig5(subject) : subject;
+}
+
+void MemberNames::open(Connection *connection)
+{
+    if (m_open)
+        return;
+    auto members = OpenQuery("select * from FORUM_MEMBERS", connection);
+    const Field id = members->fieldByName("MEMBER_ID");
+    const Field name = members->fieldByName("M_NAME");
+    for (; !members->eof(); members->next()) {
+        // The first row of a repeated id is the one a search by id finds.
+        m_names.emplace(id.asInteger(), name.asString());
+    }
+    m_open = true;
+}
+
+void MemberNames::close()
+{
+    m_names.clear();
+    m_open = false;
+}
+
+const std::string *MemberNames::find(std::int64_t memberId) const
+{
+    const auto it = m_names.find(memberId);
+    return it == m_names.end() ? nullptr : &it->second;
+}
+
+std::string AuthorText(const Value &author, MemberNames &members, Connection *connection)
+{
+    const std::string id = trimmedBlanks(author.toText());
+    if (id.empty())
+        return {};
+    members.open(connection);
+    if (const std::string *name = members.find(author.toInt()))
+        return *name;
+    return id;
+}
+
+std::string DateCellText(const std::string &stamp)
+{
+    return FormatForumDate(stamp).substr(0, 10);
+}
+
+TopicCells CurrentTopicCells(const Query &query, MemberNames &members, Connection *connection)
+{
+    TopicCells cells;
+    cells.topicId = query.fieldByName("TOPIC_ID").asInteger();
+    cells.subject = SubjectText(query.fieldByName("T_SUBJECT").asString(), query.fieldByName("T_CODESYSTEM").value());
+    cells.date = DateCellText(query.fieldByName("T_DATE").asString());
+    cells.author = AuthorText(query.fieldByName("T_AUTHOR").value(), members, connection);
+    cells.replies = query.fieldByName("T_REPLIES").asString();
+    cells.lastPost = DateCellText(query.fieldByName("T_LAST_POST").asString());
+    cells.good = query.fieldByName("T_GOOD").asString();
+    return cells;
+}
+
+} // namespace velm

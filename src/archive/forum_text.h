@@ -1,0 +1,63 @@
+#pragma once
+// How forum values read as text: time stamps, subjects in either code system, author names.
+#include "value.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace velm {
+
+class Connection;
+class Query;
+
+// 14-digit time stamp → "YYYY/MM/DD hh:mm:ss", by fixed positions: a short text leaves the
+// separators alone where characters are missing, a long one is cut after the 14th character.
+std::string FormatForumDate(const std::string &stamp);
+// The same with "<br>" between date and time.
+std::string FormatForumDateBreak(const std::string &stamp);
+
+// A post's code-system value: exactly 1 means GB; anything else, null included, means Big5.
+bool isGBCoded(const Value &codeSystem);
+// A subject as shown: converted from GB when the post is GB-coded. Code page 950 in and out.
+std::string SubjectText(const std::string &subject, const Value &codeSystem);
+
+// The member table held in memory, ordered by MEMBER_ID, for the author of each topic row.
+class MemberNames {
+public:
+    // Reads the whole table on first use; later calls keep it.
+    void open(Connection *connection = nullptr);
+    bool isOpen() const { return m_open; }
+    void close();
+    // The member's name, or nothing when there is no such member.
+    const std::string *find(std::int64_t memberId) const;
+
+private:
+    bool m_open = false;
+    std::map<std::int64_t, std::string> m_names;
+};
+
+// The author cell: empty for a blank id, else the member's name, else the id itself.
+std::string AuthorText(const Value &author, MemberNames &members, Connection *connection = nullptr);
+
+// The topic list's statement for one forum, newest activity first.
+inline constexpr const char *kForumTopicsSql =
+    "select * from FORUM_TOPICS where FORUM_ID=:frm_id ORDER BY T_LAST_POST DESC";
+
+// The shown texts of a topic row (code page 950), as the topic grid shows them.
+struct TopicCells {
+    std::int64_t topicId = 0;
+    std::string subject;
+    std::string date;
+    std::string author;
+    std::string replies;
+    std::string lastPost;
+    std::string good;
+};
+
+// The date cell: the first 10 characters of the formatted time stamp, the date alone.
+std::string DateCellText(const std::string &stamp);
+// The cells of the query's current row; the query has the topic list's columns.
+TopicCells CurrentTopicCells(const Query &query, MemberNames &members, Connection *connection = nullptr);
+
+} // namespace velm

@@ -1,0 +1,29 @@
+#pragma once
+// Copying the user tables of a Jet file into an SQLite database: the work of the reader helper.
+#include "jet_file.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velm::jet {
+
+// What a copy tells about its way; rowsCopied comes at least every tenth of a second while rows flow.
+class CopyListener {
+public:
+    virtual ~CopyListener() = default;
+    virtual void tablesFound(std::size_t count) = 0;
+    virtual void tableStarted(const std::string &name) = 0;
+    virtual void rowsCopied(std::uint64_t rowsInTable) = 0;
+};
+
+// CREATE TABLE for a Jet table: Jet type names kept, no keys, no constraints.
+std::string createTableSql(const std::string &table, const std::vector<Column> &columns);
+
+// Copies every user table, in catalog order, in one transaction of db.
+// Throws ReadFailure when the Jet file is at fault and SqliteFailure when db is.
+void copyJetFile(const std::string &mdbPath, sqlite3 *db, CopyListener &listener);
+
+} // namespace velm::jet
