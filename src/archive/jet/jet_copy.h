@@ -22,8 +22,7 @@ public:
 // CREATE TABLE for a Jet table: Jet type names kept, no keys, no constraints.
 std::string createTableSql(const std::string &table, const std::vector<Column> &columns);
 
-// Copies every user table, in catalog order, in one transaction of db.
-// Throws ReadFailure when the Jet file is at fault and SqliteFailure when db is.
+// One transaction; ReadFailure blames the Jet file, SqliteFailure the database.
 void copyJetFile(const std::string &mdbPath, sqlite3 *db, CopyListener &listener);
 
 } // namespace velm::jet

@@ -8,6 +8,11 @@
 #include <fstream>
 #include <iconv.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace velm::jet {
@@ -17,7 +22,7 @@ constexpr unsigned char kJetMagic[4] = {0x00, 0x01, 0x00, 0x00};
 constexpr std::size_t kVersionOffset = 0x14;
 constexpr std::size_t kJet3PageSize = 2048;
 constexpr std::size_t kJet4PageSize = 4096;
-// The catalog table and the table definitions it points to start this far into the file.
+// Page 2 holds the catalog's definition, so a whole file has at least three pages.
 constexpr std::uint64_t kSmallestPageCount = 3;
 constexpr int kRowOffsetMask = 0x1FFF;
 constexpr std::uint32_t kLongValueInline = 0x80000000;
@@ -30,8 +35,7 @@ std::uint16_t readU16(const unsigned char *p)
 
 std::uint32_t readU32(const unsigned char *p)
 {
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
 }
 
 std::uint64_t readU64(const unsigned char *p)
@@ -92,9 +96,8 @@ FileFacts inspectFile(const std::string &path)
     unsigned char header[kVersionOffset + 1] = {};
     in.read(reinterpret_cast<char *>(header), sizeof header);
     const bool jetHeader = in.gcount() == std::streamsize(sizeof header) &&
-                           std::memcmp(header, kJetMagic, sizeof kJetMagic) == 0 &&
-                           (std::memcmp(header + 4, "Standard Jet DB", 15) == 0 ||
-                            std::memcmp(header + 4, "Standard ACE DB", 15) == 0);
+        std::memcmp(header, kJetMagic, sizeof kJetMagic) == 0 &&
+        (std::memcmp(header + 4, "Standard Jet DB", 15) == 0 || std::memcmp(header + 4, "Standard ACE DB", 15) == 0);
     if (!jetHeader)
         throw ReadFailure("不是 Jet 資料庫檔案");
 
@@ -107,9 +110,34 @@ FileFacts inspectFile(const std::string &path)
     return facts;
 }
 
-JetFile::JetFile(const std::string &path) : m_facts(inspectFile(path))
+MappedFile::MappedFile(const std::string &path)
 {
-    m_handle.reset(mdb_open(path.c_str(), MDB_NOFLAGS));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw ReadFailure("無法開啟檔案");
+    struct stat facts {};
+    if (::fstat(fd, &facts) == 0 && facts.st_size > 0) {
+        m_size = std::size_t(facts.st_size);
+        m_data = ::mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE, fd, 0);
+    }
+    ::close(fd);
+    if (m_data == nullptr || m_data == MAP_FAILED) {
+        m_data = nullptr;
+        throw ReadFailure("無法開啟檔案");
+    }
+}
+
+MappedFile::~MappedFile()
+{
+    if (m_data)
+        ::munmap(m_data, m_size);
+}
+
+JetFile::JetFile(const std::string &path) : m_facts(inspectFile(path)), m_mapping(path)
+{
+    if (m_mapping.size() != m_facts.pageCount * m_facts.pageSize)
+        fileDamaged("檔案在讀取時變動");
+    m_handle.reset(mdb_open_buffer(m_mapping.data(), m_mapping.size(), MDB_NOFLAGS));
     if (!m_handle)
         fileDamaged("無法開啟檔案頭");
     if (IS_JET3(m_handle.get()) != m_facts.jet3 || std::size_t(m_handle->fmt->pg_size) != m_facts.pageSize)
@@ -132,11 +160,6 @@ JetFile::JetFile(const std::string &path) : m_facts(inspectFile(path))
     const MdbTableDefPtr catalogDefinition(mdb_read_table(catalogTable));
     if (!catalogDefinition || catalogDefinition->num_rows != m_handle->catalog->len)
         fileDamaged("資料表目錄不完整");
-}
-
-std::string JetFile::tableName(std::size_t index) const
-{
-    return nameText(m_tables.at(index)->object_name);
 }
 
 JetTable JetFile::openTable(std::size_t index)
@@ -166,8 +189,9 @@ JetTable::JetTable(JetFile &file, MdbCatalogEntry *entry)
         if (!isKnownFieldType(column->col_type))
             damaged("欄位 " + c.name + " 的型別不明 (" + std::to_string(column->col_type) + ")");
         c.type = static_cast<FieldType>(column->col_type);
-        c.declaration = columnDeclaration(c.type, column->col_size, column->col_prec, column->col_scale,
-                                          file.facts().jet3);
+        // libmdb's names for the two bytes are the wrong way round: col_scale holds the precision.
+        c.declaration =
+            columnDeclaration(c.type, column->col_size, column->col_scale, column->col_prec, file.facts().jet3);
         m_columns.push_back(std::move(c));
     }
     m_fields.resize(m_columns.size());
@@ -320,6 +344,7 @@ void JetTable::decodeField(std::size_t index, const MdbField &field)
     case FieldType::Decimal: {
         need(17);
         auto *column = static_cast<MdbColumn *>(g_ptr_array_index(m_table->columns, index));
+        // The same two bytes in the order libmdb's own reading passes them.
         const GlibCharPtr text(mdb_numeric_to_string(mdb, field.start, column->col_scale, column->col_prec));
         buffer = text ? text.get() : "";
         setText();

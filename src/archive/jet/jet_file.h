@@ -1,7 +1,5 @@
 #pragma once
-// A Jet file read through libmdb: its user tables, their columns and rows as values ready for SQLite.
-// Every value is taken from the stored bytes, so nothing passes libmdb's bound buffers (which cut
-// long values short without a sign) or its text formatting of numbers and dates.
+// libmdb's reading with each value decoded from its stored bytes: libmdb's bound buffers cut long values silently.
 #include "jet_values.h"
 #include "mdb_handle.h"
 
@@ -45,6 +43,22 @@ struct Column {
 
 class JetTable;
 
+// The file mapped into memory read-only: libmdb then reads its pages without a system call each.
+class MappedFile {
+public:
+    explicit MappedFile(const std::string &path);
+    ~MappedFile();
+    MappedFile(const MappedFile &) = delete;
+    MappedFile &operator=(const MappedFile &) = delete;
+
+    void *data() const { return m_data; }
+    std::size_t size() const { return m_size; }
+
+private:
+    void *m_data = nullptr;
+    std::size_t m_size = 0;
+};
+
 class JetFile {
 public:
     explicit JetFile(const std::string &path);
@@ -53,7 +67,6 @@ public:
 
     // User tables in catalog order.
     std::size_t tableCount() const { return m_tables.size(); }
-    std::string tableName(std::size_t index) const;
     JetTable openTable(std::size_t index);
 
     const FileFacts &facts() const { return m_facts; }
@@ -63,6 +76,7 @@ public:
 
 private:
     FileFacts m_facts;
+    MappedFile m_mapping; // outlives the handle that reads from it
     MdbHandlePtr m_handle;
     std::vector<MdbCatalogEntry *> m_tables;
 };

@@ -1,13 +1,15 @@
-// velm-jet-reader JET-FILE NEW-SQLITE-FILE
-// Reads a Jet file into a new SQLite file in a process of its own: libmdb can crash or stall on a damaged
-// file, and then only this process is lost. Progress and failures go to standard output (reader_protocol.h).
+// velm-jet-reader JET-FILE NEW-SQLITE-FILE 3>PROGRESS: libmdb apart, so a file that crashes it costs only this process.
 #include "jet_copy.h"
 #include "reader_protocol.h"
 #include "sqlite_handle.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace velm::jet;
 
@@ -27,10 +29,13 @@ private:
         for (char &c : text)
             if (c == '\n' || c == '\r')
                 c = ' ';
-        std::fwrite(head.data(), 1, head.size(), stdout);
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
+        const std::string whole = std::string(head) + text + '\n';
+        for (std::size_t written = 0; written < whole.size();) {
+            const ssize_t n = ::write(protocol::kDescriptor, whole.data() + written, whole.size() - written);
+            if (n <= 0)
+                return; // nobody listening: the copy goes on all the same
+            written += std::size_t(n);
+        }
     }
 };
 
@@ -42,12 +47,24 @@ int main(int argc, char **argv)
         std::fputs("usage: velm-jet-reader JET-FILE NEW-SQLITE-FILE\n", stderr);
         return protocol::kExitUsage;
     }
+    // Run without a listener, descriptor 3 must still be taken: else SQLite's file gets it and the protocol lands
+    // there.
+    if (::fcntl(protocol::kDescriptor, F_GETFD) == -1) {
+        const int nowhere = ::open("/dev/null", O_WRONLY);
+        if (nowhere >= 0 && nowhere != protocol::kDescriptor) {
+            ::dup2(nowhere, protocol::kDescriptor);
+            ::close(nowhere);
+        }
+    }
+    // libmdb's debugging options print every row; nothing here wants them.
+    ::unsetenv("MDBOPTS");
     Reporter reporter;
     try {
         SqlitePtr db = openDatabase(argv[2], SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         // The file only becomes the archive when the waiting program renames it; until then speed counts.
-        execute(db.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
-                          "PRAGMA cache_size=-32768");
+        execute(db.get(),
+                "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
+                "PRAGMA cache_size=-32768");
         copyJetFile(argv[1], db.get(), reporter);
         closeDatabase(db);
     } catch (const SqliteFailure &e) {

@@ -201,9 +201,9 @@ std::optional<std::string> formatJetDate(double days)
     const long long month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
     const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
 
-    char text[32];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", year, month, dayOfMonth,
-                  seconds / 3600, seconds / 60 % 60, seconds % 60);
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", int(year), int(month), int(dayOfMonth),
+                  int(seconds / 3600), int(seconds / 60 % 60), int(seconds % 60));
     return std::string(text);
 }
 

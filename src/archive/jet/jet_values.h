@@ -29,8 +29,7 @@ enum class FieldType : int {
 // False for type codes this reader does not know (complex fields, damaged definitions).
 bool isKnownFieldType(int typeCode);
 
-// The SQLite column declaration that keeps the Jet type name, e.g. VARCHAR(50) or LONGTEXT.
-// size is the stored size in bytes; Jet 4 text keeps two bytes per character.
+// The Jet type name kept in the SQLite declaration (VARCHAR(50), LONGTEXT...); size is in bytes as stored.
 std::string columnDeclaration(FieldType type, int size, int precision, int scale, bool jet3);
 
 // A table or column name as an SQL identifier in double quotes.
@@ -42,8 +41,7 @@ void appendJet4Text(std::string &out, const unsigned char *data, std::size_t siz
 // Jet 3 text (code page 950 bytes) appended to out as UTF-8.
 void appendJet3Text(std::string &out, const unsigned char *data, std::size_t size);
 
-// A Jet date (days since 1899-12-30, time as the fraction) as "YYYY-MM-DD HH:MM:SS";
-// nothing when the number is no date at all (not finite, or far outside any calendar use).
+// Days since 1899-12-30 as "YYYY-MM-DD HH:MM:SS"; nothing outside Jet's calendar (years 100 to 9999).
 std::optional<std::string> formatJetDate(double days);
 
 // A replication id (16 bytes as stored) in the braced, upper-case form Jet shows.

@@ -1,6 +1,5 @@
 #pragma once
-// libmdb's header, and owners for the libmdb objects this module holds.
-// mdbtools.h includes glib inside extern "C", which breaks glib's C++ parts: glib goes first.
+// libmdb's header and owners for its objects; glib goes first, as mdbtools.h would include it inside extern "C".
 #include <glib.h>
 #include <mdbtools.h>
 
@@ -23,8 +22,7 @@ struct GlibFree {
 };
 using GlibCharPtr = std::unique_ptr<char, GlibFree>;
 
-// Points libmdb's text conversion at what this reader expects, whatever MDBICONV or MDB_JET3_CHARSET say:
-// Jet 4 names arrive as UTF-8; Jet 3 bytes pass through untouched, to be read as code page 950 here.
+// Jet 3 names pass through as bytes, to be read as code page 950 here, whatever MDBICONV or MDB_JET3_CHARSET say.
 void prepareTextConversion(MdbHandle *handle);
 
 } // namespace velm::jet

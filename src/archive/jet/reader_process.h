@@ -7,20 +7,18 @@
 
 namespace velm::jet {
 
-// The helper beside the running program; the environment variable VELM_JET_READER names another one,
-// and a program run from the build tree finds the one built there.
+// Beside the running program; VELM_JET_READER names another, and tests in the build tree find the one built there.
 std::string readerHelperPath();
 
 struct ReaderJob {
-    std::string mdbPath;    // UTF-8
+    std::string mdbPath; // UTF-8
     std::string outputPath; // the new SQLite file the helper writes
-    std::string outputName; // the file a write failure names to the user
-    std::string caption;    // UTF-8, put before each table name in the progress window
+    std::string writeFailure; // UTF-8 message start when the output cannot be written, naming the file
+    std::string caption; // UTF-8, put before each table name in the progress window
     std::chrono::milliseconds quietLimit{30000};
 };
 
-// Raises velm::Error naming the file when the helper reports a failure, ends abnormally, or stays silent
-// longer than quietLimit (then it is killed). The output file is left for the caller to remove.
+// A helper that fails, crashes or stays silent past quietLimit (then killed) raises Error; output left to the caller.
 void runReader(const ReaderJob &job, ProgressSink *progress);
 
 } // namespace velm::jet

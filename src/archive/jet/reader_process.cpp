@@ -1,0 +1,252 @@
+#include "reader_process.h"
+
+#include "cp950.h"
+#include "error.h"
+#include "paths.h"
+#include "reader_protocol.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace fs = std::filesystem;
+
+namespace velm::jet {
+namespace {
+
+constexpr std::chrono::milliseconds kExitPoll{20};
+
+[[noreturn]] void cannotRead(const std::string &mdbPath, const std::string &reason)
+{
+    raiseUtf8("無法讀取資料庫檔案 " + mdbPath + ": " + reason);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return m_fd; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+class SpawnActions {
+public:
+    SpawnActions() { posix_spawn_file_actions_init(&m_actions); }
+    ~SpawnActions() { posix_spawn_file_actions_destroy(&m_actions); }
+    SpawnActions(const SpawnActions &) = delete;
+    SpawnActions &operator=(const SpawnActions &) = delete;
+    posix_spawn_file_actions_t *get() { return &m_actions; }
+
+private:
+    posix_spawn_file_actions_t m_actions;
+};
+
+// The helper with its protocol descriptor on a pipe; killed and reaped if it is still running when dropped.
+class ChildProcess {
+public:
+    ChildProcess(const std::string &program, const std::vector<std::string> &arguments)
+    {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            throw std::system_error(errno, std::generic_category());
+        m_output.reset(ends[0]);
+        const FileDescriptor writeEnd(ends[1]);
+
+        SpawnActions actions;
+        posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        // libmdb prints warnings (and with MDBOPTS set, whole rows) on these; the user sees only the protocol.
+        posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(actions.get(), writeEnd.get(), protocol::kDescriptor);
+
+        std::vector<std::string> texts{program};
+        texts.insert(texts.end(), arguments.begin(), arguments.end());
+        std::vector<char *> argv;
+        for (std::string &text : texts)
+            argv.push_back(text.data());
+        argv.push_back(nullptr);
+        const int rc = ::posix_spawn(&m_pid, program.c_str(), actions.get(), nullptr, argv.data(), environ);
+        if (rc != 0) {
+            m_pid = -1;
+            throw std::system_error(rc, std::generic_category());
+        }
+    }
+
+    ~ChildProcess()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            reap(0);
+        }
+    }
+    ChildProcess(const ChildProcess &) = delete;
+    ChildProcess &operator=(const ChildProcess &) = delete;
+
+    int output() const { return m_output.get(); }
+
+    // The wait status once the child has ended; nothing if it is still running after patience.
+    std::optional<int> waitFor(std::chrono::milliseconds patience)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        for (;;) {
+            if (std::optional<int> status = reap(WNOHANG))
+                return status;
+            if (std::chrono::steady_clock::now() >= deadline)
+                return std::nullopt;
+            std::this_thread::sleep_for(kExitPoll);
+        }
+    }
+
+private:
+    std::optional<int> reap(int options)
+    {
+        int status = 0;
+        pid_t rc;
+        do {
+            rc = ::waitpid(m_pid, &status, options);
+        } while (rc < 0 && errno == EINTR);
+        if (rc == 0)
+            return std::nullopt;
+        m_pid = -1;
+        return status;
+    }
+
+    pid_t m_pid = -1;
+    FileDescriptor m_output;
+};
+
+// Turns the helper's lines into progress and remembers how it ended.
+class ProgressRelay {
+public:
+    ProgressRelay(ProgressSink *progress, std::string caption) : m_progress(progress), m_caption(std::move(caption)) {}
+
+    void handle(std::string_view line)
+    {
+        if (line.starts_with(protocol::kTables)) {
+            if (m_progress) {
+                m_progress->setRange(0, std::atoi(std::string(line.substr(protocol::kTables.size())).c_str()));
+                m_progress->setPosition(0);
+            }
+        } else if (line.starts_with(protocol::kTable)) {
+            finishTable();
+            m_inTable = true;
+            if (m_progress)
+                m_progress->setCaption(toCp950(m_caption + std::string(line.substr(protocol::kTable.size()))));
+        } else if (line == protocol::kDone) {
+            finishTable();
+            m_done = true;
+        } else if (line.starts_with(protocol::kReadFailed)) {
+            m_readFailure = line.substr(protocol::kReadFailed.size());
+        } else if (line.starts_with(protocol::kWriteFailed)) {
+            m_writeFailure = line.substr(protocol::kWriteFailed.size());
+        }
+        if (m_progress)
+            m_progress->processEvents();
+    }
+
+    bool done() const { return m_done; }
+    const std::optional<std::string> &readFailure() const { return m_readFailure; }
+    const std::optional<std::string> &writeFailure() const { return m_writeFailure; }
+
+private:
+    void finishTable()
+    {
+        if (m_inTable && m_progress)
+            m_progress->step();
+        m_inTable = false;
+    }
+
+    ProgressSink *m_progress;
+    std::string m_caption;
+    bool m_inTable = false;
+    bool m_done = false;
+    std::optional<std::string> m_readFailure;
+    std::optional<std::string> m_writeFailure;
+};
+
+} // namespace
+
+std::string readerHelperPath()
+{
+    if (const char *chosen = std::getenv("VELM_JET_READER"); chosen && *chosen)
+        return chosen;
+    const fs::path beside = fs::path(executablePath()).parent_path() / protocol::kHelperName;
+    std::error_code ec;
+#ifdef VELM_JET_READER_BUILT
+    if (!fs::exists(beside, ec) && fs::exists(VELM_JET_READER_BUILT, ec))
+        return VELM_JET_READER_BUILT;
+#endif
+    return beside.string();
+}
+
+void runReader(const ReaderJob &job, ProgressSink *progress)
+{
+    const std::string helper = readerHelperPath();
+    if (::access(helper.c_str(), X_OK) != 0)
+        cannotRead(job.mdbPath, "找不到讀取程式 " + helper);
+
+    std::optional<ChildProcess> child;
+    try {
+        child.emplace(helper, std::vector<std::string>{job.mdbPath, job.outputPath});
+    } catch (const std::system_error &) {
+        cannotRead(job.mdbPath, "無法啟動讀取程式 " + helper);
+    }
+
+    ProgressRelay relay(progress, job.caption);
+    std::string pending;
+    char buffer[4096];
+    for (;;) {
+        pollfd watch{child->output(), POLLIN, 0};
+        const int ready = ::poll(&watch, 1, int(job.quietLimit.count()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0)
+            cannotRead(job.mdbPath,
+                       "檔案已損壞 (讀取停滯，超過 " + std::to_string(job.quietLimit.count() / 1000) + " 秒沒有進展)");
+        const ssize_t got = ready < 0 ? -1 : ::read(child->output(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        pending.append(buffer, std::size_t(got));
+        std::size_t end;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            relay.handle(std::string_view(pending).substr(0, end));
+            pending.erase(0, end + 1);
+        }
+    }
+
+    const std::optional<int> status = child->waitFor(job.quietLimit);
+    if (relay.readFailure())
+        cannotRead(job.mdbPath, *relay.readFailure());
+    if (relay.writeFailure())
+        raiseUtf8(job.writeFailure + ": " + *relay.writeFailure());
+    if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0 || !relay.done())
+        cannotRead(job.mdbPath, "檔案已損壞 (讀取時異常中止)");
+}
+
+} // namespace velm::jet
