@@ -127,9 +127,10 @@ void createArchiveIndexes(sqlite3 *db)
         {"FORUM_CATEGORY", "CREATE INDEX IF NOT EXISTS IX_CATEGORY_PARENT ON FORUM_CATEGORY (CAT_PID, CAT_ORDER)"},
         {"FORUM_FORUM", "CREATE INDEX IF NOT EXISTS IX_FORUM_CAT ON FORUM_FORUM (CAT_ID, FORUM_ID)"},
     };
+    // An archive whose tables lack a column still opens: that index is simply not made.
     for (const Index &index : kIndexes)
         if (tableExists(db, index.table))
-            exec(db, index.sql);
+            sqlite3_exec(db, index.sql, nullptr, nullptr, nullptr);
 }
 
 sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, std::string *databasePath)

@@ -168,8 +168,11 @@ void Connection::open(ProgressSink *progress)
 
 void Connection::close()
 {
-    for (Query *q : m_queries)
+    // A statement belongs to its database handle: prepared queries prepare again on the next open.
+    for (Query *q : m_queries) {
         q->close();
+        q->m_stmt.reset();
+    }
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;

@@ -15,13 +15,13 @@ using namespace velm;
 
 namespace {
 
-struct Run {
+struct CliRun {
     int status;
     std::string out;
     std::string err;
 };
 
-Run velm(const std::vector<std::string> &args, const std::string &input = {})
+CliRun velm(const std::vector<std::string> &args, const std::string &input = {})
 {
     std::istringstream in(input);
     std::ostringstream out, err;
@@ -30,11 +30,11 @@ Run velm(const std::vector<std::string> &args, const std::string &input = {})
 }
 
 // Runs the built program itself, for what only a process shows: exit status and standard error.
-Run velmProcess(const std::string &args)
+CliRun velmProcess(const std::string &args)
 {
     const std::string errFile = fs::temp_directory_path() / ("velm-cli-err-" + std::to_string(::getpid()));
     const std::string command = std::string(VELM_CLI_PATH) + " " + args + " 2>" + errFile;
-    Run run{0, {}, {}};
+    CliRun run{0, {}, {}};
     FILE *pipe = popen(command.c_str(), "r");
     std::array<char, 4096> buffer{};
     while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
@@ -79,7 +79,7 @@ TEST(Cli, TreeOfTheFixtureArchiveAndItsConvertedForm)
     const std::string copy = dir.filePath("archive-small.mdb").toStdString();
     fs::copy_file(VELM_FIXTURES "/archive-small.mdb", copy);
 
-    Run first = velm({"--archive", copy, "tree"});
+    CliRun first = velm({"--archive", copy, "tree"});
     EXPECT_EQ(first.status, 0) << first.err;
     EXPECT_EQ(first.out, kFixtureTree);
     const std::string sibling = dir.filePath("archive-small.sqlite").toStdString();
@@ -88,7 +88,7 @@ TEST(Cli, TreeOfTheFixtureArchiveAndItsConvertedForm)
 
     // The second run opens the converted file instead of converting again.
     fs::remove(copy);
-    Run second = velm({"--archive", copy, "tree"});
+    CliRun second = velm({"--archive", copy, "tree"});
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(second.out, kFixtureTree);
     EXPECT_EQ(fs::last_write_time(sibling), converted);
@@ -113,7 +113,7 @@ TEST(Cli, BadArchivesGiveOneLineAndStatusOne)
     fs::resize_file(cut, fs::file_size(cut) / 2);
 
     for (const std::string &path : {dir.filePath("missing.mdb").toStdString(), text, cut}) {
-        const Run run = velmProcess("--archive '" + path + "' tree");
+        const CliRun run = velmProcess("--archive '" + path + "' tree");
         EXPECT_EQ(run.status, 1) << path;
         EXPECT_EQ(run.out, "") << path;
         EXPECT_EQ(lines(run.err), 1) << run.err;
