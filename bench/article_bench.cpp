@@ -1,0 +1,211 @@
+// Article page build time on the big benchmark archive: the topic with the most replies and a topic of
+// 100 replies. The archive package is inflated once into the build folder and converted once to SQLite;
+// later runs reuse both. Usage: article_bench [ITERATIONS]
+#include "article_page.h"
+#include "cp950.h"
+#include "error.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr const char *kBaseUrl = "http://velm.example/";
+
+class Inflater {
+public:
+    Inflater() { m_ready = inflateInit(&m_stream) == Z_OK; }
+    ~Inflater()
+    {
+        if (m_ready)
+            inflateEnd(&m_stream);
+    }
+    Inflater(const Inflater &) = delete;
+    Inflater &operator=(const Inflater &) = delete;
+    bool ready() const { return m_ready; }
+    z_stream &stream() { return m_stream; }
+
+private:
+    z_stream m_stream{};
+    bool m_ready = false;
+};
+
+// A package file: a 4-byte little-endian length, then one zlib stream.
+bool inflatePackage(const fs::path &package, const fs::path &target)
+{
+    std::ifstream in(package, std::ios::binary);
+    std::array<unsigned char, 4> length{};
+    if (!in.read(reinterpret_cast<char *>(length.data()), length.size()))
+        return false;
+    const fs::path partial = target.string() + ".part";
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    Inflater inflater;
+    if (!inflater.ready())
+        return false;
+    z_stream &z = inflater.stream();
+    std::vector<char> input(1 << 20), output(1 << 20);
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+        if (z.avail_in == 0) {
+            in.read(input.data(), static_cast<std::streamsize>(input.size()));
+            if (in.gcount() == 0)
+                return false;
+            z.next_in = reinterpret_cast<Bytef *>(input.data());
+            z.avail_in = static_cast<uInt>(in.gcount());
+        }
+        z.next_out = reinterpret_cast<Bytef *>(output.data());
+        z.avail_out = static_cast<uInt>(output.size());
+        rc = inflate(&z, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END)
+            return false;
+        out.write(output.data(), static_cast<std::streamsize>(output.size() - z.avail_out));
+    }
+    out.close();
+    if (!out)
+        return false;
+    fs::rename(partial, target);
+    return true;
+}
+
+double milliseconds(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+struct Figures {
+    double best = 0;
+    double median = 0;
+    size_t pageBytes = 0;
+};
+
+Figures timeBuild(velm::ArticlePage &article, const std::string &topicId, int iterations, bool withUtf8)
+{
+    std::vector<double> times;
+    std::string page;
+    size_t bytes = 0;
+    for (int i = 0; i < iterations; ++i) {
+        const auto start = Clock::now();
+        if (!article.build(topicId, kBaseUrl, page))
+            throw velm::Error("no page for topic " + topicId);
+        if (withUtf8)
+            bytes = velm::fromCp950(page).size();
+        times.push_back(milliseconds(Clock::now() - start));
+    }
+    std::sort(times.begin(), times.end());
+    return {times.front(), times[times.size() / 2], withUtf8 ? bytes : page.size()};
+}
+
+struct TopicSize {
+    std::string id;
+    long long replies = 0;
+};
+
+// Replies as the page shows them: only those whose author has a member row.
+std::vector<TopicSize> topicsByShownReplies(velm::Connection &connection)
+{
+    velm::Query query(&connection);
+    query.setReadAll(true);
+    query.setSql("select FORUM_REPLY.TOPIC_ID, Count(*) from FORUM_REPLY,FORUM_MEMBERS where "
+                 "FORUM_REPLY.R_AUTHOR=FORUM_MEMBERS.MEMBER_ID group by FORUM_REPLY.TOPIC_ID order by 2 desc");
+    query.open();
+    std::vector<TopicSize> sizes;
+    for (; !query.eof(); query.next())
+        sizes.push_back({query.field(0).asString(), query.field(1).asInteger()});
+    return sizes;
+}
+
+void report(velm::ArticlePage &article, const char *what, const TopicSize &topic, int iterations)
+{
+    const Figures build = timeBuild(article, topic.id, iterations, false);
+    const Figures withUtf8 = timeBuild(article, topic.id, iterations, true);
+    std::printf("%s: topic %s, %lld replies, page %zu bytes (Big5), %zu bytes (UTF-8)\n", what, topic.id.c_str(),
+                topic.replies, build.pageBytes, withUtf8.pageBytes);
+    std::printf("  page build:            median %.3f ms, best %.3f ms (%d runs)\n", build.median, build.best,
+                iterations);
+    std::printf("  page build + to UTF-8: median %.3f ms, best %.3f ms\n", withUtf8.median, withUtf8.best);
+}
+
+// Every post of the archive through the markup conversion: the total and the slowest single post.
+void convertAll(velm::Connection &connection, const char *sql)
+{
+    velm::Query query(&connection);
+    query.setSql(sql);
+    query.open();
+    long long posts = 0;
+    size_t bytes = 0;
+    double total = 0;
+    double slowest = 0;
+    for (; !query.eof(); query.next()) {
+        const std::string message = query.field(0).asString();
+        const auto start = Clock::now();
+        bytes += velm::ConvertMessageMarkup(message, static_cast<int>(query.field(1).asInteger()), kBaseUrl).size();
+        const double ms = milliseconds(Clock::now() - start);
+        total += ms;
+        slowest = std::max(slowest, ms);
+        ++posts;
+    }
+    std::printf("%lld posts converted in %.1f ms (%zu bytes of HTML), slowest %.3f ms\n", posts, total, bytes,
+                slowest);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int iterations = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+    try {
+        const fs::path folder = VELM_BENCH_DATA;
+        fs::create_directories(folder);
+        const fs::path mdb = folder / "big-archive.mdb";
+        if (!fs::exists(mdb) && !fs::exists(folder / "big-archive.sqlite")) {
+            const auto start = Clock::now();
+            if (!inflatePackage(VELM_FIXTURES "/bench/big-archive.VLP", mdb)) {
+                std::fprintf(stderr, "article_bench: cannot inflate the benchmark package\n");
+                return 1;
+            }
+            std::printf("inflated the package in %.0f ms\n", milliseconds(Clock::now() - start));
+        }
+        velm::Connection connection;
+        connection.setConnectionText(mdb.string());
+        const auto openStart = Clock::now();
+        connection.open();
+        std::printf("archive opened in %.0f ms (%s)\n", milliseconds(Clock::now() - openStart),
+                    connection.databasePath().c_str());
+
+        const std::vector<TopicSize> sizes = topicsByShownReplies(connection);
+        if (sizes.empty()) {
+            std::fprintf(stderr, "article_bench: the archive has no replies\n");
+            return 1;
+        }
+        velm::ArticlePage article;
+        article.prepare(&connection);
+        report(article, "most replies", sizes.front(), iterations);
+        // Sizes run downwards: the last topic of at least 100 replies is the one nearest to 100.
+        const auto pastHundred =
+            std::find_if(sizes.begin(), sizes.end(), [](const TopicSize &t) { return t.replies < 100; });
+        if (pastHundred != sizes.begin())
+            report(article, "nearest to 100 replies", *std::prev(pastHundred), iterations);
+        else
+            std::printf("no topic has 100 shown replies or more\n");
+        std::printf("target: a page of 100 replies built in under 10 ms\n");
+        convertAll(connection, "select T_MESSAGE, T_CODESYSTEM from FORUM_TOPICS");
+        convertAll(connection, "select R_MESSAGE, R_CODESYSTEM from FORUM_REPLY");
+    } catch (const velm::Error &e) {
+        std::fprintf(stderr, "article_bench: %s\n", e.utf8().c_str());
+        return 1;
+    }
+    return 0;
+}

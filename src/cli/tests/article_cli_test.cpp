@@ -1,0 +1,91 @@
+#include "cli.h"
+#include "cp950.h"
+#include "settings.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace velm;
+
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Result velm(const std::vector<std::string> &args, const std::string &input = {})
+{
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    const int status = runCli(args, in, out, err);
+    return {status, out.str(), err.str()};
+}
+
+class ArticleCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_archive = m_dir.filePath("archive-small.mdb").toStdString();
+        fs::copy_file(VELM_FIXTURES "/archive-small.mdb", m_archive);
+        // Settings go to this test's own folder, never to the user's.
+        setenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8().constData(), 1);
+    }
+
+    QTemporaryDir m_dir;
+    std::string m_archive;
+};
+
+TEST_F(ArticleCli, PageAsUtf8WithItsLineEndsOnTheOptionsOrStoredAddress)
+{
+    const Result run = velm({"--archive", m_archive, "--base-url", "http://velm.example/", "article", "1002"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("<html>\r\n<META http-equiv=Content-Type content=\"text/html; charset=big5\">\r\n"
+                           "<font size=2 color=blue>黃金文章</font>　<a href=http://velm.example/link.asp?topic_id=1002>"),
+              std::string::npos);
+    EXPECT_EQ(run.out.substr(run.out.size() - 11), "</html>\r\n\r\n");
+
+    WriteSetting(kAppKey, "ForumBaseURL", "http://stored.example/");
+    const Result stored = velm({"--archive", m_archive, "article", "1003"});
+    EXPECT_NE(stored.out.find("<a href=http://stored.example/link.asp?topic_id=1003>"), std::string::npos);
+}
+
+TEST_F(ArticleCli, MissingTopicWritesOneErrorLineAndNothingElse)
+{
+    const Result missing = velm({"--archive", m_archive, "article", "1005"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
+
+    EXPECT_EQ(velm({"--archive", m_archive, "article", "10x"}).status, 2);
+    EXPECT_EQ(velm({"--archive", m_archive, "article"}).status, 2);
+}
+
+TEST_F(ArticleCli, MarkupFromStandardInput)
+{
+    const Result plain = velm({"--base-url", "http://velm.example/", "markup"},
+                           "[url=http://srv]A[/url]\r\n<img src=icon_a.gif border=0>\r\n\r\n");
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, "<a href=http://srv>A</a><br><img src=\"http://velm.example/icon_a.gif\"  border=0>");
+
+    // 连接 in GB becomes 連接 in Big5 only with code 1.
+    const std::string gb = "\xC1\xAC\xBD\xD3";
+    EXPECT_EQ(velm({"markup", "--code", "1"}, gb).out, toCp950("連接"));
+    EXPECT_EQ(velm({"markup", "--code", "0"}, gb).out, gb);
+    EXPECT_EQ(velm({"markup"}, gb).out, gb);
+
+    for (const std::vector<std::string> &wrong : {std::vector<std::string>{"markup", "--code"},
+                                                  {"markup", "--code", "x"}, {"markup", "extra"}})
+        EXPECT_EQ(velm(wrong).status, 2);
+}
+
+} // namespace
