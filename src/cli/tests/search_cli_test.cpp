@@ -1,0 +1,191 @@
+#include "cli.h"
+
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace velm;
+
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun velm(const std::vector<std::string> &args)
+{
+    std::istringstream in;
+    std::ostringstream out, err;
+    const int status = runCli(args, in, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// The lines of the output that begin with the topic id.
+std::vector<std::string> rowsOf(const std::string &out)
+{
+    std::vector<std::string> rows;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        rows.push_back(line);
+    return rows;
+}
+
+std::vector<std::string> idsOf(const std::string &out)
+{
+    std::vector<std::string> ids;
+    for (const std::string &row : rowsOf(out))
+        ids.push_back(row.substr(0, row.find('\t')));
+    return ids;
+}
+
+class SearchCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        fixture = dir.filePath("archive-small.mdb").toStdString();
+        fs::copy_file(VELM_FIXTURES "/archive-small.mdb", fixture);
+    }
+
+    CliRun onFixture(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {"--archive", fixture});
+        return velm(args);
+    }
+
+    QTemporaryDir dir;
+    std::string fixture;
+};
+
+TEST_F(SearchCli, WorkedExamplesPrintTheirStatements)
+{
+    // The categories of kinds 1, 2, 3 and 9 are 1, 2, 3, 5 and 6; abc is member 57; forum 12 is listed.
+    const std::string path = dir.filePath("examples.sqlite").toStdString();
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, R"sql(
+        CREATE TABLE FORUM_MEMBERS (MEMBER_ID INTEGER, M_NAME VARCHAR(50));
+        CREATE TABLE FORUM_CATEGORY (CAT_ID INTEGER, CAT_PID INTEGER, CAT_NAME VARCHAR(100), CAT_ORDER SMALLINT,
+          CAT_KIND SMALLINT);
+        CREATE TABLE FORUM_FORUM (FORUM_ID INTEGER, CAT_ID INTEGER, F_SUBJECT VARCHAR(100));
+        INSERT INTO FORUM_MEMBERS VALUES (57, 'abc');
+        INSERT INTO FORUM_CATEGORY VALUES (1, 0, 'a', 1, 1), (2, 0, 'b', 2, 2), (3, 0, 'c', 3, 3), (4, 0, 'd', 4, 4),
+          (5, 0, 'e', 5, 9), (6, 5, 'f', 1, 9);
+        INSERT INTO FORUM_FORUM VALUES (12, 1, 'x');
+    )sql",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    const std::string select = "select distinct FORUM_TOPICS.TOPIC_ID,FORUM_TOPICS.FORUM_ID,T_DATE,T_SUBJECT,"
+                               "T_CODESYSTEM,T_AUTHOR,T_REPLIES,T_LAST_POST,T_GOOD from FORUM_TOPICS";
+    const std::string join = " left join FORUM_REPLY on FORUM_TOPICS.TOPIC_ID = FORUM_REPLY.TOPIC_ID";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"socket", "thread"},
+         select + join +
+             " where ( (( T_SUBJECT like '%socket%' and T_SUBJECT like '%thread%') or ( T_MESSAGE like '%socket%' and "
+             "T_MESSAGE like '%thread%')) or ( R_MESSAGE like '%socket%' and R_MESSAGE like '%thread%')) and "
+             "FORUM_TOPICS.CAT_ID in (1,2,3,5,6)  ORDER BY T_LAST_POST DESC \n"},
+        {{"--mode", "whole", "--field", "subject", "--member", "abc", "--date", "3", "--today", "2024-03-10",
+          "--forum", "12", "--boxes", "1,2,3,5,6", "TreeView"},
+         select +
+             " where  (T_AUTHOR=57 and (T_SUBJECT='TreeView')) and T_DATE >='20240303' and FORUM_TOPICS.FORUM_ID=12 "
+             "AND T_GOOD='Y'  ORDER BY T_LAST_POST DESC \n"},
+        {{"--mode", "or", "--member", "abc", "--date", "5", "--today", "2024-03-10", "--boxes", "1,5",
+          "socket  thread"},
+         select + join +
+             " where  ((T_AUTHOR=57 and  (( T_SUBJECT like '%socket%' or  T_SUBJECT like '%thread%') or ( T_MESSAGE "
+             "like '%socket%' or  T_MESSAGE like '%thread%'))) or ( R_AUTHOR=57 and ( R_MESSAGE like '%socket%' or  "
+             "R_MESSAGE like '%thread%'))) and T_DATE >='20240210' and FORUM_TOPICS.CAT_ID in (1,5,6)  ORDER BY "
+             "T_LAST_POST DESC \n"},
+    };
+    for (const auto &[args, statement] : cases) {
+        std::vector<std::string> full{"--archive", path, "asearch", "--sql"};
+        full.insert(full.end(), args.begin(), args.end());
+        const CliRun run = velm(full);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, statement);
+    }
+}
+
+TEST_F(SearchCli, QuickSearchOnTheFixture)
+{
+    const CliRun socket = onFixture({"search", "socket"});
+    EXPECT_EQ(socket.status, 0) << socket.err;
+    EXPECT_EQ(idsOf(socket.out), (std::vector<std::string>{"1005", "1014"}));
+
+    const CliRun quote = onFixture({"search", "it's"});
+    EXPECT_EQ(quote.status, 0) << quote.err;
+    EXPECT_EQ(idsOf(quote.out), std::vector<std::string>{"1011"});
+
+    const CliRun replyOnly = onFixture({"search", "ReadString"});
+    EXPECT_EQ(idsOf(replyOnly.out), std::vector<std::string>{"1001"});
+
+    const CliRun none = onFixture({"search", "no such words"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "查無資料\n");
+}
+
+TEST_F(SearchCli, AdvancedSearchOnTheFixture)
+{
+    const CliRun treeView = onFixture({"asearch", "--mode", "whole", "--field", "subject", "TreeView"});
+    EXPECT_EQ(treeView.status, 0) << treeView.err;
+    EXPECT_EQ(idsOf(treeView.out), std::vector<std::string>{"1013"});
+    // Printed as the forum's topic list prints the same topic.
+    const CliRun forum = onFixture({"topics", "101"});
+    const std::vector<std::string> forumRows = rowsOf(forum.out);
+    ASSERT_EQ(rowsOf(treeView.out).size(), 1u);
+    EXPECT_NE(std::find(forumRows.begin(), forumRows.end(), rowsOf(treeView.out)[0]), forumRows.end());
+
+    const CliRun member = onFixture({"asearch", "--member", "O'Brien", "--field", "subject"});
+    EXPECT_EQ(member.status, 0) << member.err;
+    EXPECT_EQ(idsOf(member.out), (std::vector<std::string>{"1013", "1007"}));
+
+    const CliRun quote = onFixture({"asearch", "--mode", "whole", "--field", "subject", "it's"});
+    EXPECT_EQ(quote.status, 1);
+    EXPECT_EQ(quote.err, "找不到相關資料\n");
+
+    const CliRun unknown = onFixture({"asearch", "--member", "O'Brien ", "socket"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(unknown.err, "找不到會員O'Brien \n");
+
+    const CliRun noBox = onFixture({"asearch", "--boxes", "", "--sql"});
+    EXPECT_EQ(noBox.status, 1);
+    EXPECT_EQ(noBox.err, "找不到相關資料\n");
+}
+
+TEST_F(SearchCli, WrongArgumentsAreRefused)
+{
+    const std::vector<std::string> cases[] = {
+        {"search"},
+        {"search", "a", "b"},
+        {"asearch", "--mode", "any"},
+        {"asearch", "--field", "body"},
+        {"asearch", "--date", "9"},
+        {"asearch", "--boxes", "1,8"},
+        {"asearch", "--boxes", "1,,2"},
+        {"asearch", "--today", "2024-02-30"},
+        {"asearch", "--today", "10/03/2024"},
+        {"asearch", "--forum", "104"}, // under a sub-category: not in the dialog's list
+        {"asearch", "--member"},
+        {"asearch", "--colour", "red"},
+    };
+    for (const auto &args : cases) {
+        const CliRun run = onFixture(args);
+        EXPECT_EQ(run.status, 2) << args.back();
+        EXPECT_EQ(run.out, "") << args.back();
+    }
+}
+
+} // namespace

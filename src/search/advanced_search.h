@@ -1,0 +1,37 @@
+#pragma once
+// The advanced search against the archive: the dialog's forum list, the lookups and the run on ADOTopic.
+#include "search_statement.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velm {
+
+class Query;
+class SearchHost;
+
+// cbForum's items after "全部的討論區": the forums of top-level categories.
+inline constexpr const char *kSearchForumListSql =
+    "SELECT * FROM FORUM_FORUM,FORUM_CATEGORY WHERE FORUM_FORUM.CAT_ID=FORUM_CATEGORY.CAT_ID AND CAT_PID=0 "
+    "ORDER BY CAT_ORDER,CAT_NAME,F_SUBJECT ";
+
+struct SearchForum {
+    std::string subject; // F_SUBJECT, code page 950
+    std::int64_t id = 0;
+};
+
+// Read on the default connection, in the list's order.
+std::vector<SearchForum> SearchForumList();
+
+// Member ids by exact name, on the default connection.
+MemberLookup ArchiveMemberLookup();
+// Category ids by kind, read through the given query (re-opened for every kind) on the default connection.
+CategoryLookup ArchiveCategoryLookup(Query &categories);
+
+// Composes the statement and runs it on ADOTopic; true when it found a row. Without a row (or without a
+// category to search) ADOTopic is closed and the status bar says "找不到相關資料"; the caller shows the box.
+bool RunAdvancedSearch(SearchHost &host, const SearchChoices &choices, std::chrono::year_month_day today);
+
+} // namespace velm

@@ -1,0 +1,30 @@
+#include "quick_search.h"
+
+#include "database.h"
+#include "search_host.h"
+#include "util.h"
+
+namespace velm {
+
+std::string QuickSearchSql(std::string_view keywordCp950)
+{
+    const std::string k = QuoteDoubled(keywordCp950);
+    return "SELECT * FROM FORUM_TOPICS WHERE T_SUBJECT LIKE '%" + k + "%' OR T_MESSAGE LIKE '%" + k + "%'\n" +
+           "or TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY WHERE R_MESSAGE LIKE '%" + k + "%')";
+}
+
+bool RunQuickSearch(SearchHost &host, const std::string &keywordCp950)
+{
+    bool found = false;
+    host.changeTopicQuery([&](Query &topic) {
+        topic.close();
+        topic.setSql(QuickSearchSql(keywordCp950));
+        if (!topic.connection())
+            topic.setConnection(DefaultConnection());
+        topic.open();
+        found = !topic.eof();
+    });
+    return found;
+}
+
+} // namespace velm

@@ -1,0 +1,21 @@
+#include "search_commands.h"
+
+#include "cp950.h"
+#include "messages.h"
+#include "quick_search.h"
+#include "search_dialog.h"
+
+namespace velm {
+
+void QuickSearchClick(SearchHost &host, const std::string &keywordCp950)
+{
+    if (!RunQuickSearch(host, keywordCp950))
+        ShowMessage(B5("查無資料"));
+}
+
+void AdvancedSearchClick(QWidget *owner, SearchHost &host)
+{
+    TfmSearch::showFor(owner, host);
+}
+
+} // namespace velm
