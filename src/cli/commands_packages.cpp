@@ -1,0 +1,65 @@
+// Package files: expansion and import into the archive.
+#include "session.h"
+
+#include "cp950.h"
+#include "package_file.h"
+#include "package_import.h"
+#include "progress.h"
+
+#include <ostream>
+
+namespace velm {
+namespace {
+
+// The import's step texts go to standard error, one line each.
+class StreamImportHost final : public ImportHost {
+public:
+    explicit StreamImportHost(std::ostream &err) : m_err(err) {}
+    void setStatusText(const std::string &cp950) override { m_err << fromCp950(cp950) << '\n'; }
+    ProgressSink &progress() override { return m_progress; }
+    void processEvents() override {}
+
+private:
+    std::ostream &m_err;
+    SilentProgress m_progress;
+};
+
+int expand(Session &session, const std::vector<std::string> &args)
+{
+    if (args.size() != 2)
+        return 2;
+    if (!ExpandPackage(args[0], args[1])) {
+        session.err() << "velm: cannot expand " << args[0] << " into " << args[1] << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+int import(Session &session, const std::vector<std::string> &args)
+{
+    if (args.size() != 1)
+        return 2;
+    Connection &archive = session.archive();
+    Connection package(Connection::Mode::Package);
+    package.setConnectionText(args[0]);
+    StreamImportHost host(session.err());
+    if (!ImportChosenPackage(archive, package, host)) {
+        session.err() << "velm: cannot expand " << args[0] << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::vector<CliCommand> packagesCommands()
+{
+    return {
+        {"expand", "  expand SRC DST       expands the package file SRC into the database file DST\n", &expand},
+        {"import", "  import PATH          merges a package into the archive: a .vlp file is first expanded into\n"
+                   "                       an .mdb beside it; step texts go to standard error\n",
+         &import},
+    };
+}
+
+} // namespace velm

@@ -1,0 +1,351 @@
+#include "package_import.h"
+
+#include "archive_file.h"
+#include "cp950.h"
+#include "error.h"
+#include "package_file.h"
+#include "progress.h"
+#include "util.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace velm {
+namespace {
+
+// A batch of merged rows is committed after this long: fewer commits, little left open.
+constexpr auto kBatchTime = std::chrono::milliseconds(250);
+
+bool g_importRunning = false;
+
+class ImportRunning {
+public:
+    ImportRunning()
+    {
+        // Pending messages run during an import; a second import then would pull the package from under it.
+        if (g_importRunning)
+            raiseUtf8("另一個補充包正在匯入中，請等它完成");
+        g_importRunning = true;
+    }
+    ~ImportRunning() { g_importRunning = false; }
+    ImportRunning(const ImportRunning &) = delete;
+    ImportRunning &operator=(const ImportRunning &) = delete;
+};
+
+void exec(sqlite3 *db, const char *sql)
+{
+    char *message = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        const std::string text = message ? message : sqlite3_errmsg(db);
+        sqlite3_free(message);
+        raiseUtf8(text);
+    }
+}
+
+// Statements whose failure the import ignores; they leave the clipboard alone.
+bool executeQuietly(Connection &connection, const std::string &sql)
+{
+    try {
+        Query query(&connection);
+        query.setSql(sql);
+        query.execSQL();
+        return true;
+    } catch (const Error &) {
+        return false;
+    }
+}
+
+// Rows are merged in batches, one savepoint each, for speed. A row the archive refuses rolls its batch
+// back, so its own delete is undone; the rows before it in the batch are merged again and committed.
+class MergeBatch {
+public:
+    explicit MergeBatch(Connection &archive) : m_archive(archive), m_db(archive.handle()) {}
+    ~MergeBatch()
+    {
+        if (m_open && sqlite3_exec(m_db, "RELEASE velm_merge", nullptr, nullptr, nullptr) != SQLITE_OK)
+            rollBack();
+    }
+    MergeBatch(const MergeBatch &) = delete;
+    MergeBatch &operator=(const MergeBatch &) = delete;
+
+    // Before each row: true when the row starts a new batch.
+    bool beginRow()
+    {
+        // Pending messages ran since the last row: the archive must still be the one we started on.
+        if (!m_archive.connected() || m_archive.handle() != m_db)
+            raiseUtf8("匯入中資料庫連線已被關閉");
+        if (m_open)
+            return false;
+        exec(m_db, "SAVEPOINT velm_merge");
+        m_open = true;
+        m_started = std::chrono::steady_clock::now();
+        return true;
+    }
+    bool due() const { return m_open && std::chrono::steady_clock::now() - m_started >= kBatchTime; }
+    void commit()
+    {
+        if (!m_open)
+            return;
+        m_open = false;
+        exec(m_db, "RELEASE velm_merge");
+    }
+    void rollBack()
+    {
+        sqlite3_exec(m_db, "ROLLBACK TO velm_merge", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db, "RELEASE velm_merge", nullptr, nullptr, nullptr);
+        m_open = false;
+    }
+    void restart()
+    {
+        rollBack();
+        beginRow();
+    }
+
+private:
+    Connection &m_archive;
+    sqlite3 *m_db;
+    bool m_open = false;
+    std::chrono::steady_clock::time_point m_started;
+};
+
+// Column names go into the statement text and become parameter names: only plain names are taken.
+void requirePlainName(const std::string &name)
+{
+    bool plain = !name.empty();
+    for (unsigned char c : name)
+        plain = plain && c < 0x80 && (std::isalnum(c) || c == '_');
+    if (!plain)
+        raiseUtf8("補充包的欄位名稱無法匯入: " + fromCp950(name));
+}
+
+std::string hexBytes(const std::string &raw)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out = "X'";
+    for (unsigned char c : raw) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 15];
+    }
+    return out + "'";
+}
+
+// Numbers as SQLLiteral writes them; any text is quoted with its quotes doubled, so a key read from a
+// package can never become SQL of its own.
+std::string keyLiteral(const Value &value)
+{
+    switch (value.kind()) {
+    case Value::Kind::Text:
+    case Value::Kind::WideText:
+    case Value::Kind::Array:
+        return "'" + QuoteDoubled(value.toText()) + "'";
+    case Value::Kind::DateTime:
+        return "'" + QuoteDoubled(value.raw()) + "'";
+    case Value::Kind::Bytes:
+        return hexBytes(value.raw());
+    default:
+        return SQLLiteral(value);
+    }
+}
+
+bool isBlank(const std::string &text)
+{
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+std::string keyClause(const Query &row, std::string keys)
+{
+    std::string clause;
+    while (!isBlank(keys)) {
+        const std::string name = CutToken(";", keys);
+        clause += " and " + name + "=" + keyLiteral(row.fieldByName(name).value());
+    }
+    return clause.substr(std::min<std::size_t>(4, clause.size()));
+}
+
+// Deleting by key needs an index on the first key column; archives converted from Jet may lack one.
+void ensureKeyIndex(Connection &archive, const std::string &table, std::string keys)
+{
+    const std::string first = CutToken(";", keys);
+    sqlite3_stmt *raw = nullptr;
+    sqlite3_prepare_v2(archive.handle(),
+                       "select 1 from pragma_index_list(?1) l join pragma_index_info(l.name) i "
+                       "where i.seqno = 0 and i.name = ?2 collate nocase",
+                       -1, &raw, nullptr);
+    StatementPtr stmt(raw);
+    if (!stmt)
+        return;
+    const std::string tableUtf8 = fromCp950(table);
+    const std::string firstUtf8 = fromCp950(first);
+    sqlite3_bind_text(raw, 1, tableUtf8.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(raw, 2, firstUtf8.c_str(), -1, SQLITE_TRANSIENT);
+    const bool found = sqlite3_step(raw) == SQLITE_ROW;
+    stmt.reset();
+    if (!found)
+        executeQuietly(archive, "CREATE INDEX IF NOT EXISTS IX_" + table + "_" + first + " ON " + table + " (" +
+                                    first + ")");
+}
+
+void recordPackage(const std::string &path, Connection &archive, const ImportHost &host)
+{
+    const std::string fileName = fs::path(dataSourceOf(path)).filename().string();
+    const std::string title = PackageTitle(toCp950(fileName));
+    if (title.empty())
+        return;
+    try {
+        Query lookup(&archive);
+        lookup.setSql("SELECT UPD_TITLE FROM UPDATELOG WHERE UPD_TITLE LIKE '" + QuoteDoubled(title.substr(0, 10)) +
+                      "%'");
+        lookup.open();
+        if (!lookup.isEmpty())
+            return;
+    } catch (const Error &) {
+        return;
+    }
+    executeQuietly(archive, "INSERT INTO UPDATELOG VALUES('" + QuoteDoubled(title) + "','" +
+                                UpdateLogDate(host.now()) + "')");
+}
+
+} // namespace
+
+LocalTime CurrentLocalTime()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm tm{};
+    localtime_r(&seconds, &tm);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(millis)};
+}
+
+std::string UpdateLogDate(const LocalTime &t)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%4.4d/%2.2d/%2.2d %2.2d:%2.2d:%2.2d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return text;
+}
+
+std::string PackageTitle(const std::string &fileNameCp950)
+{
+    if (fileNameCp950.size() < 7 || fileNameCp950[4] != 'W')
+        return {};
+    return fileNameCp950.substr(0, 4) + B5("年") + fileNameCp950.substr(5, 2) + B5("週");
+}
+
+void MergeTable(const std::string &table, const std::string &keys, Connection &archive, Connection &package,
+                ImportHost &host)
+{
+    std::unique_ptr<Query> rows = OpenQuery("select * from " + table, &package);
+    if (rows->isEmpty())
+        return;
+    std::string columns;
+    std::string params;
+    for (int i = 0; i < rows->fieldCount(); ++i) {
+        const std::string &name = rows->fieldName(i);
+        requirePlainName(name);
+        columns += (i ? "," : "") + name;
+        params += (i ? ",:" : "") + name;
+    }
+    Query insert(&archive);
+    insert.setSql("insert into " + table + " (" + columns + ") values(:" + params + ")");
+    insert.prepare();
+    ensureKeyIndex(archive, table, keys);
+
+    auto mergeRow = [&](const std::string &clause) {
+        ExecuteSQL("DELETE FROM " + table + " where " + clause, &archive);
+        for (int i = 0; i < rows->fieldCount(); ++i)
+            insert.setParam(rows->fieldName(i), rows->field(i).value());
+        insert.execSQL();
+    };
+    MergeBatch batch(archive);
+    long long batchStart = 0;
+    for (; !rows->eof(); rows->next()) {
+        const std::string clause = keyClause(*rows, keys);
+        if (batch.beginRow())
+            batchStart = rows->recNo();
+        try {
+            mergeRow(clause);
+        } catch (...) {
+            const long long failed = rows->recNo();
+            batch.restart();
+            try {
+                for (long long row = batchStart; row < failed; ++row) {
+                    rows->moveTo(row);
+                    mergeRow(keyClause(*rows, keys));
+                }
+                batch.commit();
+            } catch (...) {
+                batch.rollBack();
+            }
+            throw;
+        }
+        host.processEvents();
+        if (batch.due())
+            batch.commit();
+    }
+    batch.commit();
+}
+
+void ImportPackage(const std::string &path, Connection &archive, Connection &package, ImportHost &host)
+{
+    ImportRunning running;
+    executeQuietly(archive, kCreateUpdateLogSql);
+
+    ProgressSink &progress = host.progress();
+    progress.setRange(0, 6);
+    progress.setPosition(0);
+    progress.setCaption(B5("匯入補充包"));
+    progress.show();
+    progress.setPosition(1);
+    try {
+        package.close();
+        package.setConnectionText(path);
+        package.open();
+        int position = 2;
+        for (const MergeStep &step : kMergePlan) {
+            const std::string text = toCp950(step.text);
+            host.setStatusText(text);
+            progress.setCaption(text);
+            host.processEvents();
+            MergeTable(step.table, step.keys, archive, package, host);
+            if (position < 6)
+                progress.setPosition(position++);
+        }
+        progress.setCaption(B5("匯入完成"));
+        progress.setPosition(6);
+        host.processEvents();
+        progress.close();
+        package.close();
+    } catch (...) {
+        // The in-memory package goes at once, and the window does not stay up behind the error box.
+        package.close();
+        progress.close();
+        throw;
+    }
+    recordPackage(path, archive, host);
+}
+
+bool ImportChosenPackage(Connection &archive, Connection &package, ImportHost &host)
+{
+    std::string path = package.connectionText();
+    if (isPackageFileName(path)) {
+        const std::string expanded = expandedPackageName(path);
+        if (!ExpandPackage(path, expanded))
+            return false;
+        package.setConnectionText(expanded);
+        path = expanded;
+    }
+    ImportPackage(path, archive, package, host);
+    return true;
+}
+
+} // namespace velm

@@ -1,0 +1,90 @@
+#include "article_view.h"
+#include "main_window.h"
+#include "messages.h"
+#include "progress_window.h"
+#include "qtext.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+using namespace velm;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string firstValue(const std::string &database, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *stmt = nullptr;
+    std::string value = "<none>";
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        value = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return value;
+}
+
+} // namespace
+
+class StartupWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    }
+
+    void packageOnTheCommandLineIsImportedOnce()
+    {
+        QTemporaryDir programFolder;
+        QTemporaryDir packages;
+        fs::copy_file(VELM_FIXTURES "/archive-small.mdb", programFolder.filePath("velm.mdb").toStdString());
+        QDir(packages.path()).mkpath(QStringLiteral("a b c"));
+        fs::copy_file(VELM_FIXTURES "/2004W06.VLP", packages.filePath("a b c/2004W06.VLP").toStdString());
+        QStringList messages;
+        setMessageHooks({[&](const std::string &text) { messages << qFromCp950(text); }, {},
+                         [&](const std::string &text) { messages << QString::fromStdString(text); }});
+
+        TfmMain window({programFolder.path().toStdString() + "/",
+                        {packages.filePath(QStringLiteral("a")), QStringLiteral("b"), QStringLiteral("c/2004W06.VLP")}});
+        TFormProgress progress;
+        window.setProgressWindow(&progress);
+        QSignalSpy done(&window, &TfmMain::firstShowDone);
+        window.show();
+        QVERIFY(done.wait(60000));
+
+        QCOMPARE(messages, QStringList{QStringLiteral("補充包匯入成功!")});
+        QCOMPARE(window.treeBuilds(), 1);
+        QVERIFY(!progress.isVisible());
+        QVERIFY(window.statusText().isEmpty());
+        const QStringList temporary = QDir(programFolder.path()).entryList({QStringLiteral("*_TMP.mdb")});
+        QVERIFY2(temporary.isEmpty(), qPrintable(temporary.join(' ')));
+        const std::string archive = programFolder.filePath("velm.sqlite").toStdString();
+        QCOMPARE(firstValue(archive, "select M_NAME from FORUM_MEMBERS where MEMBER_ID = 3"), std::string("alice_new"));
+        QCOMPARE(firstValue(archive, "select count(*) from UPDATELOG"), std::string("2"));
+    }
+
+private:
+    QTemporaryDir m_config;
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    registerArticleScheme();
+    QApplication app(argc, argv);
+    StartupWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "startup_window_test.moc"
