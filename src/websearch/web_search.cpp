@@ -1,0 +1,173 @@
+#include "web_search.h"
+
+#include "cp950.h"
+#include "gbbig.h"
+#include "layout.h"
+#include "site_table.h"
+
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <stdexcept>
+
+namespace velm {
+namespace {
+
+struct ConverterCloser {
+    void operator()(UConverter *c) const { ucnv_close(c); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+std::string gbToUtf8(std::string_view gb)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    ConverterPtr from(ucnv_open("GBK", &status));
+    ConverterPtr to(ucnv_open("UTF-8", &status));
+    if (U_FAILURE(status))
+        throw std::runtime_error(std::string("ICU converter not available: ") + u_errorName(status));
+    std::string out(gb.size() * 2 + 16, '\0');
+    for (;;) {
+        status = U_ZERO_ERROR;
+        char *target = out.data();
+        const char *source = gb.data();
+        ucnv_convertEx(to.get(), from.get(), &target, out.data() + out.size(), &source, gb.data() + gb.size(),
+                       nullptr, nullptr, nullptr, nullptr, true, true, &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (U_FAILURE(status))
+            throw std::runtime_error(std::string("text conversion failed: ") + u_errorName(status));
+        out.resize(static_cast<size_t>(target - out.data()));
+        return out;
+    }
+}
+
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Characters RFC 3986 allows nowhere in an address.
+bool mayNotStand(unsigned char c)
+{
+    if (c <= 0x20 || c >= 0x7F)
+        return true;
+    constexpr std::string_view kExcluded = "\"<>\\^`{|}";
+    return kExcluded.find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+std::vector<std::string_view> splitFields(std::string_view text, size_t count)
+{
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    while (fields.size() < count) {
+        const size_t comma = text.find(',', start);
+        fields.push_back(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos)
+            break;
+        start = comma + 1;
+    }
+    fields.resize(count);
+    return fields;
+}
+
+} // namespace
+
+bool isGBSite(const std::string &caption)
+{
+    return caption.find(B5("(簡)")) != std::string::npos;
+}
+
+SearchLists BuildSearchLists(const std::vector<SiteBox> &boxes, const std::string &keyword, bool convertGB,
+                             bool convertBig)
+{
+    const std::string gbForm = Big5ToGB(keyword);
+    const std::string big5Form = GBToBig5(keyword);
+
+    std::vector<const SiteBox *> ordered;
+    for (const SiteBox &box : boxes)
+        if (box.number >= 0 && box.number <= kMaxSiteNumber)
+            ordered.push_back(&box);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const SiteBox *a, const SiteBox *b) { return a->number < b->number; });
+
+    SearchLists lists;
+    std::set<int> seen;
+    for (const SiteBox *box : ordered) {
+        if (!seen.insert(box->number).second || !box->ticked)
+            continue; // only the first box of a number counts
+        const bool gbSite = isGBSite(box->caption);
+        KeywordCodePage codePage = KeywordCodePage::Big5;
+        const std::string *sent = &keyword;
+        if (gbSite && convertGB) {
+            sent = &gbForm;
+            codePage = KeywordCodePage::GB;
+        } else if (!gbSite && convertBig) {
+            sent = &big5Form;
+        }
+        lists.numbers.push_back(box->number);
+        lists.captions.push_back(box->caption);
+        lists.urlTexts.push_back(box->urlTemplate + *sent);
+        lists.codePages.push_back(codePage);
+    }
+    return lists;
+}
+
+std::vector<SiteBox> TableSiteBoxes(const std::string &forumBaseUrl, bool ticked)
+{
+    std::vector<SiteBox> boxes;
+    for (const WebSite &site : WebSiteTable())
+        boxes.push_back({site.number, SiteCaption(site), SiteTemplate(site, forumBaseUrl), ticked});
+    return boxes;
+}
+
+SearchUrl ParseSearchUrl(std::string_view urlText)
+{
+    const std::vector<std::string_view> fields = splitFields(urlText, 4);
+    SearchUrl url;
+    url.fieldName = fields[2];
+    url.fieldValue = fields[3];
+    url.address = fields[0];
+    if (const size_t key = url.address.find("#KEY"); key != std::string::npos)
+        url.address.replace(key, 4, url.fieldValue);
+    int number = 0;
+    url.formNumber = parseWholeNumber(std::string(fields[1]), number) ? number : -1;
+    return url;
+}
+
+std::string RequestAddress(std::string_view address)
+{
+    constexpr char kHex[] = "0123456789ABCDEF";
+    // Brackets belong only to a host; a Big5 trail byte may be one in the path or query.
+    size_t authorityEnd = 0;
+    if (const size_t scheme = address.find("://"); scheme != std::string_view::npos)
+        authorityEnd = std::min(address.find_first_of("/?#", scheme + 3), address.size());
+    std::string out;
+    out.reserve(address.size() * 3);
+    for (size_t i = 0; i < address.size(); ++i) {
+        const auto c = static_cast<unsigned char>(address[i]);
+        const bool validEscape = c == '%' && i + 2 < address.size() && isHexDigit(address[i + 1]) &&
+                                 isHexDigit(address[i + 2]);
+        const bool bracket = (c == '[' || c == ']') && i >= authorityEnd;
+        if (mayNotStand(c) || bracket || (c == '%' && !validEscape)) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string KeywordToUtf8(std::string_view bytes, KeywordCodePage codePage)
+{
+    if (isAscii(bytes))
+        return std::string(bytes);
+    return codePage == KeywordCodePage::GB ? gbToUtf8(bytes) : fromCp950(bytes);
+}
+
+} // namespace velm
