@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-arphic-uming
   xvfb xauth x11-utils imagemagick
+  shared-mime-info desktop-file-utils xdg-utils
 )
 
 as_root() {

@@ -1,4 +1,5 @@
 // velm-reader: the reader's window.
+#include "article_view.h"
 #include "hooks.h"
 #include "main_window.h"
 #include "messages.h"
@@ -29,6 +30,7 @@ public:
 int main(int argc, char **argv)
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    velm::registerArticleScheme();
     ReaderApplication app(argc, argv);
     QApplication::setApplicationDisplayName(velm::MainCaption());
     // 細明體 is not on this platform: a Ming-style face of the same family stands in.

@@ -3,18 +3,30 @@
 #include "cp950.h"
 #include "error.h"
 #include "forum_tree.h"
+#include "article_view.h"
+#include "choose_package.h"
+#include "config_dialog.h"
+#include "file_association.h"
+#include "forum_text.h"
 #include "gbbig.h"
 #include "messages.h"
+#include "paths.h"
 #include "progress_window.h"
 #include "qtext.h"
 #include "settings.h"
+#include "search_commands.h"
 #include "splitter.h"
+#include "startup_import.h"
+#include "topic_model.h"
 #include "startup.h"
 #include "util.h"
 #include "version.h"
+#include "web_search_dialog.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -83,14 +95,17 @@ void TfmMain::FormCreate()
 {
     m_downloadMirrors = DownloadMirrorList();
     ShuffleList(m_downloadMirrors);
-    // The file-type registration comes with the package association.
+    RegisterFileType(".VLP", "", "Velm Package", executablePath(), "");
     m_webBrowserDemo->setUrl(QUrl(QString::fromStdString(ForumBaseURL() + "velmpack/demo.html")));
     m_pageControl->setCurrentIndex(0);
     SetDefaultConnection(&m_archive);
+    m_topic.setConnection(&m_archive);
     m_webBrowser1->setUrl(QUrl(QStringLiteral("about:blank")));
     InitCodeTables();
     setWindowTitle(MainCaption());
+    m_forumBaseUrl = ForumBaseURL();
     restoreLayout();
+    applyGridColumnWidths();
     qApp->installEventFilter(this);
     m_savedPanel4Width = panel4Width();
     m_savedPanel3Height = panel3Height();
@@ -142,14 +157,63 @@ void TfmMain::FormShow()
     prepareArticleQueries();
 }
 
+CallbackImportHost TfmMain::importHost(bool withTree)
+{
+    CallbackImportHost::Callbacks callbacks{[this](const std::string &text) { setStatusText(text); }, m_progress,
+                                            [] { QCoreApplication::processEvents(); }, {}, {}};
+    if (withTree) {
+        callbacks.buildForumTree = [this] { BuildForumTree(); };
+        callbacks.showMessage = [](const std::string &text) { ShowMessage(text); };
+    }
+    return CallbackImportHost(std::move(callbacks));
+}
+
 bool TfmMain::importStartupPackage()
 {
-    return false;
+    std::vector<std::string> arguments;
+    for (const QString &argument : m_options.arguments)
+        arguments.push_back(argument.toStdString());
+    CallbackImportHost host = importHost(true);
+    bool treeBuilt = false;
+    // An import error is shown; the first show then goes on and builds the tree.
+    guarded([&] {
+        treeBuilt = ImportStartupPackage(joinArguments(arguments), m_options.programFolder, m_archive, m_package, host);
+    });
+    return treeBuilt;
+}
+
+void TfmMain::ToolButton1Click()
+{
+    if (!ChoosePackageFile(this, ChoosePackageTitle(), m_package))
+        return;
+    CallbackImportHost host = importHost(false);
+    ImportChosenPackage(m_archive, m_package, host);
+}
+
+void TfmMain::ToolButton3Click()
+{
+    AdvancedSearchClick(this, *this);
+}
+
+void TfmMain::ToolButton9Click()
+{
+    QuickSearchClick(*this, qToCp950(m_editSearch->text()));
+}
+
+void TfmMain::ToolButton11Click()
+{
+    ShowWebSearchDialog(this);
+}
+
+void TfmMain::ToolButton13Click()
+{
+    ShowConfigDialog(this);
+    applyGridColumnWidths();
 }
 
 void TfmMain::prepareArticleQueries()
 {
-    // The article queries and their texts come with the article page.
+    m_article.prepare(&m_archive);
 }
 
 void TfmMain::closeEvent(QCloseEvent *event)
@@ -162,8 +226,7 @@ void TfmMain::FormClose()
 {
     WriteLayout(currentLayout(), [](const char *name, const std::string &value) { WriteSetting(kAppKey, name, value); });
     m_topic.unprepare();
-    m_topicArticle.unprepare();
-    m_replyArticle.unprepare();
+    m_article.unprepare();
 }
 
 WindowLayout TfmMain::currentLayout() const
@@ -189,7 +252,12 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
     }
     if (text.empty())
         return false;
-    connection.close();
+    if (&connection == &m_archive) {
+        detachedTopicChange([&] { connection.close(); });
+        m_topicModel->resetMembers();
+    } else {
+        connection.close();
+    }
     connection.setConnectionText(text);
     SilentProgress silent;
     connection.open(m_progress ? static_cast<ProgressSink *>(m_progress) : &silent);
@@ -207,6 +275,123 @@ void TfmMain::BuildForumTree()
     velm::BuildForumTree(sink, progress);
     m_tv->setCurrentItem(nullptr);
     m_tv->clearSelection();
+}
+
+void TfmMain::changeTopicQuery(const std::function<void(Query &topic)> &change)
+{
+    detachedTopicChange([&] {
+        if (!m_topic.connection())
+            m_topic.setConnection(&m_archive);
+        change(m_topic);
+    });
+}
+
+void TfmMain::detachedTopicChange(const std::function<void()> &change)
+{
+    m_gridFollows = false;
+    m_topicModel->beginQueryChange();
+    try {
+        change();
+    } catch (...) {
+        m_topicModel->endQueryChange();
+        m_gridFollows = true;
+        throw;
+    }
+    m_topicModel->endQueryChange();
+    m_gridFollows = true;
+    if (m_topic.isOpen() && !m_topic.isEmpty()) {
+        const QModelIndex row = m_topicModel->index(static_cast<int>(m_topic.recNo()), 0);
+        m_gridFollows = false;
+        m_grid->setCurrentIndex(row);
+        m_grid->scrollTo(row);
+        m_gridFollows = true;
+    }
+}
+
+void TfmMain::tvChange(QTreeWidgetItem *node)
+{
+    if (!node)
+        return;
+    const std::int64_t data = node->data(0, Qt::UserRole).toLongLong();
+    if (data == m_currentForumId)
+        return;
+    m_currentForumId = data;
+    if (data <= 0)
+        return; // the root and the categories list no topics: the grid keeps what it shows
+    changeTopicQuery([&](Query &topic) {
+        if (topic.sql() != kForumTopicsSql)
+            topic.setSql(kForumTopicsSql);
+        topic.close();
+        m_topic.setParam("frm_id", Value::integer(m_currentForumId));
+        ++m_topicQueries;
+        m_topic.open();
+    });
+}
+
+void TfmMain::ADOTopicAfterScroll()
+{
+    if (m_gridFollows && m_topic.isOpen() && !m_topic.isEmpty()) {
+        const int row = static_cast<int>(m_topic.recNo());
+        m_topicModel->showRowsUpTo(row);
+        m_topicModel->setCurrentRow(row);
+        m_gridFollows = false;
+        const QModelIndex index = m_topicModel->index(row, std::max(0, m_grid->currentIndex().column()));
+        m_grid->setCurrentIndex(index);
+        m_grid->scrollTo(index);
+        m_gridFollows = true;
+    }
+    // Every move restarts the full wait, so only the row the user stops on is loaded.
+    m_timer1->start();
+}
+
+void TfmMain::DBGrid1RowChanged(int row)
+{
+    if (!m_gridFollows || row < 0 || !m_topic.isOpen())
+        return;
+    if (row != m_topic.recNo())
+        m_topic.moveTo(row);
+}
+
+void TfmMain::Timer1Timer()
+{
+    m_timer1->stop();
+    if (!m_topic.isOpen() || m_topic.isEmpty())
+        return;
+    LoadArticle(m_topic.fieldByName("TOPIC_ID").asString());
+}
+
+void TfmMain::LoadArticle(const std::string &topicId)
+{
+    ++m_articleLoads;
+    if (!m_article.prepared())
+        prepareArticleQueries();
+    std::string page;
+    if (!m_article.build(topicId, m_forumBaseUrl, page))
+        return; // no such topic: the view keeps its page
+    const std::string utf8 = fromCp950(page);
+    m_webBrowser1->setUrl(m_articlePages->publish(QByteArray(utf8.data(), static_cast<qsizetype>(utf8.size()))));
+}
+
+bool TfmMain::WebBrowser1BeforeNavigate2(const QUrl &url)
+{
+    const TopicLink link = TopicLinkId(url.toString().toStdString());
+    if (!link.isTopicLink)
+        return false;
+    if (!link.id.empty())
+        LoadArticle(link.id);
+    return true;
+}
+
+void TfmMain::applyGridColumnWidths()
+{
+    const QFontMetrics metrics(m_grid->font());
+    const QFontMetrics titleMetrics(m_grid->horizontalHeader()->font());
+    const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    for (int column = 0; column < TopicGridModel::ColumnCount; ++column) {
+        const QString title = m_topicModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        m_grid->horizontalHeader()->resizeSection(
+            column, std::max(TopicGridModel::widthInCharacters(column) * digit + 4, titleMetrics.horizontalAdvance(title) + 4));
+    }
 }
 
 void TfmMain::ToolButton2Click()

@@ -1,7 +1,9 @@
 #pragma once
 // TfmMain: the one main window — forum tree, topic grid and article view — with its start-up and shut-down.
+#include "article_page.h"
 #include "database.h"
 #include "layout.h"
+#include "search_host.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -19,12 +21,17 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
+class QUrl;
 class QWebEngineProfile;
 class QWebEngineView;
 
 namespace velm {
 
+class ArticleSchemeHandler;
+class CallbackImportHost;
 class TFormProgress;
+class TopicGridModel;
 class TSplitter;
 
 struct StartupOptions {
@@ -32,7 +39,7 @@ struct StartupOptions {
     QStringList arguments;     // the command-line parameters after the program name
 };
 
-class TfmMain final : public QMainWindow {
+class TfmMain final : public QMainWindow, public SearchHost {
     Q_OBJECT
 public:
     explicit TfmMain(StartupOptions options, QWidget *parent = nullptr);
@@ -45,8 +52,24 @@ public:
     bool OpenArchive(Connection &connection, const std::string &connectionText);
     void BuildForumTree();
 
+    // The topic list and the article view.
+    void tvChange(QTreeWidgetItem *node);
+    void ADOTopicAfterScroll();
+    void Timer1Timer();
+    void LoadArticle(const std::string &topicId);
+    // Before every navigation of the article browser; true cancels it.
+    bool WebBrowser1BeforeNavigate2(const QUrl &url);
+
+    // SearchHost: the searches load their statements into ADOTopic.
+    void changeTopicQuery(const std::function<void(Query &topic)> &change) override;
+
     // Toolbar commands.
+    void ToolButton1Click();  // import a package file
     void ToolButton2Click();  // choose the archive file
+    void ToolButton3Click();  // advanced search
+    void ToolButton9Click();  // quick search
+    void ToolButton11Click(); // web search
+    void ToolButton13Click(); // preferences
     void ToolButton7Click();  // package home page
     void ToolButton14Click(); // full-screen toggle
     void ToolButton20Click(); // first row
@@ -64,8 +87,13 @@ public:
     void setPanel4Width(int width);
     void setPanel3Height(int height);
     int treeBuilds() const { return m_treeBuilds; }
+    std::int64_t CurrentForumId() const { return m_currentForumId; }
+    int topicQueries() const { return m_topicQueries; }
+    int articleLoads() const { return m_articleLoads; }
+    QTimer *Timer1() const { return m_timer1; }
+    TopicGridModel *topicModel() const { return m_topicModel; }
     QString statusText() const;
-    void setStatusText(const std::string &cp950);
+    void setStatusText(const std::string &cp950) override;
     WindowLayout currentLayout() const;
 
     Connection &ADOConnection1() { return m_archive; }
@@ -100,6 +128,12 @@ private:
     // The first-show import of a package named on the command line; true when the tree was built.
     bool importStartupPackage();
     void prepareArticleQueries();
+    void DBGrid1RowChanged(int row);
+    void applyGridColumnWidths();
+    // Runs a change of ADOTopic's text or parameters with the grid detached from it.
+    void detachedTopicChange(const std::function<void()> &change);
+    // The import's view of this window: status bar, progress window, tree.
+    CallbackImportHost importHost(bool withTree);
 
     StartupOptions m_options;
     QString m_openDialogTitle;
@@ -110,12 +144,16 @@ private:
     bool m_firstShow = true;
     bool m_shown = false;
     int m_treeBuilds = 0;
+    std::int64_t m_currentForumId = 0;
+    int m_topicQueries = 0;
+    int m_articleLoads = 0;
+    bool m_gridFollows = true;
+    std::string m_forumBaseUrl;
 
     Connection m_archive{Connection::Mode::Archive};
     Connection m_package{Connection::Mode::Package};
     Query m_topic;
-    Query m_topicArticle;
-    Query m_replyArticle;
+    ArticlePage m_article;
 
     QToolBar *m_toolBar = nullptr;
     QLineEdit *m_editSearch = nullptr;
@@ -134,6 +172,8 @@ private:
     QWebEngineView *m_webBrowserDemo = nullptr;
     QLabel *m_statusText = nullptr;
     QTimer *m_timer1 = nullptr;
+    TopicGridModel *m_topicModel = nullptr;
+    ArticleSchemeHandler *m_articlePages = nullptr;
 };
 
 // The design caption followed by the program version.

@@ -2,7 +2,9 @@
 #include "main_window.h"
 
 #include "messages.h"
+#include "article_view.h"
 #include "splitter.h"
+#include "topic_model.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -19,6 +21,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -53,11 +56,12 @@ QWidget *gap(int width)
     return spacer;
 }
 
-QWebEngineView *makeBrowser(QWebEngineProfile *profile, const char *name, QWidget *parent)
+QWebEngineView *makeBrowser(QWebEnginePage *page, const char *name, QWidget *parent)
 {
     auto *view = new QWebEngineView(parent);
     view->setObjectName(name);
-    view->setPage(new QWebEnginePage(profile, view));
+    page->setParent(view);
+    view->setPage(page);
     // Neither browser takes the focus with the Tab key.
     view->setFocusPolicy(Qt::ClickFocus);
     return view;
@@ -84,11 +88,11 @@ void TfmMain::buildToolBar()
     };
     const Button buttons[] = {
         {"ToolButton2", "開啟主資料庫來源", 0, &TfmMain::ToolButton2Click, 8},
-        {"ToolButton1", "匯入補充包新資料", 1, nullptr, 0},
+        {"ToolButton1", "匯入補充包新資料", 1, &TfmMain::ToolButton1Click, 0},
         {"ToolButton15", "從網路更新補充包", 7, nullptr, 8},
-        {"ToolButton3", "進階搜尋離線包文章", 2, nullptr, 8},
-        {"ToolButton11", "搜詢網際網路上所有程式設計相關文章", 5, nullptr, 8},
-        {"ToolButton13", "使用設定", 6, nullptr, 13},
+        {"ToolButton3", "進階搜尋離線包文章", 2, &TfmMain::ToolButton3Click, 8},
+        {"ToolButton11", "搜詢網際網路上所有程式設計相關文章", 5, &TfmMain::ToolButton11Click, 8},
+        {"ToolButton13", "使用設定", 6, &TfmMain::ToolButton13Click, 13},
         {"ToolButton7", "Velm下載包首頁", 3, &TfmMain::ToolButton7Click, 19},
         {"ToolButton14", "全螢幕切換", 8, &TfmMain::ToolButton14Click, 17},
         {"ToolButton20", "首筆", 9, &TfmMain::ToolButton20Click, 0},
@@ -122,6 +126,7 @@ void TfmMain::buildToolBar()
     quickSearch->setToolTip(QStringLiteral("快速搜尋離線包文章"));
     quickSearch->setIcon(toolbarImage(4));
     quickSearch->setAutoRaise(true);
+    connect(quickSearch, &QToolButton::clicked, this, [this] { guarded([this] { ToolButton9Click(); }); });
     m_toolBar->addWidget(quickSearch);
     m_toolBar->addWidget(gap(14));
 
@@ -179,7 +184,7 @@ void TfmMain::buildLayout()
                          treePalette.color(QPalette::Active, QPalette::HighlightedText));
     m_tv->setPalette(treePalette);
     treeColumn->addWidget(m_tv, 1);
-    m_webBrowserDemo = makeBrowser(m_profile, "WebBrowserDemo", m_panel4);
+    m_webBrowserDemo = makeBrowser(new QWebEnginePage(m_profile), "WebBrowserDemo", m_panel4);
     m_webBrowserDemo->setFixedHeight(60);
     treeColumn->addWidget(m_webBrowserDemo);
     body->addWidget(m_panel4);
@@ -203,6 +208,15 @@ void TfmMain::buildLayout()
     gridBox->setContentsMargins(0, 0, 0, 0);
     m_grid = new QTableView(m_panel3);
     m_grid->setObjectName("DBGrid1");
+    m_topicModel = new TopicGridModel(m_topic, this);
+    m_grid->setModel(m_topicModel);
+    m_grid->setShowGrid(true);
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 4);
+    m_grid->verticalHeader()->setFixedWidth(14);
+    m_grid->horizontalHeader()->setHighlightSections(false);
+    // The whole current row stays highlighted when the grid has no focus.
+    m_grid->setStyleSheet(QStringLiteral("QTableView { selection-background-color: palette(highlight); "
+                                         "selection-color: palette(highlighted-text); }"));
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -219,7 +233,17 @@ void TfmMain::buildLayout()
 
     m_pageControl = new QStackedWidget(m_panel2);
     m_pageControl->setObjectName("PageControl1");
-    m_webBrowser1 = makeBrowser(m_profile, "WebBrowser1", m_pageControl);
+    m_articlePages = new ArticleSchemeHandler(this);
+    m_profile->installUrlSchemeHandler("velm-article", m_articlePages);
+    auto *articlePage = new ArticleWebPage(m_profile);
+    // Posts are shown as written: no script of theirs runs.
+    articlePage->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    articlePage->setBeforeNavigate([this](const QUrl &url) {
+        bool cancel = false;
+        guarded([&] { cancel = WebBrowser1BeforeNavigate2(url); });
+        return cancel;
+    });
+    m_webBrowser1 = makeBrowser(articlePage, "WebBrowser1", m_pageControl);
     m_pageControl->addWidget(m_webBrowser1);
     m_memo = new QPlainTextEdit(m_pageControl);
     m_memo->setObjectName("Memo1");
@@ -238,6 +262,12 @@ void TfmMain::buildLayout()
     m_timer1->setObjectName("Timer1");
     m_timer1->setSingleShot(true);
     m_timer1->setInterval(250);
+    connect(m_timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
+    connect(m_tv, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *item) { guarded([&] { tvChange(item); }); });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) { guarded([&] { DBGrid1RowChanged(current.row()); }); });
+    m_topic.setAfterScroll([this] { ADOTopicAfterScroll(); });
 }
 
 } // namespace velm

@@ -1,0 +1,51 @@
+#pragma once
+// The topic grid's view of ADOTopic: rows come from the query in blocks of 100 as the grid asks.
+#include "forum_text.h"
+
+#include <QAbstractTableModel>
+
+namespace velm {
+
+class Query;
+
+class TopicGridModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kBlock = 100;
+    // The shown columns, in the query's column order (T_CODESYSTEM and TOPIC_ID are hidden).
+    enum Column { Subject, Date, Author, Replies, LastPost, Good, ColumnCount };
+
+    explicit TopicGridModel(Query &query, QObject *parent = nullptr);
+
+    // Around a change of the query's text or parameters: the grid stops following, then follows again.
+    void beginQueryChange();
+    void endQueryChange();
+    // Drops the member names read so far (another archive was opened).
+    void resetMembers() { m_members.close(); }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+
+    // Makes rows up to the given one visible (the query moved past what the grid has shown).
+    void showRowsUpTo(int row);
+    // The row the query stands on, for the row indicator.
+    void setCurrentRow(int row);
+    // Width in characters of each shown column.
+    static int widthInCharacters(int column);
+
+private:
+    QString cellText(int row, int column) const;
+    void findColumns();
+
+    Query &m_query;
+    mutable MemberNames m_members;
+    int m_rows = 0;
+    int m_currentRow = -1;
+    int m_columns[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+};
+
+} // namespace velm
