@@ -1,4 +1,5 @@
 // velm-make-demo OUT SCHEMA.sql DATA.sql...: turns the readable demo SQL into the archive a fresh build opens.
+#include "archive_file.h"
 #include "cp950.h"
 
 #include <sqlite3.h>
@@ -36,14 +37,6 @@ struct ConverterCloser {
 };
 using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
 
-constexpr const char *kIndexes[] = {
-    "CREATE INDEX IF NOT EXISTS IX_TOPICS_FORUM ON FORUM_TOPICS (FORUM_ID, T_LAST_POST)",
-    "CREATE INDEX IF NOT EXISTS IX_REPLY_DATE ON FORUM_REPLY (TOPIC_ID, R_DATE)",
-    "CREATE INDEX IF NOT EXISTS IX_REPLY_ID ON FORUM_REPLY (TOPIC_ID, REPLY_ID)",
-    "CREATE INDEX IF NOT EXISTS IX_MEMBERS_ID ON FORUM_MEMBERS (MEMBER_ID)",
-    "CREATE INDEX IF NOT EXISTS IX_CATEGORY_PARENT ON FORUM_CATEGORY (CAT_PID, CAT_ORDER)",
-    "CREATE INDEX IF NOT EXISTS IX_FORUM_CAT ON FORUM_FORUM (CAT_ID, FORUM_ID)",
-};
 
 std::u16string toUtf16(std::string_view utf8)
 {
@@ -215,8 +208,7 @@ void build(const std::filesystem::path &out, const std::filesystem::path &tempor
     execute(db.get(), "BEGIN");
     for (const std::string &path : scripts)
         runScript(db.get(), path, readFile(path));
-    for (const char *index : kIndexes)
-        execute(db.get(), index);
+    velm::createArchiveIndexes(db.get());
     execute(db.get(), "COMMIT");
 
     if (sqlite3_close(db.release()) != SQLITE_OK)

@@ -28,7 +28,8 @@ sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, st
 // package is opened read-only.
 sqlite3 *openPackageDatabase(const std::string &path, ProgressSink *progress, std::string *databasePath);
 
-// The indexes the reader's queries need; kept non-unique since real archives hold repeats.
+// The indexes the reader's queries and the package merge need; non-unique, since real archives hold
+// repeats. One that the tables do not allow is left out.
 void createArchiveIndexes(sqlite3 *db);
 
 } // namespace velm

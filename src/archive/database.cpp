@@ -302,7 +302,8 @@ void Query::bindParams(sqlite3_stmt *stmt) const
 {
     sqlite3_clear_bindings(stmt);
     for (const auto &[name, value] : m_params) {
-        const int index = sqlite3_bind_parameter_index(stmt, (":" + name).c_str());
+        // The statement was prepared from UTF-8 text, so its parameter names are UTF-8 too.
+        const int index = sqlite3_bind_parameter_index(stmt, (":" + fromCp950(name)).c_str());
         if (index > 0)
             bindValue(stmt, index, value);
     }

@@ -116,7 +116,7 @@ TEST(ArchiveFile, JetArchiveIsConvertedOnceThenItsSiblingServes)
         EXPECT_EQ(count.toInt(), 12);
         // The reader's indexes come with the converted archive.
         ASSERT_TRUE(SQLLookup("select Count(*) from sqlite_master where type='index'", count, false, &connection));
-        EXPECT_EQ(count.toInt(), 6);
+        EXPECT_EQ(count.toInt(), 9);
     }
     ASSERT_TRUE(fs::exists(sibling));
     const auto written = fs::last_write_time(sibling);
