@@ -26,6 +26,10 @@ trap cleanup EXIT
 export DISPLAY="$display"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
 
+# Without a window manager nothing maximizes: the window is given the whole screen instead.
+mkdir -p "$scratch/config"
+printf '[General]\nWindowMax=N\nWindowLeft=0\nWindowTop=0\nWindowWidth=1280\nWindowHeight=800\n' \
+  >"$scratch/config/VELM_Reader.ini"
 HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" \
   QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
   "$reader" "$@" >"$scratch/reader.log" 2>&1 &
@@ -38,5 +42,12 @@ for _ in $(seq 150); do
   sleep 0.2
 done
 sleep 4
+# Open the first forum as a user would: into the tree, down to the forum, and wait for its first topic.
+window=$(xdotool search --name quorin | head -n 1)
+if [ -n "$window" ]; then
+  xdotool mousemove --window "$window" 60 60 click 1 2>/dev/null || true
+  for key in Home Down Right Down Right Down; do xdotool key --window "$window" "$key"; sleep 0.3; done
+  sleep 4
+fi
 import -window root "$shot"
 echo "Screenshot of the reader window: $shot"

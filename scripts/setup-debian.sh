@@ -8,7 +8,7 @@ packages=(
   libsqlite3-dev sqlite3 mdbtools mdbtools-dev libicu-dev zlib1g-dev
   libgtest-dev libgmock-dev
   fonts-arphic-uming
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick xdotool
   shared-mime-info desktop-file-utils xdg-utils
 )
 

@@ -135,7 +135,7 @@ void TfmMain::buildToolBar()
     exit->setText(QStringLiteral("離開(&X)"));
     exit->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogCloseButton));
     exit->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    exit->setFixedWidth(68);
+    exit->setMinimumWidth(68);
     exit->setAutoRaise(true);
     connect(exit, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     m_toolBar->addWidget(exit);
