@@ -30,6 +30,7 @@ ConverterPtr openConverter(const char *name, bool substituteQuestionMark)
 struct Converters {
     ConverterPtr big5 = openConverter("windows-950-2000", true);
     ConverterPtr utf8 = openConverter("UTF-8", false);
+    ConverterPtr gbk = openConverter("GBK", true);
 };
 
 Converters &converters()
@@ -83,6 +84,14 @@ std::string fromCp950(std::string_view cp950)
         return std::string(cp950);
     auto &c = converters();
     return convert(c.utf8.get(), c.big5.get(), cp950);
+}
+
+std::string fromGbk(std::string_view gbk)
+{
+    if (isAscii(gbk))
+        return std::string(gbk);
+    auto &c = converters();
+    return convert(c.utf8.get(), c.gbk.get(), gbk);
 }
 
 } // namespace velm

@@ -11,6 +11,9 @@ std::string toCp950(std::string_view utf8);
 // Code page 950 bytes to UTF-8; bytes that form no character become U+FFFD.
 std::string fromCp950(std::string_view cp950);
 
+// GBK bytes (the GB code page) to UTF-8.
+std::string fromGbk(std::string_view gbk);
+
 // True when every byte is below 0x80: such text is the same in both encodings.
 bool isAscii(std::string_view text);
 

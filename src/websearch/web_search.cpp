@@ -5,8 +5,6 @@
 #include "layout.h"
 #include "site_table.h"
 
-#include <unicode/ucnv.h>
-
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -14,36 +12,6 @@
 
 namespace velm {
 namespace {
-
-struct ConverterCloser {
-    void operator()(UConverter *c) const { ucnv_close(c); }
-};
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
-
-std::string gbToUtf8(std::string_view gb)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    ConverterPtr from(ucnv_open("GBK", &status));
-    ConverterPtr to(ucnv_open("UTF-8", &status));
-    if (U_FAILURE(status))
-        throw std::runtime_error(std::string("ICU converter not available: ") + u_errorName(status));
-    std::string out(gb.size() * 2 + 16, '\0');
-    for (;;) {
-        status = U_ZERO_ERROR;
-        char *target = out.data();
-        const char *source = gb.data();
-        ucnv_convertEx(to.get(), from.get(), &target, out.data() + out.size(), &source, gb.data() + gb.size(),
-                       nullptr, nullptr, nullptr, nullptr, true, true, &status);
-        if (status == U_BUFFER_OVERFLOW_ERROR) {
-            out.resize(out.size() * 2);
-            continue;
-        }
-        if (U_FAILURE(status))
-            throw std::runtime_error(std::string("text conversion failed: ") + u_errorName(status));
-        out.resize(static_cast<size_t>(target - out.data()));
-        return out;
-    }
-}
 
 bool isHexDigit(char c)
 {
@@ -167,7 +135,7 @@ std::string KeywordToUtf8(std::string_view bytes, KeywordCodePage codePage)
 {
     if (isAscii(bytes))
         return std::string(bytes);
-    return codePage == KeywordCodePage::GB ? gbToUtf8(bytes) : fromCp950(bytes);
+    return codePage == KeywordCodePage::GB ? fromGbk(bytes) : fromCp950(bytes);
 }
 
 } // namespace velm

@@ -37,6 +37,11 @@ TEST(Cp950, UserDefinedAreaRoundTripsByteForByte)
     EXPECT_EQ(toCp950(fromCp950(everyLead)), everyLead);
 }
 
+TEST(Cp950, GbkDecodes)
+{
+    EXPECT_EQ(fromGbk("\xD6\xD0\xCE\xC4 ok"), "中文 ok");
+}
+
 TEST(Cp950, UnmappableCharactersBecomeQuestionMarks)
 {
     EXPECT_EQ(toCp950("a😀b"), "a?b");

@@ -1,4 +1,4 @@
-#include "cli.h"
+#include "cli_run.h"
 #include "cp950.h"
 #include "settings.h"
 
@@ -15,20 +15,6 @@ namespace fs = std::filesystem;
 using namespace velm;
 
 namespace {
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result velm(const std::vector<std::string> &args, const std::string &input = {})
-{
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int status = runCli(args, in, out, err);
-    return {status, out.str(), err.str()};
-}
 
 class ArticleCli : public ::testing::Test {
 protected:
@@ -47,7 +33,8 @@ protected:
 
 TEST_F(ArticleCli, PageAsUtf8WithItsLineEndsOnTheOptionsOrStoredAddress)
 {
-    const Result run = velm({"--archive", m_archive, "--base-url", "http://velm.example/", "article", "1002"});
+    const test::CliRun run =
+        test::runVelm({"--archive", m_archive, "--base-url", "http://velm.example/", "article", "1002"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("<html>\r\n<META http-equiv=Content-Type content=\"text/html; charset=big5\">\r\n"
                            "<font size=2 color=blue>黃金文章</font>　<a href=http://velm.example/link.asp?topic_id=1002>"),
@@ -55,37 +42,37 @@ TEST_F(ArticleCli, PageAsUtf8WithItsLineEndsOnTheOptionsOrStoredAddress)
     EXPECT_EQ(run.out.substr(run.out.size() - 11), "</html>\r\n\r\n");
 
     WriteSetting(kAppKey, "ForumBaseURL", "http://stored.example/");
-    const Result stored = velm({"--archive", m_archive, "article", "1003"});
+    const test::CliRun stored = test::runVelm({"--archive", m_archive, "article", "1003"});
     EXPECT_NE(stored.out.find("<a href=http://stored.example/link.asp?topic_id=1003>"), std::string::npos);
 }
 
 TEST_F(ArticleCli, MissingTopicWritesOneErrorLineAndNothingElse)
 {
-    const Result missing = velm({"--archive", m_archive, "article", "1005"});
+    const test::CliRun missing = test::runVelm({"--archive", m_archive, "article", "1005"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
 
-    EXPECT_EQ(velm({"--archive", m_archive, "article", "10x"}).status, 2);
-    EXPECT_EQ(velm({"--archive", m_archive, "article"}).status, 2);
+    EXPECT_EQ(test::runVelm({"--archive", m_archive, "article", "10x"}).status, 2);
+    EXPECT_EQ(test::runVelm({"--archive", m_archive, "article"}).status, 2);
 }
 
 TEST_F(ArticleCli, MarkupFromStandardInput)
 {
-    const Result plain = velm({"--base-url", "http://velm.example/", "markup"},
+    const test::CliRun plain = test::runVelm({"--base-url", "http://velm.example/", "markup"},
                            "[url=http://srv]A[/url]\r\n<img src=icon_a.gif border=0>\r\n\r\n");
     EXPECT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.out, "<a href=http://srv>A</a><br><img src=\"http://velm.example/icon_a.gif\"  border=0>");
 
     // 连接 in GB becomes 連接 in Big5 only with code 1.
     const std::string gb = "\xC1\xAC\xBD\xD3";
-    EXPECT_EQ(velm({"markup", "--code", "1"}, gb).out, toCp950("連接"));
-    EXPECT_EQ(velm({"markup", "--code", "0"}, gb).out, gb);
-    EXPECT_EQ(velm({"markup"}, gb).out, gb);
+    EXPECT_EQ(test::runVelm({"markup", "--code", "1"}, gb).out, toCp950("連接"));
+    EXPECT_EQ(test::runVelm({"markup", "--code", "0"}, gb).out, gb);
+    EXPECT_EQ(test::runVelm({"markup"}, gb).out, gb);
 
     for (const std::vector<std::string> &wrong : {std::vector<std::string>{"markup", "--code"},
                                                   {"markup", "--code", "x"}, {"markup", "extra"}})
-        EXPECT_EQ(velm(wrong).status, 2);
+        EXPECT_EQ(test::runVelm(wrong).status, 2);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "cli.h"
+#include "cli_run.h"
 
 #include <QTemporaryDir>
 
@@ -14,38 +14,6 @@ namespace fs = std::filesystem;
 using namespace velm;
 
 namespace {
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun velm(const std::vector<std::string> &args, const std::string &input = {})
-{
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int status = runCli(args, in, out, err);
-    return {status, out.str(), err.str()};
-}
-
-// Runs the built program itself, for what only a process shows: exit status and standard error.
-CliRun velmProcess(const std::string &args)
-{
-    const std::string errFile = fs::temp_directory_path() / ("velm-cli-err-" + std::to_string(::getpid()));
-    const std::string command = std::string(VELM_CLI_PATH) + " " + args + " 2>" + errFile;
-    CliRun run{0, {}, {}};
-    FILE *pipe = popen(command.c_str(), "r");
-    std::array<char, 4096> buffer{};
-    while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
-        run.out.append(buffer.data(), n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream in(errFile);
-    run.err.assign(std::istreambuf_iterator<char>(in), {});
-    fs::remove(errFile);
-    return run;
-}
 
 int lines(const std::string &text)
 {
@@ -79,7 +47,7 @@ TEST(Cli, TreeOfTheFixtureArchiveAndItsConvertedForm)
     const std::string copy = dir.filePath("archive-small.mdb").toStdString();
     fs::copy_file(VELM_FIXTURES "/archive-small.mdb", copy);
 
-    CliRun first = velm({"--archive", copy, "tree"});
+    test::CliRun first = test::runVelm({"--archive", copy, "tree"});
     EXPECT_EQ(first.status, 0) << first.err;
     EXPECT_EQ(first.out, kFixtureTree);
     const std::string sibling = dir.filePath("archive-small.sqlite").toStdString();
@@ -88,7 +56,7 @@ TEST(Cli, TreeOfTheFixtureArchiveAndItsConvertedForm)
 
     // The second run opens the converted file instead of converting again.
     fs::remove(copy);
-    CliRun second = velm({"--archive", copy, "tree"});
+    test::CliRun second = test::runVelm({"--archive", copy, "tree"});
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(second.out, kFixtureTree);
     EXPECT_EQ(fs::last_write_time(sibling), converted);
@@ -96,11 +64,11 @@ TEST(Cli, TreeOfTheFixtureArchiveAndItsConvertedForm)
 
 TEST(Cli, HelpVersionAndUsage)
 {
-    EXPECT_EQ(velm({"--version"}).out, "1.6.quorin\n");
-    EXPECT_NE(velm({"--help"}).out.find("tree"), std::string::npos);
-    EXPECT_EQ(velm({}).status, 2);
-    EXPECT_EQ(velm({"no-such-command"}).status, 2);
-    EXPECT_EQ(velm({"--archive"}).status, 2);
+    EXPECT_EQ(test::runVelm({"--version"}).out, "1.6.quorin\n");
+    EXPECT_NE(test::runVelm({"--help"}).out.find("tree"), std::string::npos);
+    EXPECT_EQ(test::runVelm({}).status, 2);
+    EXPECT_EQ(test::runVelm({"no-such-command"}).status, 2);
+    EXPECT_EQ(test::runVelm({"--archive"}).status, 2);
 }
 
 TEST(Cli, BadArchivesGiveOneLineAndStatusOne)
@@ -113,7 +81,7 @@ TEST(Cli, BadArchivesGiveOneLineAndStatusOne)
     fs::resize_file(cut, fs::file_size(cut) / 2);
 
     for (const std::string &path : {dir.filePath("missing.mdb").toStdString(), text, cut}) {
-        const CliRun run = velmProcess("--archive '" + path + "' tree");
+        const test::CliRun run = test::runVelmProcess("--archive '" + path + "' tree");
         EXPECT_EQ(run.status, 1) << path;
         EXPECT_EQ(run.out, "") << path;
         EXPECT_EQ(lines(run.err), 1) << run.err;

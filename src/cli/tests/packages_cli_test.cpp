@@ -1,4 +1,4 @@
-#include "cli.h"
+#include "cli_run.h"
 
 #include <QTemporaryDir>
 
@@ -14,18 +14,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct CliRun {
-    int status;
-    std::string err;
-};
-
-CliRun runVelm(const std::vector<std::string> &args)
-{
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int status = velm::runCli(args, in, out, err);
-    return {status, err.str()};
-}
+using velm::test::CliRun;
+using velm::test::runVelm;
 
 } // namespace
 

@@ -1,4 +1,4 @@
-#include "cli.h"
+#include "cli_run.h"
 
 #include <QTemporaryDir>
 
@@ -14,20 +14,6 @@ namespace fs = std::filesystem;
 using namespace velm;
 
 namespace {
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun velm(const std::vector<std::string> &args)
-{
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int status = runCli(args, in, out, err);
-    return {status, out.str(), err.str()};
-}
 
 // The lines of the output that begin with the topic id.
 std::vector<std::string> rowsOf(const std::string &out)
@@ -56,10 +42,10 @@ protected:
         fs::copy_file(VELM_FIXTURES "/archive-small.mdb", fixture);
     }
 
-    CliRun onFixture(std::vector<std::string> args)
+    test::CliRun onFixture(std::vector<std::string> args)
     {
         args.insert(args.begin(), {"--archive", fixture});
-        return velm(args);
+        return test::runVelm(args);
     }
 
     QTemporaryDir dir;
@@ -111,7 +97,7 @@ TEST_F(SearchCli, WorkedExamplesPrintTheirStatements)
     for (const auto &[args, statement] : cases) {
         std::vector<std::string> full{"--archive", path, "asearch", "--sql"};
         full.insert(full.end(), args.begin(), args.end());
-        const CliRun run = velm(full);
+        const test::CliRun run = test::runVelm(full);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, statement);
     }
@@ -119,18 +105,18 @@ TEST_F(SearchCli, WorkedExamplesPrintTheirStatements)
 
 TEST_F(SearchCli, QuickSearchOnTheFixture)
 {
-    const CliRun socket = onFixture({"search", "socket"});
+    const test::CliRun socket = onFixture({"search", "socket"});
     EXPECT_EQ(socket.status, 0) << socket.err;
     EXPECT_EQ(idsOf(socket.out), (std::vector<std::string>{"1005", "1014"}));
 
-    const CliRun quote = onFixture({"search", "it's"});
+    const test::CliRun quote = onFixture({"search", "it's"});
     EXPECT_EQ(quote.status, 0) << quote.err;
     EXPECT_EQ(idsOf(quote.out), std::vector<std::string>{"1011"});
 
-    const CliRun replyOnly = onFixture({"search", "ReadString"});
+    const test::CliRun replyOnly = onFixture({"search", "ReadString"});
     EXPECT_EQ(idsOf(replyOnly.out), std::vector<std::string>{"1001"});
 
-    const CliRun none = onFixture({"search", "no such words"});
+    const test::CliRun none = onFixture({"search", "no such words"});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "");
     EXPECT_EQ(none.err, "查無資料\n");
@@ -138,29 +124,29 @@ TEST_F(SearchCli, QuickSearchOnTheFixture)
 
 TEST_F(SearchCli, AdvancedSearchOnTheFixture)
 {
-    const CliRun treeView = onFixture({"asearch", "--mode", "whole", "--field", "subject", "TreeView"});
+    const test::CliRun treeView = onFixture({"asearch", "--mode", "whole", "--field", "subject", "TreeView"});
     EXPECT_EQ(treeView.status, 0) << treeView.err;
     EXPECT_EQ(idsOf(treeView.out), std::vector<std::string>{"1013"});
     // Printed as the forum's topic list prints the same topic.
-    const CliRun forum = onFixture({"topics", "101"});
+    const test::CliRun forum = onFixture({"topics", "101"});
     const std::vector<std::string> forumRows = rowsOf(forum.out);
     ASSERT_EQ(rowsOf(treeView.out).size(), 1u);
     EXPECT_NE(std::find(forumRows.begin(), forumRows.end(), rowsOf(treeView.out)[0]), forumRows.end());
 
-    const CliRun member = onFixture({"asearch", "--member", "O'Brien", "--field", "subject"});
+    const test::CliRun member = onFixture({"asearch", "--member", "O'Brien", "--field", "subject"});
     EXPECT_EQ(member.status, 0) << member.err;
     EXPECT_EQ(idsOf(member.out), (std::vector<std::string>{"1013", "1007"}));
 
-    const CliRun quote = onFixture({"asearch", "--mode", "whole", "--field", "subject", "it's"});
+    const test::CliRun quote = onFixture({"asearch", "--mode", "whole", "--field", "subject", "it's"});
     EXPECT_EQ(quote.status, 1);
     EXPECT_EQ(quote.err, "找不到相關資料\n");
 
-    const CliRun unknown = onFixture({"asearch", "--member", "O'Brien ", "socket"});
+    const test::CliRun unknown = onFixture({"asearch", "--member", "O'Brien ", "socket"});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.out, "");
     EXPECT_EQ(unknown.err, "找不到會員O'Brien \n");
 
-    const CliRun noBox = onFixture({"asearch", "--boxes", "", "--sql"});
+    const test::CliRun noBox = onFixture({"asearch", "--boxes", "", "--sql"});
     EXPECT_EQ(noBox.status, 1);
     EXPECT_EQ(noBox.err, "找不到相關資料\n");
 }
@@ -182,7 +168,7 @@ TEST_F(SearchCli, WrongArgumentsAreRefused)
         {"asearch", "--colour", "red"},
     };
     for (const auto &args : cases) {
-        const CliRun run = onFixture(args);
+        const test::CliRun run = onFixture(args);
         EXPECT_EQ(run.status, 2) << args.back();
         EXPECT_EQ(run.out, "") << args.back();
     }
