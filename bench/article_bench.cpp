@@ -4,8 +4,7 @@
 #include "article_page.h"
 #include "cp950.h"
 #include "error.h"
-
-#include <zlib.h>
+#include "package_file.h"
 
 #include <algorithm>
 #include <array>
@@ -24,61 +23,6 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr const char *kBaseUrl = "http://velm.example/";
-
-class Inflater {
-public:
-    Inflater() { m_ready = inflateInit(&m_stream) == Z_OK; }
-    ~Inflater()
-    {
-        if (m_ready)
-            inflateEnd(&m_stream);
-    }
-    Inflater(const Inflater &) = delete;
-    Inflater &operator=(const Inflater &) = delete;
-    bool ready() const { return m_ready; }
-    z_stream &stream() { return m_stream; }
-
-private:
-    z_stream m_stream{};
-    bool m_ready = false;
-};
-
-// A package file: a 4-byte little-endian length, then one zlib stream.
-bool inflatePackage(const fs::path &package, const fs::path &target)
-{
-    std::ifstream in(package, std::ios::binary);
-    std::array<unsigned char, 4> length{};
-    if (!in.read(reinterpret_cast<char *>(length.data()), length.size()))
-        return false;
-    const fs::path partial = target.string() + ".part";
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    Inflater inflater;
-    if (!inflater.ready())
-        return false;
-    z_stream &z = inflater.stream();
-    std::vector<char> input(1 << 20), output(1 << 20);
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-        if (z.avail_in == 0) {
-            in.read(input.data(), static_cast<std::streamsize>(input.size()));
-            if (in.gcount() == 0)
-                return false;
-            z.next_in = reinterpret_cast<Bytef *>(input.data());
-            z.avail_in = static_cast<uInt>(in.gcount());
-        }
-        z.next_out = reinterpret_cast<Bytef *>(output.data());
-        z.avail_out = static_cast<uInt>(output.size());
-        rc = inflate(&z, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END)
-            return false;
-        out.write(output.data(), static_cast<std::streamsize>(output.size() - z.avail_out));
-    }
-    out.close();
-    if (!out)
-        return false;
-    fs::rename(partial, target);
-    return true;
-}
 
 double milliseconds(Clock::duration d)
 {
@@ -172,7 +116,7 @@ int main(int argc, char **argv)
         const fs::path mdb = folder / "big-archive.mdb";
         if (!fs::exists(mdb) && !fs::exists(folder / "big-archive.sqlite")) {
             const auto start = Clock::now();
-            if (!inflatePackage(VELM_FIXTURES "/bench/big-archive.VLP", mdb)) {
+            if (!velm::ExpandPackage(VELM_FIXTURES "/bench/big-archive.VLP", mdb)) {
                 std::fprintf(stderr, "article_bench: cannot inflate the benchmark package\n");
                 return 1;
             }
