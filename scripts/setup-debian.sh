@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
-  libsqlite3-dev sqlite3 mdbtools mdbtools-dev libicu-dev zlib1g-dev
+  libsqlite3-dev sqlite3 mdbtools mdbtools-dev libicu-dev zlib1g-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev
   fonts-arphic-uming
   xvfb xauth x11-utils imagemagick xdotool

@@ -53,6 +53,7 @@ void printTopicRows(Session &session, Query &query);
 
 // Each concern lists its commands in its own file.
 std::vector<CliCommand> archiveCommands();
+std::vector<CliCommand> networkCommands();
 std::vector<CliCommand> websearchCommands();
 std::vector<CliCommand> articleCommands();
 std::vector<CliCommand> codeconvCommands();

@@ -6,21 +6,25 @@
 #include "article_view.h"
 #include "choose_package.h"
 #include "config_dialog.h"
+#include "desktop_open.h"
 #include "file_association.h"
 #include "forum_text.h"
 #include "gbbig.h"
 #include "messages.h"
+#include "online_update.h"
 #include "paths.h"
 #include "progress_window.h"
 #include "qtext.h"
 #include "settings.h"
 #include "search_commands.h"
+#include "self_update.h"
 #include "splitter.h"
 #include "startup_import.h"
 #include "topic_model.h"
 #include "startup.h"
 #include "util.h"
 #include "version.h"
+#include "version_check.h"
 #include "web_search_dialog.h"
 
 #include <QApplication>
@@ -37,6 +41,8 @@
 #include <QTreeWidget>
 #include <QWebEngineView>
 #include <QWheelEvent>
+
+#include <utility>
 
 namespace velm {
 namespace {
@@ -95,15 +101,18 @@ void TfmMain::FormCreate()
 {
     m_downloadMirrors = DownloadMirrorList();
     ShuffleList(m_downloadMirrors);
+    m_idHTTP1.setEvents({[this](std::int64_t total) { IdHTTP1WorkBegin(total); },
+                         [this](std::int64_t count) { IdHTTP1Work(count); },
+                         [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }});
     RegisterFileType(".VLP", "", "Velm Package", executablePath(), "");
-    m_webBrowserDemo->setUrl(QUrl(QString::fromStdString(ForumBaseURL() + "velmpack/demo.html")));
+    m_forumBaseUrl = ForumBaseURL();
+    m_webBrowserDemo->setUrl(QUrl(QString::fromStdString(m_forumBaseUrl + "velmpack/demo.html")));
     m_pageControl->setCurrentIndex(0);
     SetDefaultConnection(&m_archive);
     m_topic.setConnection(&m_archive);
     m_webBrowser1->setUrl(QUrl(QStringLiteral("about:blank")));
     InitCodeTables();
     setWindowTitle(MainCaption());
-    m_forumBaseUrl = ForumBaseURL();
     restoreLayout();
     applyGridColumnWidths();
     qApp->installEventFilter(this);
@@ -136,7 +145,10 @@ void TfmMain::showEvent(QShowEvent *event)
     // The first-show steps run once the window is on screen, from the message loop.
     QTimer::singleShot(0, this, [this] {
         guarded([this] { FormShow(); });
+        m_firstShowFinished = true;
         emit firstShowDone();
+        if (!m_demoCheckWaiting.isEmpty())
+            guarded([this] { WebBrowserDemoDocumentComplete(std::exchange(m_demoCheckWaiting, QUrl())); });
     });
 }
 
@@ -188,6 +200,66 @@ void TfmMain::ToolButton1Click()
         return;
     CallbackImportHost host = importHost(false);
     ImportChosenPackage(m_archive, m_package, host);
+}
+
+void TfmMain::ToolButton15Click()
+{
+    ToolButton15Click(nullptr);
+}
+
+void TfmMain::ToolButton15Click(QObject *sender)
+{
+    const UpdateStart start = sender == m_webBrowserDemo ? UpdateStart::Automatic : UpdateStart::Toolbar;
+    // Without an archive there is nothing to update; the failed open was reported already.
+    if (start == UpdateStart::Automatic && !m_archive.connected())
+        return;
+    CallbackImportHost host = importHost(false);
+    RunOnlineUpdate(start, {m_forumBaseUrl, m_downloadMirrors, m_options.programFolder}, m_idHTTP1, m_archive,
+                    m_package, host, {AskYesNo, ShowMessage});
+}
+
+bool TfmMain::WebBrowserDemoBeforeNavigate2(const QUrl &url)
+{
+    return DemoPaneBeforeNavigate(url);
+}
+
+void TfmMain::WebBrowserDemoDocumentComplete(const QUrl &url)
+{
+    const std::string address = url.toString(QUrl::RemoveFragment | QUrl::FullyEncoded).toStdString();
+    if (!IsDemoPage(address))
+        return;
+    if (!m_firstShowFinished) {
+        // The package update the check may start needs the archive that the first show opens.
+        m_demoCheckWaiting = url;
+        return;
+    }
+    // The engine rewrites the markup it shows (attribute names, quotes): the marker is read as served.
+    std::string markup;
+    if (!m_idHTTP1.get(address, markup))
+        return;
+    SilentProgress silent;
+    ProgressSink &progress = m_progress ? static_cast<ProgressSink &>(*m_progress) : silent;
+    const VersionCheckHost host{
+        [this] { ToolButton7Click(); },
+        [this] { ToolButton15Click(m_webBrowserDemo); },
+        AskYesNo,
+        ShowMessage,
+        [] { QCoreApplication::processEvents(); },
+        [](const std::string &path) { OpenOnDesktop(QUrl::fromLocalFile(QString::fromStdString(path))); },
+        [this] { close(); }};
+    RunVersionCheck(markup, {m_downloadMirrors, m_options.programFolder}, m_idHTTP1, progress, host);
+}
+
+void TfmMain::IdHTTP1WorkBegin(std::int64_t total)
+{
+    if (m_progress)
+        velm::IdHTTP1WorkBegin(*m_progress, total);
+}
+
+void TfmMain::IdHTTP1Work(std::int64_t count)
+{
+    if (m_progress)
+        velm::IdHTTP1Work(*m_progress, count);
 }
 
 void TfmMain::ToolButton3Click()
@@ -403,7 +475,7 @@ void TfmMain::ToolButton2Click()
 
 void TfmMain::ToolButton7Click()
 {
-    m_webBrowser1->setUrl(QUrl(QString::fromStdString(ForumBaseURL() + "velmpack/index.html")));
+    m_webBrowser1->setUrl(QUrl(QString::fromStdString(m_forumBaseUrl + "velmpack/index.html")));
 }
 
 void TfmMain::ToolButton14Click()

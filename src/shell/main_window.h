@@ -2,11 +2,13 @@
 // TfmMain: the one main window — forum tree, topic grid and article view — with its start-up and shut-down.
 #include "article_page.h"
 #include "database.h"
+#include "http_client.h"
 #include "layout.h"
 #include "search_host.h"
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QUrl>
 
 #include <memory>
 #include <string>
@@ -22,7 +24,6 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QUrl;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -65,6 +66,9 @@ public:
 
     // Toolbar commands.
     void ToolButton1Click();  // import a package file
+    void ToolButton15Click(); // update packages from the network
+    // The announcement pane as sender starts the update without the "up to date" box.
+    void ToolButton15Click(QObject *sender);
     void ToolButton2Click();  // choose the archive file
     void ToolButton3Click();  // advanced search
     void ToolButton9Click();  // quick search
@@ -78,8 +82,18 @@ public:
     void ToolButton21Click(); // last row
     void SpeedButton1Click(); // exit
 
+    // The announcement pane: true cancels a navigation; a loaded demo page runs the version check.
+    bool WebBrowserDemoBeforeNavigate2(const QUrl &url);
+    void WebBrowserDemoDocumentComplete(const QUrl &url);
+    // Progress reports of the HTTP client, for the progress window's bar.
+    void IdHTTP1WorkBegin(std::int64_t total);
+    void IdHTTP1Work(std::int64_t count);
+
     // State and controls, for the commands above and for tests.
     const std::vector<std::string> &DownloadMirrors() const { return m_downloadMirrors; }
+    // Tests fix the order in which the servers are tried.
+    void setDownloadMirrors(std::vector<std::string> mirrors) { m_downloadMirrors = std::move(mirrors); }
+    HttpClient &IdHTTP1() { return m_idHTTP1; }
     int SavedPanel4Width() const { return m_savedPanel4Width; }
     int SavedPanel3Height() const { return m_savedPanel3Height; }
     int panel4Width() const;
@@ -143,6 +157,8 @@ private:
     int m_savedPanel3Height = 0;
     bool m_firstShow = true;
     bool m_shown = false;
+    bool m_firstShowFinished = false;
+    QUrl m_demoCheckWaiting;
     int m_treeBuilds = 0;
     std::int64_t m_currentForumId = 0;
     int m_topicQueries = 0;
@@ -150,6 +166,7 @@ private:
     bool m_gridFollows = true;
     std::string m_forumBaseUrl;
 
+    HttpClient m_idHTTP1;
     Connection m_archive{Connection::Mode::Archive};
     Connection m_package{Connection::Mode::Package};
     Query m_topic;

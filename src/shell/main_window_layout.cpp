@@ -89,7 +89,7 @@ void TfmMain::buildToolBar()
     const Button buttons[] = {
         {"ToolButton2", "開啟主資料庫來源", 0, &TfmMain::ToolButton2Click, 8},
         {"ToolButton1", "匯入補充包新資料", 1, &TfmMain::ToolButton1Click, 0},
-        {"ToolButton15", "從網路更新補充包", 7, nullptr, 8},
+        {"ToolButton15", "從網路更新補充包", 7, &TfmMain::ToolButton15Click, 8},
         {"ToolButton3", "進階搜尋離線包文章", 2, &TfmMain::ToolButton3Click, 8},
         {"ToolButton11", "搜詢網際網路上所有程式設計相關文章", 5, &TfmMain::ToolButton11Click, 8},
         {"ToolButton13", "使用設定", 6, &TfmMain::ToolButton13Click, 13},
@@ -184,8 +184,18 @@ void TfmMain::buildLayout()
                          treePalette.color(QPalette::Active, QPalette::HighlightedText));
     m_tv->setPalette(treePalette);
     treeColumn->addWidget(m_tv, 1);
-    m_webBrowserDemo = makeBrowser(new QWebEnginePage(m_profile), "WebBrowserDemo", m_panel4);
+    auto *demoPage = new ArticleWebPage(m_profile);
+    demoPage->setBeforeNavigate([this](const QUrl &url) {
+        bool cancel = false;
+        guarded([&] { cancel = WebBrowserDemoBeforeNavigate2(url); });
+        return cancel;
+    });
+    m_webBrowserDemo = makeBrowser(demoPage, "WebBrowserDemo", m_panel4);
     m_webBrowserDemo->setFixedHeight(60);
+    connect(m_webBrowserDemo, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        if (ok)
+            guarded([this] { WebBrowserDemoDocumentComplete(m_webBrowserDemo->url()); });
+    });
     treeColumn->addWidget(m_webBrowserDemo);
     body->addWidget(m_panel4);
 

@@ -1,0 +1,248 @@
+#include "http_client.h"
+
+#include "progress.h"
+
+#include <QSaveFile>
+#include <QString>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <climits>
+#include <exception>
+#include <string_view>
+
+namespace velm {
+namespace {
+
+class CurlGlobal {
+public:
+    CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+    ~CurlGlobal() { curl_global_cleanup(); }
+    CurlGlobal(const CurlGlobal &) = delete;
+    CurlGlobal &operator=(const CurlGlobal &) = delete;
+};
+
+void ensureCurl()
+{
+    static CurlGlobal global;
+}
+
+struct EasyCloser {
+    void operator()(CURL *easy) const { curl_easy_cleanup(easy); }
+};
+struct ListCloser {
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+
+constexpr std::int64_t kReserveLimit = 512LL * 1024 * 1024;
+
+int barValue(std::int64_t n)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(n, 0, INT_MAX));
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
+            return false;
+    return true;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::int64_t number(std::string_view text, std::int64_t otherwise)
+{
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() ? value : otherwise;
+}
+
+} // namespace
+
+void IdHTTP1WorkBegin(ProgressSink &bar, std::int64_t total)
+{
+    bar.setRange(0, barValue(total));
+}
+
+void IdHTTP1Work(ProgressSink &bar, std::int64_t count)
+{
+    bar.setPosition(barValue(count));
+}
+
+struct HttpClient::Handle {
+    std::unique_ptr<CURL, EasyCloser> easy;
+    std::unique_ptr<curl_slist, ListCloser> headers;
+    char errors[CURL_ERROR_SIZE] = {};
+};
+
+// One GET: what the callbacks learn of the answer. Callbacks never let an exception into curl.
+struct HttpClient::Transfer {
+    Transfer(const TransferEvents &events, std::string &body) : events(events), body(body) {}
+
+    const TransferEvents &events;
+    std::string &body;
+    long status = 0;
+    std::int64_t declared = -1;
+    std::int64_t count = 0;
+    bool refused = false;
+    std::exception_ptr error;
+
+    static size_t onHeader(char *data, size_t size, size_t items, void *self)
+    {
+        auto &t = *static_cast<Transfer *>(self);
+        const std::string_view line(data, size * items);
+        try {
+            if (startsWithNoCase(line, "http/")) {
+                // A new answer begins (an interim 1xx one may come first).
+                const size_t blank = line.find(' ');
+                t.status = blank == std::string_view::npos ? 0 : number(trimmed(line.substr(blank + 1, 3)), 0);
+                t.declared = -1;
+            } else if (startsWithNoCase(line, "content-length:")) {
+                t.declared = number(trimmed(line.substr(15)), -1);
+            } else if (trimmed(line).empty() && t.status >= 200) {
+                if (t.status >= 300) {
+                    // A redirect or an error: the answer is a failure, and its body is not worth waiting for.
+                    t.refused = true;
+                    return 0;
+                }
+                t.count = 0;
+                t.body.clear();
+                // Room for the declared body at once; a length no package reaches is not trusted that far.
+                t.body.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(t.declared, 0, kReserveLimit)));
+                if (t.events.workBegin)
+                    t.events.workBegin(std::max<std::int64_t>(t.declared, 0));
+            }
+        } catch (...) {
+            t.error = std::current_exception();
+            return 0;
+        }
+        return size * items;
+    }
+
+    static size_t onBody(char *data, size_t size, size_t items, void *self)
+    {
+        auto &t = *static_cast<Transfer *>(self);
+        try {
+            t.body.append(data, size * items);
+            t.count += static_cast<std::int64_t>(size * items);
+            if (t.events.work)
+                t.events.work(t.count);
+        } catch (...) {
+            t.error = std::current_exception();
+            return 0;
+        }
+        return size * items;
+    }
+
+    static int onWaiting(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+    {
+        auto &t = *static_cast<Transfer *>(self);
+        try {
+            if (t.events.waiting)
+                t.events.waiting();
+        } catch (...) {
+            t.error = std::current_exception();
+            return 1;
+        }
+        return 0;
+    }
+};
+
+HttpClient::HttpClient() : m_handle(std::make_unique<Handle>())
+{
+    ensureCurl();
+    m_handle->easy.reset(curl_easy_init());
+    CURL *easy = m_handle->easy.get();
+    if (!easy)
+        return; // every transfer then fails
+    curl_slist *headers = curl_slist_append(nullptr, (std::string("Accept: ") + kHttpAccept).c_str());
+    if (headers)
+        headers = curl_slist_append(headers, (std::string("Content-Type: ") + kHttpContentType).c_str());
+    m_handle->headers.reset(headers);
+
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_handle->headers.get());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, kHttpUserAgent);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    // An empty proxy name overrides the proxy variables of the environment.
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
+    // An empty cookie file name starts the in-memory cookie engine and reads nothing.
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::onWaiting);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_handle->errors);
+}
+
+HttpClient::~HttpClient() = default;
+
+bool HttpClient::get(const std::string &url, std::string &body)
+{
+    body.clear();
+    CURL *easy = m_handle->easy.get();
+    if (m_busy || !easy) {
+        // Window messages run during a transfer; one of them must not start another on the same handle.
+        m_lastError = m_busy ? "another transfer is running" : "no HTTP client";
+        return false;
+    }
+    m_busy = true;
+    struct Idle {
+        bool &busy;
+        ~Idle() { busy = false; }
+    } idle{m_busy};
+
+    Transfer transfer{m_events, body};
+    m_handle->errors[0] = '\0';
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+    const CURLcode result = curl_easy_perform(easy);
+    if (transfer.error)
+        std::rethrow_exception(transfer.error);
+    if (transfer.refused || (result == CURLE_OK && (transfer.status < 200 || transfer.status >= 300))) {
+        m_lastError = "HTTP status " + std::to_string(transfer.status);
+        return false;
+    }
+    if (result != CURLE_OK) {
+        m_lastError = m_handle->errors[0] ? m_handle->errors : curl_easy_strerror(result);
+        return false;
+    }
+    m_lastError.clear();
+    return true;
+}
+
+bool HttpClient::DownloadFile(const std::string &url, const std::string &path)
+{
+    std::string body;
+    if (!get(url, body))
+        return false;
+    // Written beside the target and renamed over it, so a failed write never leaves a partial file.
+    QSaveFile file(QString::fromStdString(path));
+    const auto size = static_cast<qint64>(body.size());
+    if (!file.open(QIODevice::WriteOnly) || file.write(body.data(), size) != size || !file.commit()) {
+        m_lastError = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+} // namespace velm

@@ -1,0 +1,66 @@
+#pragma once
+// IdHTTP1: the one HTTP client of a main window, and DownloadFile, through which every file the reader
+// fetches arrives. Transfers block the calling thread; URLs and paths are UTF-8.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace velm {
+
+class ProgressSink;
+
+inline constexpr const char *kHttpAccept = "text/html, */*";
+inline constexpr const char *kHttpUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
+inline constexpr const char *kHttpContentType = "text/html";
+
+// What fetches files for the online update and the self-update.
+class Downloader {
+public:
+    virtual ~Downloader() = default;
+    // Fetches the URL; only when the whole body has arrived is it written to the path (created or
+    // replaced). False on any failure, which leaves the path untouched.
+    virtual bool DownloadFile(const std::string &url, const std::string &path) = 0;
+};
+
+// Reports of one transfer, all on the transferring thread.
+struct TransferEvents {
+    std::function<void(std::int64_t total)> workBegin; // the body begins: its declared length, 0 when none
+    std::function<void(std::int64_t count)> work;      // bytes of the body received so far
+    std::function<void()> waiting;                     // called often while the transfer runs
+};
+
+// The progress window's side of the reports: the bar's range, then its position.
+void IdHTTP1WorkBegin(ProgressSink &bar, std::int64_t total);
+void IdHTTP1Work(ProgressSink &bar, std::int64_t count);
+
+// GET over HTTP/1.1 with fixed Accept, User-Agent and Content-Type headers; cookies kept in memory for
+// the client's life; redirects are failures; no proxy; no read time-out.
+class HttpClient final : public Downloader {
+public:
+    HttpClient();
+    ~HttpClient() override;
+    HttpClient(const HttpClient &) = delete;
+    HttpClient &operator=(const HttpClient &) = delete;
+
+    void setEvents(TransferEvents events) { m_events = std::move(events); }
+
+    // The whole body of a 2xx answer; false on any failure (body then undefined). A call made while a
+    // transfer of this client runs fails at once.
+    bool get(const std::string &url, std::string &body);
+    bool DownloadFile(const std::string &url, const std::string &path) override;
+
+    // Why the last transfer failed, as UTF-8 text for the command line; empty after a success.
+    const std::string &lastError() const { return m_lastError; }
+
+private:
+    struct Transfer;
+    struct Handle;
+
+    std::unique_ptr<Handle> m_handle;
+    TransferEvents m_events;
+    std::string m_lastError;
+    bool m_busy = false;
+};
+
+} // namespace velm

@@ -1,0 +1,211 @@
+#include "online_update.h"
+
+#include "cp950.h"
+#include "database.h"
+#include "error.h"
+#include "http_client.h"
+#include "package_file.h"
+#include "package_import.h"
+#include "progress.h"
+#include "util.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace velm {
+namespace {
+
+bool g_updateRunning = false;
+
+class UpdateRunning {
+public:
+    UpdateRunning() { g_updateRunning = true; }
+    ~UpdateRunning() { g_updateRunning = false; }
+    UpdateRunning(const UpdateRunning &) = delete;
+    UpdateRunning &operator=(const UpdateRunning &) = delete;
+};
+
+void removeQuietly(const std::string &path)
+{
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
+// The list file goes however the reading of it ends.
+class RemovedAtEnd {
+public:
+    explicit RemovedAtEnd(std::string path) : m_path(std::move(path)) {}
+    ~RemovedAtEnd() { removeQuietly(m_path); }
+    RemovedAtEnd(const RemovedAtEnd &) = delete;
+    RemovedAtEnd &operator=(const RemovedAtEnd &) = delete;
+
+private:
+    std::string m_path;
+};
+
+// Statements whose failure the run ignores; they leave the clipboard alone.
+void executeQuietly(Connection &archive, const std::string &sql)
+{
+    try {
+        Query query(&archive);
+        query.setSql(sql);
+        query.execSQL();
+    } catch (const Error &) {
+    }
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        raiseUtf8("無法讀取 " + path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string bytes(std::string_view text, std::size_t from, std::size_t count)
+{
+    return from < text.size() ? std::string(text.substr(from, count)) : std::string();
+}
+
+// A file name made of list bytes must stay one path segment of a valid address.
+std::string urlSegment(std::string_view name)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : name) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+            c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kDigits[c >> 4];
+            out += kDigits[c & 15];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::string> UpdateListLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
+
+std::string PackageListTitle(std::string_view line)
+{
+    return bytes(line, 0, kPackageTitleBytes);
+}
+
+std::string PackageKey(std::string_view title)
+{
+    return bytes(title, 0, kPackageKeyBytes);
+}
+
+std::string PackageFileName(std::string_view title)
+{
+    return bytes(title, 0, 4) + "W" + bytes(title, 6, 2) + ".VLP";
+}
+
+std::vector<std::string> MissingPackages(const std::vector<std::string> &lines, Connection &archive)
+{
+    std::vector<std::string> missing;
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        if (line->empty())
+            continue;
+        const std::string title = PackageListTitle(*line);
+        const std::string key = PackageKey(title);
+        Value recorded;
+        SQLLookup("SELECT UPD_TITLE FROM UPDATELOG WHERE UPD_TITLE LIKE '" + QuoteDoubled(key) + "%'", recorded, false,
+                  &archive);
+        if (PackageKey(PackageListTitle(recorded.toText())) != key)
+            missing.push_back(title);
+    }
+    return missing;
+}
+
+OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources &sources, Downloader &downloader,
+                                   Connection &archive, Connection &package, ImportHost &host,
+                                   const UpdateQuestions &questions)
+{
+    OnlineUpdateResult result;
+    if (g_updateRunning) {
+        // Imports let window messages run, so the toolbar can ask for a second run in the middle of one.
+        if (start == UpdateStart::Toolbar)
+            raiseUtf8("補充包更新正在進行中，請等它完成");
+        result.outcome = UpdateOutcome::AlreadyRunning;
+        return result;
+    }
+    UpdateRunning running;
+
+    const std::string folder = AddBackslash(sources.programFolder);
+    const std::string listPath = folder + "update.htm";
+    if (!downloader.DownloadFile(sources.forumBaseUrl + "velmpack/update.htm", listPath))
+        return result;
+    std::vector<std::string> missing;
+    std::vector<std::string> lines;
+    {
+        RemovedAtEnd listFile(listPath);
+        lines = UpdateListLines(readFile(listPath));
+        executeQuietly(archive, kCreateUpdateLogSql);
+        missing = MissingPackages(lines, archive);
+    }
+
+    result.offered = static_cast<int>(missing.size());
+    if (missing.empty() && !lines.empty()) {
+        if (start == UpdateStart::Toolbar && questions.showMessage)
+            questions.showMessage(B5("您的資料已經都是最新的了!"));
+        result.outcome = UpdateOutcome::UpToDate;
+        return result;
+    }
+    const std::string question =
+        B5("找到補充包檔案總數") + std::to_string(missing.size()) + B5("個，現在更新嗎?");
+    if (!questions.askYesNo || !questions.askYesNo(question)) {
+        result.outcome = UpdateOutcome::Declined;
+        return result;
+    }
+
+    result.outcome = UpdateOutcome::Fetched;
+    const std::string vlp = folder + "TEMP.VLP";
+    const std::string mdb = folder + "TEMP.MDB";
+    ProgressSink &progress = host.progress();
+    const std::string count = std::to_string(missing.size());
+    for (std::size_t i = 0; i < missing.size(); ++i) {
+        const std::string &title = missing[i];
+        progress.setRange(0, 0);
+        progress.setCaption(std::to_string(i + 1) + "/" + count + B5(" 下載補充包...") + title);
+        progress.show();
+        const std::string fileName = urlSegment(PackageFileName(title));
+        for (const std::string &mirror : sources.mirrors) {
+            removeQuietly(vlp);
+            removeQuietly(mdb);
+            if (downloader.DownloadFile(mirror + fileName, vlp) && ExpandPackage(vlp, mdb)) {
+                ImportPackage(mdb, archive, package, host);
+                executeQuietly(archive, "INSERT INTO UPDATELOG VALUES('" + QuoteDoubled(title) + "','" +
+                                            UpdateLogDate(host.now()) + "')");
+                ++result.imported;
+                break;
+            }
+            removeQuietly(vlp);
+            removeQuietly(mdb);
+        }
+        progress.close();
+    }
+    return result;
+}
+
+} // namespace velm

@@ -1,0 +1,59 @@
+#pragma once
+// The online package update: the server's list of packages against the UPDATELOG record, then every
+// missing package fetched, expanded, imported and recorded. Texts are code page 950; URLs and paths UTF-8.
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velm {
+
+class Connection;
+class Downloader;
+class ImportHost;
+
+// From the toolbar "all up to date" is said; the run the version check starts says nothing then.
+enum class UpdateStart { Toolbar, Automatic };
+
+struct OnlineUpdateSources {
+    std::string forumBaseUrl;         // ends in "/"
+    std::vector<std::string> mirrors; // folder addresses ending in "/", in the order they are tried
+    std::string programFolder;        // where update.htm, TEMP.VLP and TEMP.MDB are written
+};
+
+// The two message boxes of a run.
+struct UpdateQuestions {
+    std::function<bool(const std::string &cp950)> askYesNo;
+    std::function<void(const std::string &cp950)> showMessage;
+};
+
+enum class UpdateOutcome { ListUnavailable, UpToDate, Declined, Fetched, AlreadyRunning };
+
+struct OnlineUpdateResult {
+    UpdateOutcome outcome = UpdateOutcome::ListUnavailable;
+    int offered = 0;  // packages the question named
+    int imported = 0; // of them, imported and recorded
+};
+
+inline constexpr std::size_t kPackageTitleBytes = 32;
+inline constexpr std::size_t kPackageKeyBytes = 10;
+
+// The lines of the list page: CR LF, CR or LF ends a line, and text after the last end is a line too.
+std::vector<std::string> UpdateListLines(std::string_view text);
+// A line's first 32 bytes, and that title's first 10 bytes (2004年05週).
+std::string PackageListTitle(std::string_view line);
+std::string PackageKey(std::string_view title);
+// Title bytes 1-4 + "W" + bytes 7-8 + ".VLP": 2004年05週 gives 2004W05.VLP.
+std::string PackageFileName(std::string_view title);
+
+// The titles of the non-empty lines whose key begins no UPDATELOG title, from the last line to the first.
+std::vector<std::string> MissingPackages(const std::vector<std::string> &lines, Connection &archive);
+
+// The whole run (ToolButton15Click). An import error ends it and passes on; packages imported before
+// it stay imported and recorded. A run started while another is going refuses from the toolbar with an
+// error and does nothing when automatic.
+OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources &sources, Downloader &downloader,
+                                   Connection &archive, Connection &package, ImportHost &host,
+                                   const UpdateQuestions &questions);
+
+} // namespace velm
