@@ -324,6 +324,23 @@ private slots:
         QVERIFY(pageText(w->WebBrowser1()).contains("ListBox 的 Items 如何排序"));
     }
 
+    void clickOnATopicLink()
+    {
+        auto w = start(folder());
+        QWebEngineView *view = w->WebBrowser1();
+        QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+        view->setHtml(QStringLiteral("<html><body style='margin:0'><a style='display:block;height:200px' "
+                                     "href='http://velm.example/topic.asp?topic_id=1002'>1002</a></body></html>"));
+        QVERIFY(loaded.wait(15000));
+        const int loads = w->articleLoads();
+        QWidget *surface = view->focusProxy() ? view->focusProxy() : view;
+        QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 5000);
+        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(20, 20));
+        QTRY_COMPARE_WITH_TIMEOUT(w->articleLoads(), loads + 1, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("ListBox 的 Items 如何排序"), 15000);
+        QCOMPARE(view->url().scheme(), QStringLiteral("velm-article"));
+    }
+
     void clicksMoveTheFocus()
     {
         auto w = start(folder());
