@@ -1,6 +1,7 @@
 // velm-make-demo OUT SCHEMA.sql DATA.sql...: turns the readable demo SQL into the archive a fresh build opens.
 #include "archive_file.h"
 #include "cp950.h"
+#include "demo_handles.h"
 
 #include <sqlite3.h>
 #include <unicode/ucnv.h>
@@ -22,20 +23,9 @@
 
 namespace {
 
-struct DatabaseCloser {
-    void operator()(sqlite3 *db) const { sqlite3_close(db); }
-};
-using DatabasePtr = std::unique_ptr<sqlite3, DatabaseCloser>;
-
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
-};
-using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-struct ConverterCloser {
-    void operator()(UConverter *conv) const { ucnv_close(conv); }
-};
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+using demo::ConverterPtr;
+using demo::DatabasePtr;
+using demo::StatementPtr;
 
 
 std::u16string toUtf16(std::string_view utf8)

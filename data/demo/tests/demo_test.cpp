@@ -1,5 +1,6 @@
 // The demo archive is the first thing a user sees: it must hold together the way a real archive does.
 #include "cp950.h"
+#include "demo_handles.h"
 
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -27,20 +28,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct DatabaseCloser {
-    void operator()(sqlite3 *db) const { sqlite3_close(db); }
-};
-using DatabasePtr = std::unique_ptr<sqlite3, DatabaseCloser>;
-
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
-};
-using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-struct ConverterCloser {
-    void operator()(UConverter *conv) const { ucnv_close(conv); }
-};
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+using demo::ConverterPtr;
+using demo::DatabasePtr;
+using demo::StatementPtr;
 
 using Row = std::vector<std::optional<std::string>>;
 

@@ -1,5 +1,6 @@
 // Both searches run on archives: the fixture archive, and small ones made here for the failures.
 #include "advanced_search.h"
+#include "search_choices.h"
 #include "fake_host.h"
 #include "quick_search.h"
 
@@ -63,16 +64,7 @@ TEST_F(FixtureSearch, QuickSearchFindsSubjectsBodiesAndReplies)
     }
 }
 
-SearchChoices choose(std::string keywords, MatchMode mode = MatchMode::And, SearchField field = SearchField::All,
-                     std::string member = {})
-{
-    SearchChoices c;
-    c.keywords = std::move(keywords);
-    c.mode = mode;
-    c.field = field;
-    c.member = std::move(member);
-    return c;
-}
+using test::choose;
 
 TEST_F(FixtureSearch, AdvancedSearchOnTheFixture)
 {

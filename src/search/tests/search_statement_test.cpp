@@ -1,4 +1,5 @@
 #include "search_statement.h"
+#include "search_choices.h"
 
 #include "cp950.h"
 #include "error.h"
@@ -46,16 +47,7 @@ std::string whereOf(const std::string &sql)
     return sql.substr(from, sql.rfind("  ORDER BY T_LAST_POST DESC ") - from);
 }
 
-SearchChoices choose(std::string keywords, MatchMode mode = MatchMode::And, SearchField field = SearchField::All,
-                     std::string member = {})
-{
-    SearchChoices c;
-    c.keywords = std::move(keywords);
-    c.mode = mode;
-    c.field = field;
-    c.member = std::move(member);
-    return c;
-}
+using test::choose;
 
 SearchChoices withBoxes(SearchChoices c, std::initializer_list<int> ticked)
 {
