@@ -1,6 +1,7 @@
 // Article page build time on the big benchmark archive: the topic with the most replies and a topic of
 // 100 replies. The archive package is inflated once into the build folder and converted once to SQLite;
 // later runs reuse both. Usage: article_bench [ITERATIONS]
+#include "bench_package.h"
 #include "article_page.h"
 #include "cp950.h"
 #include "error.h"
@@ -113,7 +114,7 @@ int main(int argc, char **argv)
         const fs::path mdb = folder / "big-archive.mdb";
         if (!fs::exists(mdb) && !fs::exists(folder / "big-archive.sqlite")) {
             const auto start = Clock::now();
-            if (!velm::ExpandPackage(VELM_FIXTURES "/bench/big-archive.VLP", mdb)) {
+            if (!velm::ExpandPackage(bench::bigPackage(), mdb)) {
                 std::fprintf(stderr, "article_bench: cannot inflate the benchmark package\n");
                 return 1;
             }

@@ -1,5 +1,6 @@
 // Converts the large benchmark archive to SQLite and times it beside mdb-export dumping all its tables.
 // Usage: jet_bench [WORK-FOLDER [RUNS]]; the expanded archive and its conversion stay in the work folder.
+#include "bench_package.h"
 #include "archive_file.h"
 #include "error.h"
 #include "jet_reader.h"
@@ -96,7 +97,7 @@ int main(int argc, char **argv)
     const std::string mdb = work + "/big-archive.mdb";
     const std::string sqlite = work + "/big-archive.sqlite";
     try {
-        expandPackage(std::string(VELM_FIXTURES) + "/bench/big-archive.VLP", mdb);
+        expandPackage(bench::bigPackage(), mdb);
         readAll(mdb); // both sides then start from a warm page cache
 
         std::string exportAll;

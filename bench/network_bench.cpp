@@ -1,6 +1,7 @@
 // Times DownloadFile of the large benchmark package (25 MB) from a server on 127.0.0.1, with the progress
 // reports of the window (bar range and position, a repaint hook), beside the curl program fetching the same
 // body. Usage: network_bench [RUNS]; nothing is kept.
+#include "bench_package.h"
 #include "http_client.h"
 #include "http_test_server.h"
 #include "progress.h"
@@ -32,7 +33,7 @@ double seconds(const std::function<bool()> &job, bool &ok)
 int main(int argc, char **argv)
 {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    const std::string package = VELM_FIXTURES "/bench/big-archive.VLP";
+    const std::string package = bench::bigPackage();
     const double megabytes = static_cast<double>(std::filesystem::file_size(package)) / (1024.0 * 1024.0);
     test::HttpTestServer server;
     server.answer("/download/velm_reader/big.VLP", test::fileAnswer(package));

@@ -2,6 +2,7 @@
 // the import of the expanded archive as a package (into a copy of its own converted archive, where every
 // row is replaced, and into an empty archive) beside the sqlite3 shell running the same deletes and inserts
 // in one transaction. Usage: packages_bench [WORK-FOLDER [RUNS]]; the files stay in the work folder.
+#include "bench_package.h"
 #include "database.h"
 #include "error.h"
 #include "package_file.h"
@@ -219,7 +220,7 @@ int main(int argc, char **argv)
     try {
         const std::string work = argc > 1 ? argv[1] : VELM_BENCH_WORK;
         const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-        const std::string source = VELM_FIXTURES "/bench/big-archive.VLP";
+        const std::string source = bench::bigPackage();
         fs::create_directories(work);
         const std::string expanded = work + "/big-archive.mdb";
         const std::string plain = work + "/plain-inflate.mdb";

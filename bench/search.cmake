@@ -2,4 +2,4 @@
 # run expands and converts the archive into the work folder, build-*/bench-data by default).
 add_executable(search_bench ${CMAKE_CURRENT_LIST_DIR}/search_bench.cpp)
 target_link_libraries(search_bench PRIVATE velm_search ZLIB::ZLIB)
-target_compile_definitions(search_bench PRIVATE VELM_FIXTURES="${VELM_FIXTURES}")
+

@@ -1,6 +1,7 @@
 // Quick search on the converted big archive, beside the sqlite3 shell running the same statement on the same
 // file. The archive is expanded from the fixture package and converted once into the work folder (first
 // argument; by default bench-data beside the program's folder), where later runs find it.
+#include "bench_package.h"
 #include "cp950.h"
 #include "database.h"
 #include "quick_search.h"
@@ -108,7 +109,7 @@ int main(int argc, char **argv)
     const fs::path sqlite = folder / "big-archive.sqlite";
     if (!fs::exists(sqlite)) {
         auto start = std::chrono::steady_clock::now();
-        expandPackage(VELM_FIXTURES "/bench/big-archive.VLP", mdb);
+        expandPackage(bench::bigPackage(), mdb);
         std::printf("expanded the package in %.1f s (%.0f MB)\n", secondsSince(start),
                     static_cast<double>(fs::file_size(mdb)) / 1e6);
         start = std::chrono::steady_clock::now();

@@ -1,6 +1,7 @@
 // Time to show the first rows of the largest forum of the big benchmark archive, as the topic grid does:
 // open the forum's topic query, read one block of 100 rows, and make the shown texts of each.
 // Usage: topics_bench [WORK-FOLDER]; the expanded and converted archive stay in the work folder.
+#include "bench_package.h"
 #include "database.h"
 #include "error.h"
 #include "forum_text.h"
@@ -28,7 +29,7 @@ int main(int argc, char **argv)
     const std::string mdb = work + "/topics-bench.mdb";
     try {
         if (!fs::exists(work + "/topics-bench.sqlite") &&
-            !velm::ExpandPackage(std::string(VELM_FIXTURES) + "/bench/big-archive.VLP", mdb))
+            !velm::ExpandPackage(bench::bigPackage(), mdb))
             throw std::runtime_error("cannot expand the benchmark package");
         velm::Connection archive;
         archive.setConnectionText(mdb);
