@@ -1,8 +1,9 @@
 #include "archive_file.h"
 
 #include "cp950.h"
-#include "error.h"
 #include "database.h"
+#include "error.h"
+#include "file_lock.h"
 #include "jet_reader.h"
 
 #include <sqlite3.h>
@@ -10,8 +11,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -50,15 +55,33 @@ void exec(sqlite3 *db, const char *sql)
     }
 }
 
-DatabasePtr openSqlite(const std::string &path, int flags)
+DatabasePtr openSqlite(const std::string &name, int flags, const std::string &path = {})
 {
     sqlite3 *raw = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
     DatabasePtr db(raw);
     if (rc != SQLITE_OK)
-        raiseForFile("無法開啟資料庫檔案", path, db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
+        raiseForFile("無法開啟資料庫檔案", path.empty() ? name : path,
+                     db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
     sqlite3_busy_timeout(db.get(), 5000);
     return db;
+}
+
+// A file: URI that opens the file read-only and immutable, whatever characters its path holds.
+std::string readOnlyUri(const std::string &path)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : fs::absolute(path).string()) {
+        if (c == '%' || c == '?' || c == '#' || c < 0x21 || c >= 0x7f) {
+            uri += '%';
+            uri += kDigits[c >> 4];
+            uri += kDigits[c & 15];
+        } else {
+            uri += static_cast<char>(c);
+        }
+    }
+    return uri + "?immutable=1";
 }
 
 bool tableExists(sqlite3 *db, const char *table)
@@ -73,7 +96,113 @@ bool tableExists(sqlite3 *db, const char *table)
     return sqlite3_step(raw) == SQLITE_ROW;
 }
 
+SourceChangedHandler &sourceChangedHandler()
+{
+    static SourceChangedHandler handler;
+    return handler;
+}
+
+// Which Access file a converted archive was made from: its size and modification time.
+struct SourceStamp {
+    long long size = 0;
+    long long modified = 0; // nanoseconds since the epoch
+    bool operator==(const SourceStamp &) const = default;
+};
+
+constexpr const char *kSourceTable = "VELM_SOURCE";
+
+SourceStamp stampOf(const std::string &path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        raiseForFile("找不到資料庫檔案", path);
+    return {static_cast<long long>(info.st_size),
+            static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec};
+}
+
+void recordSource(sqlite3 *db, const SourceStamp &stamp)
+{
+    exec(db, "CREATE TABLE IF NOT EXISTS VELM_SOURCE (SOURCE_SIZE INTEGER, SOURCE_MTIME INTEGER)");
+    exec(db, "DELETE FROM VELM_SOURCE");
+    const std::string insert = "INSERT INTO VELM_SOURCE VALUES (" + std::to_string(stamp.size) + "," +
+        std::to_string(stamp.modified) + ")";
+    exec(db, insert.c_str());
+}
+
+std::optional<SourceStamp> recordedSource(sqlite3 *db)
+{
+    if (!tableExists(db, kSourceTable))
+        return std::nullopt;
+    sqlite3_stmt *raw = nullptr;
+    sqlite3_prepare_v2(db, "SELECT SOURCE_SIZE, SOURCE_MTIME FROM VELM_SOURCE", -1, &raw, nullptr);
+    StatementPtr stmt(raw);
+    if (!stmt || sqlite3_step(raw) != SQLITE_ROW)
+        return std::nullopt;
+    return SourceStamp{sqlite3_column_int64(raw, 0), sqlite3_column_int64(raw, 1)};
+}
+
+// True when the Access file changed since the archive was converted from it. An archive converted before
+// the source was recorded takes the file as it is now for its source.
+bool sourceChanged(const std::string &sqlitePath, const SourceStamp &now)
+{
+    DatabasePtr db = openSqlite(sqlitePath, SQLITE_OPEN_READWRITE);
+    const std::optional<SourceStamp> recorded = recordedSource(db.get());
+    if (recorded)
+        return !(*recorded == now);
+    if (!sqlite3_db_readonly(db.get(), "main")) {
+        try {
+            recordSource(db.get(), now);
+        } catch (const Error &) {
+            // Busy or full: the record is made on a later open.
+        }
+    }
+    return false;
+}
+
+// The converted archive makes way for a new conversion: it is kept as X.sqlite.old (or .old.2, ...).
+void retireConverted(const std::string &sqlitePath)
+{
+    {
+        DatabasePtr db = openSqlite(sqlitePath, SQLITE_OPEN_READWRITE);
+        // Leaving WAL needs the file to itself: no other program has it open, and its -wal is folded in.
+        sqlite3_stmt *raw = nullptr;
+        sqlite3_prepare_v2(db.get(), "PRAGMA journal_mode=DELETE", -1, &raw, nullptr);
+        StatementPtr stmt(raw);
+        const unsigned char *mode = stmt && sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_text(raw, 0) : nullptr;
+        const bool left = mode && std::string_view(reinterpret_cast<const char *>(mode)) == "delete";
+        if (!left)
+            raiseForFile("資料庫檔案正由其他程式使用，無法重新轉換", sqlitePath);
+    }
+    for (int n = 1;; ++n) {
+        const std::string old = sqlitePath + ".old" + (n == 1 ? std::string() : "." + std::to_string(n));
+        if (renameWithoutReplacing(sqlitePath, old))
+            return;
+        if (errno != EEXIST)
+            raiseForFile("無法更名資料庫檔案", sqlitePath, std::strerror(errno));
+    }
+}
+
+void convertArchive(const std::string &mdbPath, const std::string &sqlitePath, ProgressSink *progress, bool replacing)
+{
+    const SourceStamp stamp = stampOf(mdbPath);
+    jet::convertFile(
+        mdbPath, sqlitePath, progress,
+        [&](sqlite3 *db) {
+            createArchiveIndexes(db);
+            recordSource(db, stamp);
+        },
+        [&] {
+            if (replacing)
+                retireConverted(sqlitePath);
+        });
+}
+
 } // namespace
+
+void setSourceChangedHandler(SourceChangedHandler handler)
+{
+    sourceChangedHandler() = std::move(handler);
+}
 
 std::string dataSourceOf(const std::string &connectionText)
 {
@@ -139,24 +268,46 @@ void createArchiveIndexes(sqlite3 *db)
 sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, std::string *databasePath)
 {
     std::string target = path;
+    FileLock conversionLock;
     switch (fileKindOf(path)) {
     case FileKind::SQLite:
         break;
-    case FileKind::Jet:
-    case FileKind::Missing: {
+    case FileKind::Jet: {
         // A Jet archive is never written: its SQLite sibling is made once and serves from then on.
         const std::string sibling = sqliteSiblingOf(path);
-        const FileKind siblingKind = sibling == path ? FileKind::Missing : fileKindOf(sibling);
-        if (siblingKind == FileKind::SQLite) {
-            target = sibling;
-        } else if (siblingKind == FileKind::Other) {
-            raiseForFile("不是資料庫檔案", sibling);
-        } else if (fileKindOf(path) == FileKind::Jet) {
-            jet::convertFile(path, sibling, progress, [](sqlite3 *db) { createArchiveIndexes(db); });
-            target = sibling;
-        } else {
-            raiseForFile("找不到資料庫檔案", path);
+        if (sibling == path)
+            raiseForFile("不是資料庫檔案", path);
+        // One process converts at a time; another waits here and then opens what the first one made.
+        conversionLock = FileLock::acquire(path, [progress] {
+            if (progress) {
+                progress->setCaption(B5("等待其他程式轉換資料庫..."));
+                progress->processEvents();
+            }
+        });
+        switch (fileKindOf(sibling)) {
+        case FileKind::SQLite: {
+            const SourceChangedHandler &changed = sourceChangedHandler();
+            if (sourceChanged(sibling, stampOf(path)) && changed && changed(path, sibling))
+                convertArchive(path, sibling, progress, true);
+            break;
         }
+        case FileKind::Missing:
+            convertArchive(path, sibling, progress, false);
+            break;
+        case FileKind::Other:
+        case FileKind::Jet:
+            raiseForFile("不是資料庫檔案", sibling);
+        }
+        target = sibling;
+        break;
+    }
+    case FileKind::Missing: {
+        const std::string sibling = sqliteSiblingOf(path);
+        if (sibling == path || fileKindOf(sibling) == FileKind::Missing)
+            raiseForFile("找不到資料庫檔案", path);
+        if (fileKindOf(sibling) != FileKind::SQLite)
+            raiseForFile("不是資料庫檔案", sibling);
+        target = sibling;
         break;
     }
     case FileKind::Other:
@@ -186,7 +337,8 @@ sqlite3 *openPackageDatabase(const std::string &path, ProgressSink *progress, st
     case FileKind::Other:
         raiseForFile("不是資料庫檔案", path);
     case FileKind::SQLite: {
-        DatabasePtr db = openSqlite(path, SQLITE_OPEN_READONLY);
+        // A package is only read: opened immutable, it gets no -wal or -shm beside it and is never written.
+        DatabasePtr db = openSqlite(readOnlyUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, path);
         try {
             exec(db.get(), "select count(*) from sqlite_master");
         } catch (const Error &e) {

@@ -1,5 +1,6 @@
 #pragma once
 // Which file an archive or package connection text names, and how it becomes an open SQLite database.
+#include <functional>
 #include <string>
 
 struct sqlite3;
@@ -20,9 +21,15 @@ FileKind fileKindOf(const std::string &path);
 std::string sqliteSiblingOf(const std::string &path);
 
 // Opens an archive: an SQLite file as it is; for a Jet file, its SQLite sibling, which is made once
-// from it when missing. A missing sibling-less name, a non-database or a damaged file is an error
+// from it when missing (one process at a time: another waits for it and uses its result). A missing sibling-less name, a non-database or a damaged file is an error
 // naming the file. The SQLite file opened is stored in *databasePath.
 sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, std::string *databasePath);
+
+// Asked when an Access archive changed since it was converted (a newer full archive was put in its
+// place): true converts it again, keeping the old converted file as X.sqlite.old; false goes on with the
+// converted archive. Without a handler the converted archive is used. Paths are UTF-8.
+using SourceChangedHandler = std::function<bool(const std::string &mdbPath, const std::string &sqlitePath)>;
+void setSourceChangedHandler(SourceChangedHandler handler);
 
 // Opens a package for reading: a Jet package is copied into an in-memory database; an SQLite
 // package is opened read-only.

@@ -28,6 +28,8 @@ void usage(std::ostream &out)
            "                       the start-up archive velm.mdb of the program folder\n"
            "  --base-url URL       the forum's web address for this run\n"
            "  --mirror URL         a download server folder for this run (repeatable)\n"
+           "  --reconvert          convert an .mdb archive again when it changed since its conversion\n"
+           "                       (the old converted file is kept as .sqlite.old)\n"
            "  --help, --version\n\n"
            "Commands:\n";
     for (const CliCommand &c : allCommands())
@@ -49,6 +51,10 @@ int runCli(const std::vector<std::string> &args, std::istream &in, std::ostream 
         if (a == "--version") {
             out << kProgramVersion << '\n';
             return 0;
+        }
+        if (a == "--reconvert") {
+            options.reconvert = true;
+            continue;
         }
         if (a == "--archive" || a == "--base-url" || a == "--mirror") {
             if (i + 1 >= args.size()) {

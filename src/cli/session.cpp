@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "archive_file.h"
 #include "paths.h"
 #include "startup.h"
 #include "util.h"
@@ -13,6 +14,7 @@ Session::Session(const CliOptions &options, std::istream &in, std::ostream &out,
 
 Session::~Session()
 {
+    setSourceChangedHandler({});
     if (DefaultConnection() == &m_archive)
         SetDefaultConnection(nullptr);
 }
@@ -20,6 +22,16 @@ Session::~Session()
 Connection &Session::archive()
 {
     if (!m_archive.connected()) {
+        setSourceChangedHandler([this](const std::string &mdbPath, const std::string &sqlitePath) {
+            if (m_options.reconvert) {
+                m_err << "velm: " << mdbPath << " changed since it was converted; converting it again (the old "
+                      << sqlitePath << " is kept as " << sqlitePath << ".old)\n";
+                return true;
+            }
+            m_err << "velm: " << mdbPath << " changed since it was converted into " << sqlitePath
+                  << "; using the converted archive (--reconvert converts it again)\n";
+            return false;
+        });
         m_archive.setConnectionText(m_options.archive.empty() ? startupConnectionText(programFolder())
                                                                : m_options.archive);
         m_archive.open();

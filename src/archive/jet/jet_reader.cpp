@@ -1,12 +1,15 @@
 #include "jet_reader.h"
 
 #include "error.h"
+#include "file_lock.h"
 #include "jet_file.h"
 #include "reader_process.h"
 #include "sqlite_handle.h"
 
-#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -19,6 +22,7 @@ namespace velm::jet {
 namespace {
 
 constexpr const char *kCaption = "轉換資料表 ";
+constexpr const char *kWorkSuffix = ".tmp";
 
 [[noreturn]] void cannotRead(const std::string &mdbPath, const std::string &reason)
 {
@@ -34,33 +38,6 @@ void checkSource(const std::string &mdbPath)
         cannotRead(mdbPath, e.what());
     }
 }
-
-// A database file the helper writes, removed with SQLite's side files unless it is kept.
-class TemporaryDatabase {
-public:
-    explicit TemporaryDatabase(std::string path) : m_path(std::move(path)) { remove(); }
-    ~TemporaryDatabase()
-    {
-        if (!m_kept)
-            remove();
-    }
-    TemporaryDatabase(const TemporaryDatabase &) = delete;
-    TemporaryDatabase &operator=(const TemporaryDatabase &) = delete;
-
-    const std::string &path() const { return m_path; }
-    void keep() { m_kept = true; }
-
-private:
-    void remove() const
-    {
-        std::error_code ec;
-        for (const char *suffix : {"", "-journal", "-wal", "-shm"})
-            fs::remove(m_path + suffix, ec);
-    }
-
-    std::string m_path;
-    bool m_kept = false;
-};
 
 // The helper writes without syncing; the data must be on disk before the name makes it the archive.
 bool syncToDisk(const std::string &path, int flags)
@@ -122,14 +99,22 @@ private:
 } // namespace
 
 void convertFile(const std::string &mdbPath, const std::string &sqlitePath, ProgressSink *progress,
-                 const std::function<void(sqlite3 *)> &finish)
+                 const std::function<void(sqlite3 *)> &finish, const std::function<void()> &beforePlacing)
 {
     checkSource(mdbPath);
     const std::string cannotWrite = "無法寫入資料庫檔案 " + sqlitePath;
-    TemporaryDatabase temporary(sqlitePath + ".part-" + std::to_string(::getpid()));
-    runReader({mdbPath, temporary.path(), cannotWrite, kCaption}, progress);
+    // Work files of conversions that were killed are removed; those of running ones are held and stay.
+    const std::string workPrefix = sqlitePath + ".part-";
+    WorkFile::sweepOrphans(workPrefix, kWorkSuffix);
+    std::optional<WorkFile> temporary;
     try {
-        SqlitePtr db = openDatabase(temporary.path(), SQLITE_OPEN_READWRITE);
+        temporary.emplace(workPrefix, kWorkSuffix);
+    } catch (const Error &e) {
+        raiseUtf8(cannotWrite + ": " + e.utf8());
+    }
+    runReader({mdbPath, temporary->path(), cannotWrite, kCaption}, progress);
+    try {
+        SqlitePtr db = openDatabase(temporary->path(), SQLITE_OPEN_READWRITE);
         execute(db.get(), "PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY");
         if (finish)
             finish(db.get());
@@ -137,13 +122,14 @@ void convertFile(const std::string &mdbPath, const std::string &sqlitePath, Prog
     } catch (const SqliteFailure &e) {
         raiseUtf8(cannotWrite + ": " + e.what());
     }
-    if (!syncToDisk(temporary.path(), O_RDONLY))
+    if (!syncToDisk(temporary->path(), O_RDONLY))
         raiseUtf8(cannotWrite + ": 無法寫入磁碟");
-    std::error_code ec;
-    fs::rename(temporary.path(), sqlitePath, ec);
-    if (ec)
-        raiseUtf8(cannotWrite + ": 無法更名 (" + ec.message() + ")");
-    temporary.keep();
+    if (beforePlacing)
+        beforePlacing();
+    // A converted archive that is there already is never replaced: it may hold imports of its own.
+    if (!renameWithoutReplacing(temporary->path(), sqlitePath))
+        raiseUtf8(cannotWrite + ": 無法更名 (" + std::strerror(errno) + ")");
+    temporary->keep();
     const fs::path folder = fs::path(sqlitePath).parent_path();
     syncToDisk(folder.empty() ? "." : folder.string(), O_RDONLY | O_DIRECTORY);
 }
@@ -151,13 +137,17 @@ void convertFile(const std::string &mdbPath, const std::string &sqlitePath, Prog
 void loadIntoMemory(const std::string &mdbPath, sqlite3 *memoryDb, ProgressSink *progress)
 {
     checkSource(mdbPath);
-    static std::atomic<unsigned> serial{0};
-    const fs::path temporaryPath = fs::temp_directory_path() /
-        ("velm-jet-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".sqlite");
-    TemporaryDatabase temporary(temporaryPath.string());
-    runReader({mdbPath, temporary.path(), "無法讀取資料庫檔案 " + mdbPath + ": 暫存檔無法寫入", kCaption}, progress);
+    const std::string workPrefix = (fs::temp_directory_path() / "velm-jet-").string();
+    WorkFile::sweepOrphans(workPrefix, ".sqlite");
+    std::optional<WorkFile> temporary;
     try {
-        const SqlitePtr source = openDatabase(temporary.path(), SQLITE_OPEN_READONLY);
+        temporary.emplace(workPrefix, ".sqlite");
+    } catch (const Error &e) {
+        cannotRead(mdbPath, e.utf8());
+    }
+    runReader({mdbPath, temporary->path(), "無法讀取資料庫檔案 " + mdbPath + ": 暫存檔無法寫入", kCaption}, progress);
+    try {
+        const SqlitePtr source = openDatabase(temporary->path(), SQLITE_OPEN_READONLY);
         std::vector<std::pair<std::string, std::string>> tables;
         const StatementPtr list =
             prepare(source.get(), "SELECT name, sql FROM sqlite_master WHERE type = 'table' ORDER BY rowid");

@@ -9,9 +9,11 @@ struct sqlite3;
 
 namespace velm::jet {
 
-// Written under a temporary name beside sqlitePath so a failure leaves nothing; finish runs before the rename.
+// Written under a work name beside sqlitePath so a failure leaves nothing; finish runs on the finished
+// database, then beforePlacing, then the file takes the name sqlitePath, which must be free by then: an
+// existing file there is never replaced (an error). Work files left by killed conversions are removed.
 void convertFile(const std::string &mdbPath, const std::string &sqlitePath, ProgressSink *progress,
-                 const std::function<void(sqlite3 *)> &finish);
+                 const std::function<void(sqlite3 *)> &finish, const std::function<void()> &beforePlacing = {});
 
 // Every user table of the Jet file copied into memoryDb, which is open already (a package connection).
 void loadIntoMemory(const std::string &mdbPath, sqlite3 *memoryDb, ProgressSink *progress);

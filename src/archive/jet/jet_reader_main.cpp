@@ -3,12 +3,14 @@
 #include "reader_protocol.h"
 #include "sqlite_handle.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 using namespace velm::jet;
@@ -56,6 +58,12 @@ int main(int argc, char **argv)
             ::close(nowhere);
         }
     }
+    // The helper works only for the program that started it: when that one dies, the helper goes too,
+    // rather than finishing a file nobody waits for.
+    const pid_t parent = ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        return protocol::kExitFailed;
     // libmdb's debugging options print every row; nothing here wants them.
     ::unsetenv("MDBOPTS");
     Reporter reporter;

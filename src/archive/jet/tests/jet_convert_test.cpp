@@ -250,7 +250,7 @@ TEST(ConvertFile, FailingFinishLeavesNothingBehind)
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"archive-small.mdb"});
 }
 
-TEST(ConvertFile, ReplacesAnOlderConversionOnlyOnSuccess)
+TEST(ConvertFile, NeverReplacesAFinishedConversion)
 {
     ScratchFolder folder;
     const std::string target = folder.file("archive.sqlite");
@@ -260,8 +260,15 @@ TEST(ConvertFile, ReplacesAnOlderConversionOnlyOnSuccess)
     EXPECT_EQ(readBytes(target), "older conversion");
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"archive.sqlite", "damaged.mdb"}));
 
-    convertFile(copyFixture(folder, "2004W06.mdb"), target, nullptr, {});
+    // A conversion that succeeds still leaves an existing file alone: it may hold imports of its own.
+    EXPECT_THROW(convertFile(copyFixture(folder, "2004W06.mdb"), target, nullptr, {}), Error);
+    EXPECT_EQ(readBytes(target), "older conversion");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"2004W06.mdb", "archive.sqlite", "damaged.mdb"}));
+
+    // Making way first is the caller's part.
+    convertFile(folder.file("2004W06.mdb"), target, nullptr, {}, [&] { fs::rename(target, target + ".old"); });
     EXPECT_EQ(readDatabase(target).size(), 5u);
+    EXPECT_EQ(readBytes(target + ".old"), "older conversion");
 }
 
 TEST(LoadIntoMemory, KeepsWhatTheDatabaseHeldAndUndoesAFailedLoad)
