@@ -28,8 +28,9 @@ int expand(Session &session, const std::vector<std::string> &args)
 {
     if (args.size() != 2)
         return 2;
-    if (!ExpandPackage(args[0], args[1])) {
-        session.err() << "velm: cannot expand " << args[0] << " into " << args[1] << '\n';
+    std::string why;
+    if (!ExpandPackage(args[0], args[1], &why)) {
+        session.err() << "velm: cannot expand " << args[0] << " into " << args[1] << ": " << why << '\n';
         return 1;
     }
     return 0;
@@ -43,8 +44,9 @@ int import(Session &session, const std::vector<std::string> &args)
     Connection package(Connection::Mode::Package);
     package.setConnectionText(args[0]);
     StreamImportHost host(session.err());
-    if (!ImportChosenPackage(archive, package, host)) {
-        session.err() << "velm: cannot expand " << args[0] << '\n';
+    std::string why;
+    if (!ImportChosenPackage(archive, package, host, &why)) {
+        session.err() << "velm: cannot expand " << args[0] << ": " << why << '\n';
         return 1;
     }
     return 0;

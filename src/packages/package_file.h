@@ -10,8 +10,9 @@ namespace velm {
 inline constexpr std::size_t kPackageChunkSize = 65536;
 
 // Expands the package at source (UTF-8 path) into a new file at destination, replacing a file of that
-// name only on success. False on any failure; nothing is shown and no partial file is left behind.
-bool ExpandPackage(const std::string &source, const std::string &destination);
+// name only on success. False on any failure, with the reason in *whyUtf8 when given (a sentence naming
+// the file); nothing is shown and no partial file is left behind, even when the process is killed.
+bool ExpandPackage(const std::string &source, const std::string &destination, std::string *whyUtf8 = nullptr);
 
 // True when the path's extension is ".vlp" in any letter case.
 bool isPackageFileName(const std::string &path);
