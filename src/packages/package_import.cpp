@@ -116,6 +116,57 @@ private:
     std::chrono::steady_clock::time_point m_started;
 };
 
+// The whole import is one transaction: other readers see the archive before or after it, and a process
+// killed half-way leaves it as it was. Taking the write lock waits for an import of another process.
+class ImportTransaction {
+public:
+    ImportTransaction(Connection &archive, ImportHost &host) : m_archive(archive), m_db(archive.handle())
+    {
+        // Short waits in the engine, so that the window stays alive between them.
+        sqlite3_busy_timeout(m_db, 100);
+        bool told = false;
+        int rc;
+        while ((rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr)) == SQLITE_BUSY) {
+            if (!told)
+                host.setStatusText(B5("等待另一個匯入完成..."));
+            told = true;
+            host.processEvents();
+            if (!alive())
+                raiseUtf8("匯入中資料庫連線已被關閉");
+        }
+        sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+        if (rc != SQLITE_OK)
+            raiseUtf8(std::string("無法開始匯入: ") + sqlite3_errmsg(m_db));
+        m_open = true;
+    }
+    ~ImportTransaction()
+    {
+        if (m_open && alive())
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    ImportTransaction(const ImportTransaction &) = delete;
+    ImportTransaction &operator=(const ImportTransaction &) = delete;
+
+    void commit()
+    {
+        if (!m_open)
+            return;
+        if (!alive())
+            raiseUtf8("匯入中資料庫連線已被關閉");
+        m_open = false;
+        exec(m_db, "COMMIT");
+    }
+
+private:
+    // Pending messages ran: the archive may have been closed or replaced meanwhile.
+    bool alive() const { return m_archive.connected() && m_archive.handle() == m_db; }
+
+    static constexpr int kBusyTimeoutMs = 5000;
+    Connection &m_archive;
+    sqlite3 *m_db;
+    bool m_open = false;
+};
+
 // Column names go into the statement text and become parameter names: only plain names are taken.
 void requirePlainName(const std::string &name)
 {
@@ -213,6 +264,18 @@ void recordPackage(const std::string &path, Connection &archive, const ImportHos
                                 UpdateLogDate(host.now()) + "')");
 }
 
+// After a failure the rows merged before it are kept; empty text, or what to add to the message when
+// even they could not be kept.
+std::string keepMerged(ImportTransaction &transaction)
+{
+    try {
+        transaction.commit();
+        return {};
+    } catch (const Error &e) {
+        return "；已匯入的資料也無法保存: " + e.utf8();
+    }
+}
+
 } // namespace
 
 LocalTime CurrentLocalTime()
@@ -298,6 +361,9 @@ void MergeTable(const std::string &table, const std::string &keys, Connection &a
 void ImportPackage(const std::string &path, Connection &archive, Connection &package, ImportHost &host)
 {
     ImportRunning running;
+    if (!archive.connected())
+        raiseUtf8("資料庫連線尚未開啟");
+    ImportTransaction transaction(archive, host);
     executeQuietly(archive, kCreateUpdateLogSql);
 
     ProgressSink &progress = host.progress();
@@ -306,12 +372,14 @@ void ImportPackage(const std::string &path, Connection &archive, Connection &pac
     progress.setCaption(B5("匯入補充包"));
     progress.show();
     progress.setPosition(1);
+    const MergeStep *current = nullptr;
     try {
         package.close();
         package.setConnectionText(path);
         package.open();
         int position = 2;
         for (const MergeStep &step : kMergePlan) {
+            current = &step;
             const std::string text = toCp950(step.text);
             host.setStatusText(text);
             progress.setCaption(text);
@@ -320,26 +388,46 @@ void ImportPackage(const std::string &path, Connection &archive, Connection &pac
             if (position < 6)
                 progress.setPosition(position++);
         }
+        current = nullptr;
+        recordPackage(path, archive, host);
+        transaction.commit();
         progress.setCaption(B5("匯入完成"));
         progress.setPosition(6);
         host.processEvents();
         progress.close();
         package.close();
-    } catch (...) {
-        // The in-memory package goes at once, and the window does not stay up behind the error box.
+    } catch (const Error &e) {
+        // The rows merged before the failing one stay; nothing is recorded. The in-memory package goes at
+        // once, and the window does not stay up behind the error box.
         package.close();
         progress.close();
+        host.setStatusText({});
+        const std::string lost = keepMerged(transaction);
+        if (!current && lost.empty())
+            throw;
+        std::string message = e.utf8();
+        if (current) {
+            std::string step = current->text;
+            while (!step.empty() && step.back() == '.')
+                step.pop_back();
+            message = "匯入補充包失敗: " + step + "時，資料表 " + current->table + " 發生錯誤: " + message;
+        }
+        raiseUtf8(message + lost);
+    } catch (...) {
+        package.close();
+        progress.close();
+        host.setStatusText({});
+        keepMerged(transaction);
         throw;
     }
-    recordPackage(path, archive, host);
 }
 
-bool ImportChosenPackage(Connection &archive, Connection &package, ImportHost &host)
+bool ImportChosenPackage(Connection &archive, Connection &package, ImportHost &host, std::string *whyUtf8)
 {
     std::string path = package.connectionText();
     if (isPackageFileName(path)) {
         const std::string expanded = expandedPackageName(path);
-        if (!ExpandPackage(path, expanded))
+        if (!ExpandPackage(path, expanded, whyUtf8))
             return false;
         package.setConnectionText(expanded);
         path = expanded;

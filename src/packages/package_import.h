@@ -50,8 +50,10 @@ inline constexpr MergeStep kMergePlan[] = {
 inline constexpr const char *kCreateUpdateLogSql = "CREATE TABLE UPDATELOG (UPD_TITLE CHAR(40),UPD_DATE CHAR(20)) ";
 
 // Merges the five forum tables of the package database at path into the archive, then records the
-// package in UPDATELOG when its file name has the week form. Errors end the import; rows merged before
-// stay. The package connection is left closed.
+// package in UPDATELOG when its file name has the week form, all in one transaction: other connections
+// see the archive before or after it, and a killed process leaves it as it was; an import of another
+// process is waited for. Errors end the import; the rows merged before the failing row are committed,
+// nothing is recorded, and the message names the step and the table. The package connection is left closed.
 void ImportPackage(const std::string &path, Connection &archive, Connection &package, ImportHost &host);
 
 // Replaces or adds every row of the package table in the archive; a row's delete and insert take
@@ -60,8 +62,9 @@ void MergeTable(const std::string &table, const std::string &keys, Connection &a
                 ImportHost &host);
 
 // The toolbar import after the package connection was pointed at the chosen file: a .vlp (any letter
-// case) is expanded beside itself first. False when the expansion failed (nothing shown, nothing merged).
-bool ImportChosenPackage(Connection &archive, Connection &package, ImportHost &host);
+// case) is expanded beside itself first. False when the expansion failed (nothing shown, nothing merged;
+// the reason in *whyUtf8 when given).
+bool ImportChosenPackage(Connection &archive, Connection &package, ImportHost &host, std::string *whyUtf8 = nullptr);
 
 // The record title of a package file name (code page 950 bytes, with extension): 2004W05.mdb gives
 // 2004年05週; empty when the name does not have the week form.
