@@ -12,6 +12,7 @@
 #include <charconv>
 #include <climits>
 #include <exception>
+#include <memory>
 #include <string_view>
 
 namespace velm {
@@ -37,7 +38,11 @@ struct ListCloser {
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
 };
 
-constexpr std::int64_t kReserveLimit = 512LL * 1024 * 1024;
+// A page fetched into memory gets room for its declared length at once, up to this much; a larger
+// declaration is not trusted before the bytes come.
+constexpr std::int64_t kReserveLimit = 1024 * 1024;
+
+using Clock = std::chrono::steady_clock;
 
 int barValue(std::int64_t n)
 {
@@ -70,6 +75,97 @@ std::int64_t number(std::string_view text, std::int64_t otherwise)
     return error == std::errc() && end == text.data() + text.size() ? value : otherwise;
 }
 
+// "30", or "0.5" for a time-out set below whole seconds.
+std::string secondsText(std::chrono::milliseconds limit)
+{
+    const auto ms = limit.count();
+    if (ms % 1000 == 0)
+        return std::to_string(ms / 1000);
+    const auto tenths = (ms + 50) / 100;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+} // namespace
+
+// Where a transfer's body goes as it arrives. A false return ends the transfer; failure() says why.
+class HttpBody {
+public:
+    virtual ~HttpBody() = default;
+    // An answer's headers are complete and its body follows; declared is its length, -1 when not given.
+    virtual bool begin(std::int64_t declared) = 0;
+    virtual bool append(const char *data, std::size_t size) = 0;
+    const std::string &failure() const { return m_failure; }
+
+protected:
+    bool fail(std::string utf8)
+    {
+        m_failure = std::move(utf8);
+        return false;
+    }
+
+private:
+    std::string m_failure;
+};
+
+namespace {
+
+class TextBody final : public HttpBody {
+public:
+    explicit TextBody(std::string &text) : m_text(text) {}
+    bool begin(std::int64_t declared) override
+    {
+        m_text.clear();
+        m_text.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(declared, 0, kReserveLimit)));
+        return true;
+    }
+    bool append(const char *data, std::size_t size) override
+    {
+        m_text.append(data, size);
+        return true;
+    }
+
+private:
+    std::string &m_text;
+};
+
+// Written beside the target and renamed over it by commit(); until then the target is untouched, and a
+// file never committed is removed with this object.
+class FileBody final : public HttpBody {
+public:
+    explicit FileBody(std::string path) : m_path(std::move(path)) {}
+    bool begin(std::int64_t) override
+    {
+        // Each answer's body starts a fresh file.
+        m_file = std::make_unique<QSaveFile>(QString::fromStdString(m_path));
+        if (!m_file->open(QIODevice::WriteOnly))
+            return fail(writeFailure());
+        return true;
+    }
+    bool append(const char *data, std::size_t size) override
+    {
+        if (!m_file && !begin(-1))
+            return false;
+        const auto n = static_cast<qint64>(size);
+        if (m_file->write(data, n) != n)
+            return fail(writeFailure());
+        return true;
+    }
+    bool commit()
+    {
+        if (!m_file && !begin(0))
+            return false;
+        if (!m_file->commit())
+            return fail(writeFailure());
+        return true;
+    }
+
+private:
+    std::string writeFailure() const { return "無法寫入 " + m_path; }
+
+    std::string m_path;
+    std::unique_ptr<QSaveFile> m_file;
+};
+
 } // namespace
 
 void IdHTTP1WorkBegin(ProgressSink &bar, std::int64_t total)
@@ -90,19 +186,28 @@ struct HttpClient::Handle {
 
 // One GET: what the callbacks learn of the answer. Callbacks never let an exception into curl.
 struct HttpClient::Transfer {
-    Transfer(const TransferEvents &events, std::string &body) : events(events), body(body) {}
+    Transfer(const TransferEvents &events, HttpBody &body, std::chrono::milliseconds stallLimit)
+        : events(events), body(body), stallLimit(stallLimit)
+    {
+    }
 
     const TransferEvents &events;
-    std::string &body;
+    HttpBody &body;
+    const std::chrono::milliseconds stallLimit;
     long status = 0;
     std::int64_t declared = -1;
     std::int64_t count = 0;
     bool refused = false;
+    bool connected = false;
+    bool stalled = false;
+    bool bodyFailed = false;
+    Clock::time_point lastData = Clock::now();
     std::exception_ptr error;
 
     static size_t onHeader(char *data, size_t size, size_t items, void *self)
     {
         auto &t = *static_cast<Transfer *>(self);
+        t.lastData = Clock::now();
         const std::string_view line(data, size * items);
         try {
             if (startsWithNoCase(line, "http/")) {
@@ -119,9 +224,10 @@ struct HttpClient::Transfer {
                     return 0;
                 }
                 t.count = 0;
-                t.body.clear();
-                // Room for the declared body at once; a length no package reaches is not trusted that far.
-                t.body.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(t.declared, 0, kReserveLimit)));
+                if (!t.body.begin(t.declared)) {
+                    t.bodyFailed = true;
+                    return 0;
+                }
                 if (t.events.workBegin)
                     t.events.workBegin(std::max<std::int64_t>(t.declared, 0));
             }
@@ -135,8 +241,12 @@ struct HttpClient::Transfer {
     static size_t onBody(char *data, size_t size, size_t items, void *self)
     {
         auto &t = *static_cast<Transfer *>(self);
+        t.lastData = Clock::now();
         try {
-            t.body.append(data, size * items);
+            if (!t.body.append(data, size * items)) {
+                t.bodyFailed = true;
+                return 0;
+            }
             t.count += static_cast<std::int64_t>(size * items);
             if (t.events.work)
                 t.events.work(t.count);
@@ -147,9 +257,23 @@ struct HttpClient::Transfer {
         return size * items;
     }
 
+    // The connection stands (connecting had its own time-out): from now on silence is counted.
+    static int onConnected(void *self, char *, char *, int, int)
+    {
+        auto &t = *static_cast<Transfer *>(self);
+        t.connected = true;
+        t.lastData = Clock::now();
+        return CURL_PREREQFUNC_OK;
+    }
+
+    // Called often while the transfer runs, about once a second when nothing arrives.
     static int onWaiting(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     {
         auto &t = *static_cast<Transfer *>(self);
+        if (t.connected && Clock::now() - t.lastData >= t.stallLimit) {
+            t.stalled = true;
+            return 1;
+        }
         try {
             if (t.events.waiting)
                 t.events.waiting();
@@ -189,14 +313,20 @@ HttpClient::HttpClient() : m_handle(std::make_unique<Handle>())
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::onWaiting);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Transfer::onConnected);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_handle->errors);
 }
 
 HttpClient::~HttpClient() = default;
 
-bool HttpClient::get(const std::string &url, std::string &body)
+void HttpClient::setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall)
 {
-    body.clear();
+    m_connectTimeout = std::max(connect, std::chrono::milliseconds(1));
+    m_stallTimeout = std::max(stall, std::chrono::milliseconds(1));
+}
+
+bool HttpClient::perform(const std::string &url, HttpBody &body)
+{
     CURL *easy = m_handle->easy.get();
     if (m_busy || !easy) {
         // Window messages run during a transfer; one of them must not start another on the same handle.
@@ -209,17 +339,31 @@ bool HttpClient::get(const std::string &url, std::string &body)
         ~Idle() { busy = false; }
     } idle{m_busy};
 
-    Transfer transfer{m_events, body};
+    Transfer transfer{m_events, body, m_stallTimeout};
     m_handle->errors[0] = '\0';
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
     const CURLcode result = curl_easy_perform(easy);
     if (transfer.error)
         std::rethrow_exception(transfer.error);
     if (transfer.refused || (result == CURLE_OK && (transfer.status < 200 || transfer.status >= 300))) {
         m_lastError = "HTTP status " + std::to_string(transfer.status);
+        return false;
+    }
+    if (transfer.stalled) {
+        m_lastError = "傳輸中斷：伺服器已有 " + secondsText(m_stallTimeout) + " 秒沒有傳來任何資料";
+        return false;
+    }
+    if (transfer.bodyFailed) {
+        m_lastError = body.failure();
+        return false;
+    }
+    if (result == CURLE_OPERATION_TIMEDOUT && !transfer.connected) {
+        m_lastError = "無法連線：伺服器在 " + secondsText(m_connectTimeout) + " 秒內沒有回應";
         return false;
     }
     if (result != CURLE_OK) {
@@ -230,16 +374,20 @@ bool HttpClient::get(const std::string &url, std::string &body)
     return true;
 }
 
+bool HttpClient::get(const std::string &url, std::string &body)
+{
+    body.clear();
+    TextBody text(body);
+    return perform(url, text);
+}
+
 bool HttpClient::DownloadFile(const std::string &url, const std::string &path)
 {
-    std::string body;
-    if (!get(url, body))
+    FileBody file(path);
+    if (!perform(url, file))
         return false;
-    // Written beside the target and renamed over it, so a failed write never leaves a partial file.
-    QSaveFile file(QString::fromStdString(path));
-    const auto size = static_cast<qint64>(body.size());
-    if (!file.open(QIODevice::WriteOnly) || file.write(body.data(), size) != size || !file.commit()) {
-        m_lastError = "cannot write " + path;
+    if (!file.commit()) {
+        m_lastError = file.failure();
         return false;
     }
     return true;

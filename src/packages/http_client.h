@@ -1,6 +1,7 @@
 #pragma once
 // IdHTTP1: the one HTTP client of a main window, and DownloadFile, through which every file the reader
 // fetches arrives. Transfers block the calling thread; URLs and paths are UTF-8.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 namespace velm {
 
 class ProgressSink;
+class HttpBody; // where a transfer's body goes as it arrives (http_client.cpp)
 
 inline constexpr const char *kHttpAccept = "text/html, */*";
 inline constexpr const char *kHttpUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
@@ -18,10 +20,14 @@ inline constexpr const char *kHttpContentType = "text/html";
 class Downloader {
 public:
     virtual ~Downloader() = default;
-    // Fetches the URL; only when the whole body has arrived is it written to the path (created or
-    // replaced). False on any failure, which leaves the path untouched.
+    // Fetches the URL; only when the whole body has arrived is it at the path (created or replaced).
+    // False on any failure, which leaves the path untouched and nothing else behind.
     virtual bool DownloadFile(const std::string &url, const std::string &path) = 0;
 };
+
+// How long connecting may take, and how long a connected transfer may go without receiving a byte.
+inline constexpr std::chrono::milliseconds kHttpConnectTimeout{30'000};
+inline constexpr std::chrono::milliseconds kHttpStallTimeout{30'000};
 
 // Reports of one transfer, all on the transferring thread.
 struct TransferEvents {
@@ -35,7 +41,8 @@ void IdHTTP1WorkBegin(ProgressSink &bar, std::int64_t total);
 void IdHTTP1Work(ProgressSink &bar, std::int64_t count);
 
 // GET over HTTP/1.1 with fixed Accept, User-Agent and Content-Type headers; cookies kept in memory for
-// the client's life; redirects are failures; no proxy; no read time-out.
+// the client's life; redirects are failures; no proxy. A server that does not take the connection within
+// the connect time-out, or that sends nothing for the stall time-out once connected, fails the transfer.
 class HttpClient final : public Downloader {
 public:
     HttpClient();
@@ -44,10 +51,14 @@ public:
     HttpClient &operator=(const HttpClient &) = delete;
 
     void setEvents(TransferEvents events) { m_events = std::move(events); }
+    // Both kHttpConnectTimeout and kHttpStallTimeout unless changed; values below 1 ms count as 1 ms.
+    void setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall);
 
     // The whole body of a 2xx answer; false on any failure (body then undefined). A call made while a
     // transfer of this client runs fails at once.
     bool get(const std::string &url, std::string &body);
+    // The body goes into a temporary file beside the path as it arrives, and that file is renamed to the
+    // path once the transfer has ended well; memory use does not grow with the body.
     bool DownloadFile(const std::string &url, const std::string &path) override;
 
     // Why the last transfer failed, as UTF-8 text for the command line; empty after a success.
@@ -57,8 +68,12 @@ private:
     struct Transfer;
     struct Handle;
 
+    bool perform(const std::string &url, HttpBody &body);
+
     std::unique_ptr<Handle> m_handle;
     TransferEvents m_events;
+    std::chrono::milliseconds m_connectTimeout = kHttpConnectTimeout;
+    std::chrono::milliseconds m_stallTimeout = kHttpStallTimeout;
     std::string m_lastError;
     bool m_busy = false;
 };

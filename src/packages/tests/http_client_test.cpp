@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -51,10 +57,66 @@ struct RecordedBar {
     }
 };
 
+// A port on 127.0.0.1 whose listen queue is already full: the system never completes another connection
+// to it, so a client is left connecting until it gives up.
+class FullListener {
+public:
+    FullListener()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_listener.fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+            ::listen(m_listener.fd, 0) != 0 ||
+            ::getsockname(m_listener.fd, reinterpret_cast<sockaddr *>(&address), &length) != 0 ||
+            ::connect(m_filler.fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+            ADD_FAILURE() << "cannot set up the listener";
+        m_port = ntohs(address.sin_port);
+    }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+
+private:
+    struct Socket {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        Socket() = default;
+        Socket(const Socket &) = delete;
+        Socket &operator=(const Socket &) = delete;
+        ~Socket() { ::close(fd); }
+    };
+    Socket m_listener;
+    Socket m_filler;
+    int m_port = 0;
+};
+
+// A field of /proc/self/status in kB; VmHWM is the peak resident size since the last resetPeakMemory().
+std::int64_t memoryKb(const std::string &field)
+{
+    std::ifstream in("/proc/self/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stoll(line.substr(field.size() + 1));
+    return -1;
+}
+
+bool resetPeakMemory()
+{
+    std::ofstream out("/proc/self/clear_refs");
+    out << "5" << std::flush;
+    return static_cast<bool>(out);
+}
+
 class HttpClientTest : public ::testing::Test {
 protected:
     std::string path(const std::string &name) const { return dir.filePath(QString::fromStdString(name)).toStdString(); }
     std::string url(const std::string &path) const { return server.base() + path.substr(1); }
+    std::set<std::string> fileNames() const
+    {
+        std::set<std::string> names;
+        for (const auto &entry : fs::directory_iterator(dir.path().toStdString()))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
 
     QTemporaryDir dir;
     HttpTestServer server;
@@ -116,6 +178,124 @@ TEST_F(HttpClientTest, WholeBodyReplacesTheFileAndWriteFailuresCount)
     EXPECT_TRUE(client.lastError().empty());
     EXPECT_FALSE(client.DownloadFile(url("/2004W06.VLP"), path("no such folder/TEMP.VLP")));
     EXPECT_FALSE(client.DownloadFile(url("/2004W06.VLP"), dir.path().toStdString()));
+}
+
+TEST_F(HttpClientTest, SilentOrStalledServerEndsTheTransferWithTheTimeOutMessage)
+{
+    HttpAnswer silent = page("never sent");
+    silent.silent = true;
+    HttpAnswer headOnly = page(std::string(5000, 'h'));
+    headOnly.stallAfter = 0;
+    HttpAnswer partBody = page(std::string(100000, 'p'), "application/octet-stream");
+    partBody.stallAfter = 30000;
+    server.answer("/silent", silent);
+    server.answer("/head-only", headOnly);
+    server.answer("/part-body", partBody);
+    server.answer("/fine", page("fine"));
+    client.setTimeouts(std::chrono::seconds(10), std::chrono::milliseconds(500));
+    RecordedBar recorded;
+    client.setEvents(recorded.events());
+    writeFile(path("old.bin"), "kept");
+
+    for (const char *name : {"/silent", "/head-only", "/part-body"}) {
+        SCOPED_TRACE(name);
+        for (bool toFile : {false, true}) {
+            recorded.waits = 0;
+            const auto started = std::chrono::steady_clock::now();
+            std::string body;
+            EXPECT_FALSE(toFile ? client.DownloadFile(url(name), path("old.bin")) : client.get(url(name), body));
+            // Far below the server's own 60-second patience: the client gave up, the server did not hang up.
+            EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+            EXPECT_EQ(client.lastError(), "傳輸中斷：伺服器已有 0.5 秒沒有傳來任何資料");
+            // The window's events ran while nothing came.
+            EXPECT_GT(recorded.waits, 0);
+        }
+    }
+    EXPECT_EQ(recorded.bar.position(), 30000); // the part that came was reported as usual
+    EXPECT_EQ(readFile(path("old.bin")), "kept");
+    EXPECT_EQ(fileNames(), std::set<std::string>{"old.bin"});
+    std::string body;
+    EXPECT_TRUE(client.get(url("/fine"), body)) << client.lastError();
+    EXPECT_EQ(body, "fine");
+}
+
+TEST_F(HttpClientTest, SlowButSteadyTransferOutlastsTheStallTimeOut)
+{
+    // Each pause is well inside the time-out, all of them together are beyond it.
+    HttpAnswer steady = page(patternBytes(0, 10000), "application/octet-stream");
+    steady.pieces = 10;
+    steady.pause = std::chrono::milliseconds(300);
+    server.answer("/steady", steady);
+    client.setTimeouts(std::chrono::seconds(10), std::chrono::seconds(2));
+    ASSERT_TRUE(client.DownloadFile(url("/steady"), path("steady.bin"))) << client.lastError();
+    EXPECT_EQ(readFile(path("steady.bin")), patternBytes(0, 10000));
+}
+
+TEST_F(HttpClientTest, ServerThatNeverTakesTheConnectionFailsWithTheConnectMessage)
+{
+    FullListener full;
+    client.setTimeouts(std::chrono::seconds(1), std::chrono::seconds(30));
+    const auto started = std::chrono::steady_clock::now();
+    std::string body;
+    EXPECT_FALSE(client.get(full.base() + "velmpack/update.htm", body));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_EQ(client.lastError(), "無法連線：伺服器在 1 秒內沒有回應");
+    EXPECT_FALSE(client.DownloadFile(full.base() + "2004W06.VLP", path("TEMP.VLP")));
+    EXPECT_TRUE(fileNames().empty());
+}
+
+TEST_F(HttpClientTest, BigBodyStreamsIntoTheFileAndMemoryStaysFlat)
+{
+    constexpr std::uint64_t kSize = 64ULL * 1024 * 1024;
+    HttpAnswer big;
+    big.patternLength = kSize;
+    big.headers.emplace_back("Content-Type", "application/octet-stream");
+    server.answer("/big.VLP", big);
+
+    // Halfway through, the bytes so far are already in a file of the target's folder (open here, perhaps
+    // without a name yet), while the target does not exist.
+    std::int64_t checkedAt = 0;
+    std::uintmax_t onDisk = 0;
+    bool targetSeen = false;
+    RecordedBar recorded;
+    TransferEvents events = recorded.events();
+    events.work = [&](std::int64_t count) {
+        IdHTTP1Work(recorded.bar, count);
+        if (checkedAt || count < static_cast<std::int64_t>(kSize / 2))
+            return;
+        checkedAt = count;
+        targetSeen = fs::exists(path("big.VLP"));
+        const fs::path folder = fs::canonical(dir.path().toStdString());
+        for (const auto &entry : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            const fs::path target = fs::read_symlink(entry.path(), error);
+            if (!error && target.parent_path() == folder)
+                onDisk = std::max(onDisk, fs::file_size(entry.path(), error));
+        }
+    };
+    client.setEvents(events);
+
+    ASSERT_TRUE(resetPeakMemory()) << "the peak memory size cannot be reset here";
+    const std::int64_t before = memoryKb("VmHWM");
+    ASSERT_TRUE(client.DownloadFile(url("/big.VLP"), path("big.VLP"))) << client.lastError();
+    const std::int64_t growthKb = memoryKb("VmHWM") - before;
+    EXPECT_LT(growthKb, 16 * 1024) << "peak memory grew by " << growthKb << " kB";
+
+    ASSERT_GT(checkedAt, 0);
+    EXPECT_FALSE(targetSeen);
+    EXPECT_GE(onDisk + 1024 * 1024, static_cast<std::uintmax_t>(checkedAt));
+    EXPECT_EQ(recorded.reports.front(), "begin " + std::to_string(kSize));
+    EXPECT_EQ(recorded.bar.maximum(), static_cast<int>(kSize));
+    EXPECT_EQ(recorded.bar.position(), static_cast<int>(kSize));
+
+    ASSERT_EQ(fs::file_size(path("big.VLP")), kSize);
+    std::ifstream in(path("big.VLP"), std::ios::binary);
+    std::string block(1024 * 1024, '\0');
+    for (std::uint64_t at = 0; at < kSize; at += block.size()) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        ASSERT_TRUE(block == patternBytes(at, block.size())) << "bytes differ in the block at " << at;
+    }
+    EXPECT_EQ(fileNames(), std::set<std::string>{"big.VLP"});
 }
 
 TEST_F(HttpClientTest, RequestCarriesExactlyTheFixedHeaders)

@@ -86,6 +86,16 @@ std::string HttpRequest::header(std::string_view name) const
     return {};
 }
 
+std::string patternBytes(std::uint64_t from, std::size_t count)
+{
+    std::string out(count, '\0');
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t at = from + i;
+        out[i] = static_cast<char>((at * 7 + (at >> 12) * 13) % 251);
+    }
+    return out;
+}
+
 HttpAnswer page(std::string body, std::string contentType)
 {
     HttpAnswer answer;
@@ -225,24 +235,51 @@ void HttpTestServer::serve(int socket)
             answer.status = 404;
     }
 
+    if (answer.silent) {
+        drain(socket, kIdleLimit);
+        ::close(socket);
+        return;
+    }
+    const std::uint64_t length = answer.patternLength ? *answer.patternLength : answer.body.size();
     std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " " + reason(answer.status) + "\r\n";
     for (const auto &[name, value] : answer.headers)
         head += name + ": " + value + "\r\n";
     if (answer.declareLength)
-        head += "Content-Length: " + std::to_string(answer.body.size()) + "\r\n";
+        head += "Content-Length: " + std::to_string(length) + "\r\n";
     head += "Connection: close\r\n\r\n";
     bool open = sendAll(socket, head);
-    const int pieces = std::max(1, answer.pieces);
-    const size_t pieceSize = (answer.body.size() + static_cast<size_t>(pieces) - 1) / static_cast<size_t>(pieces);
-    for (size_t done = 0; open && done < answer.body.size() && !m_stopping; done += pieceSize) {
-        if (answer.pause.count() > 0)
-            std::this_thread::sleep_for(answer.pause);
-        open = sendAll(socket, std::string_view(answer.body).substr(done, pieceSize));
+    const std::uint64_t sent = answer.stallAfter ? std::min<std::uint64_t>(*answer.stallAfter, length) : length;
+    const std::uint64_t pieces = static_cast<std::uint64_t>(std::max(1, answer.pieces));
+    // A generated body goes out in bounded blocks, so the server never holds all of it either.
+    const std::uint64_t pieceSize = std::max<std::uint64_t>(1, (sent + pieces - 1) / pieces);
+    const std::uint64_t blockSize = answer.patternLength ? std::min<std::uint64_t>(pieceSize, 64 * 1024) : pieceSize;
+    std::uint64_t nextPiece = 0;
+    for (std::uint64_t done = 0; open && done < sent && !m_stopping;) {
+        if (done == nextPiece) {
+            if (answer.pause.count() > 0)
+                std::this_thread::sleep_for(answer.pause);
+            nextPiece += pieceSize;
+        }
+        const auto size = static_cast<std::size_t>(std::min({blockSize, nextPiece - done, sent - done}));
+        open = answer.patternLength ? sendAll(socket, patternBytes(done, size))
+                                    : sendAll(socket, std::string_view(answer.body).substr(done, size));
+        done += size;
+    }
+    if (answer.stallAfter) {
+        drain(socket, kIdleLimit);
+        ::close(socket);
+        return;
     }
     // Closing with unread input would reset the connection and could cost the client the answer's end.
     ::shutdown(socket, SHUT_WR);
-    const auto closing = std::chrono::steady_clock::now();
-    while (!m_stopping && std::chrono::steady_clock::now() - closing < std::chrono::seconds(2)) {
+    drain(socket, std::chrono::seconds(2));
+    ::close(socket);
+}
+
+void HttpTestServer::drain(int socket, std::chrono::steady_clock::duration limit)
+{
+    const auto start = std::chrono::steady_clock::now();
+    while (!m_stopping && std::chrono::steady_clock::now() - start < limit) {
         pollfd reading{socket, POLLIN, 0};
         if (::poll(&reading, 1, 50) <= 0)
             continue;
@@ -250,7 +287,6 @@ void HttpTestServer::serve(int socket)
         if (::recv(socket, buffer, sizeof buffer, 0) <= 0)
             break;
     }
-    ::close(socket);
 }
 
 } // namespace velm::test

@@ -3,8 +3,10 @@
 // client that blocks the test's thread (or a browser engine) can still reach it. Every request is kept.
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -20,6 +22,12 @@ struct HttpAnswer {
     bool declareLength = true; // false: the body runs until the server closes the connection
     int pieces = 1;            // the body is sent in this many pieces...
     std::chrono::milliseconds pause{0}; // ...with this pause before each
+    // When set, the body is this many bytes of patternBytes() instead, made as it is sent.
+    std::optional<std::uint64_t> patternLength;
+    // The request is read and nothing at all is sent back; the connection stays open.
+    bool silent = false;
+    // When set, only the head and this many bytes of the body are sent; the connection stays open.
+    std::optional<std::size_t> stallAfter;
 };
 
 struct HttpRequest {
@@ -30,6 +38,9 @@ struct HttpRequest {
     // The value of the first header of that name (any letter case); empty when there is none.
     std::string header(std::string_view name) const;
 };
+
+// Bytes from..from+count of a long pattern that repeats no block, for big generated bodies.
+std::string patternBytes(std::uint64_t from, std::size_t count);
 
 HttpAnswer page(std::string body, std::string contentType = "text/html");
 HttpAnswer redirect(const std::string &location);
@@ -56,6 +67,8 @@ public:
 private:
     void acceptLoop();
     void serve(int socket);
+    // Reads and drops what the client sends until it closes, the server stops or the limit passes.
+    void drain(int socket, std::chrono::steady_clock::duration limit);
 
     int m_listener = -1;
     int m_port = 0;
