@@ -183,4 +183,29 @@ std::string QuoteDoubled(std::string_view text)
     return out;
 }
 
+std::string LikePatternLiteral(std::string_view cp950)
+{
+    const auto isLead = [](unsigned char c) { return c >= 0x81 && c <= 0xFE; };
+    const auto isTrail = [](unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0xA1 && c <= 0xFE); };
+    std::string out;
+    out.reserve(cp950.size() + 8);
+    for (size_t i = 0; i < cp950.size(); ++i) {
+        const auto c = static_cast<unsigned char>(cp950[i]);
+        if (isLead(c) && i + 1 < cp950.size() && isTrail(static_cast<unsigned char>(cp950[i + 1]))) {
+            out += cp950.substr(i, 2);
+            ++i;
+            continue;
+        }
+        if (isLead(c)) {
+            // Half a character (cut off by a byte limit, or damaged) stands for the one character it began.
+            out += '_';
+            continue;
+        }
+        if (c == '%' || c == '_' || c == '\\')
+            out += '\\';
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
 } // namespace velm

@@ -36,4 +36,10 @@ std::string CutToken(std::string_view delimiters, std::string &text);
 // Single quotes doubled: for text from files, pages or the network placed in an SQL literal.
 std::string QuoteDoubled(std::string_view text);
 
+// Code page 950 text as a LIKE pattern that matches exactly that text, for use with ESCAPE '\': every
+// %, _ and \ gets a \ before it, while the second byte of a two-byte character (which may be 0x5C or
+// 0x5F) is left alone. A first byte with no second one (a title cut at a byte limit) becomes _, any one
+// character. Quotes are not doubled: pass the result through QuoteDoubled as well.
+std::string LikePatternLiteral(std::string_view cp950);
+
 } // namespace velm

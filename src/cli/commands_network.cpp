@@ -95,6 +95,8 @@ int update(Session &session, const std::vector<std::string> &args)
     TerminalImportHost host(err);
     const OnlineUpdateResult result =
         RunOnlineUpdate(UpdateStart::Toolbar, sources, client, archive, package, host, questions);
+    if (result.skipped > 0)
+        err << "velm: 更新清單有 " << result.skipped << " 行含有無法辨識的位元組，已略過\n";
     if (result.outcome == UpdateOutcome::ListUnavailable) {
         err << "velm: cannot fetch the update list from " << sources.forumBaseUrl << ": " << client.lastError() << '\n';
         return 1;

@@ -9,6 +9,7 @@
 #include "progress.h"
 #include "util.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -121,17 +122,24 @@ std::string PackageFileName(std::string_view title)
     return bytes(title, 0, 4) + "W" + bytes(title, 6, 2) + ".VLP";
 }
 
+bool UsableListLine(std::string_view line)
+{
+    // Bytes that form no character decode to U+FFFD, which no code page 950 character does.
+    return line.find('\0') == std::string_view::npos && fromCp950(line).find("\xEF\xBF\xBD") == std::string::npos;
+}
+
 std::vector<std::string> MissingPackages(const std::vector<std::string> &lines, Connection &archive)
 {
     std::vector<std::string> missing;
     for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        if (line->empty())
+        if (line->empty() || !UsableListLine(*line))
             continue;
         const std::string title = PackageListTitle(*line);
         const std::string key = PackageKey(title);
         Value recorded;
-        SQLLookup("SELECT UPD_TITLE FROM UPDATELOG WHERE UPD_TITLE LIKE '" + QuoteDoubled(key) + "%'", recorded, false,
-                  &archive);
+        SQLLookup("SELECT UPD_TITLE FROM UPDATELOG WHERE UPD_TITLE LIKE '" + QuoteDoubled(LikePatternLiteral(key)) +
+                      "%' ESCAPE '\\'",
+                  recorded, false, &archive);
         if (PackageKey(PackageListTitle(recorded.toText())) != key)
             missing.push_back(title);
     }
@@ -164,6 +172,9 @@ OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources 
         executeQuietly(archive, kCreateUpdateLogSql);
         missing = MissingPackages(lines, archive);
     }
+    result.skipped = static_cast<int>(std::count_if(lines.begin(), lines.end(), [](const std::string &line) {
+        return !line.empty() && !UsableListLine(line);
+    }));
 
     result.offered = static_cast<int>(missing.size());
     if (missing.empty() && !lines.empty()) {

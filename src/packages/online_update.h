@@ -33,6 +33,7 @@ struct OnlineUpdateResult {
     UpdateOutcome outcome = UpdateOutcome::ListUnavailable;
     int offered = 0;  // packages the question named
     int imported = 0; // of them, imported and recorded
+    int skipped = 0;  // lines of the list passed over as unreadable (see UsableListLine)
 };
 
 inline constexpr std::size_t kPackageTitleBytes = 32;
@@ -46,7 +47,12 @@ std::string PackageKey(std::string_view title);
 // Title bytes 1-4 + "W" + bytes 7-8 + ".VLP": 2004年05週 gives 2004W05.VLP.
 std::string PackageFileName(std::string_view title);
 
-// The titles of the non-empty lines whose key begins no UPDATELOG title, from the last line to the first.
+// False for a line that holds a NUL byte or bytes forming no code page 950 character: such a line names
+// no package the archive could record, and is passed over.
+bool UsableListLine(std::string_view line);
+
+// The titles of the non-empty usable lines whose key begins no UPDATELOG title (compared byte for byte,
+// with % and _ of the key taken literally), from the last line to the first.
 std::vector<std::string> MissingPackages(const std::vector<std::string> &lines, Connection &archive);
 
 // The whole run (ToolButton15Click). An import error ends it and passes on; packages imported before

@@ -252,8 +252,9 @@ void recordPackage(const std::string &path, Connection &archive, const ImportHos
         return;
     try {
         Query lookup(&archive);
-        lookup.setSql("SELECT UPD_TITLE FROM UPDATELOG WHERE UPD_TITLE LIKE '" + QuoteDoubled(title.substr(0, 10)) +
-                      "%'");
+        // The title's own % and _ are matched as they are.
+        lookup.setSql("SELECT UPD_TITLE FROM UPDATELOG WHERE UPD_TITLE LIKE '" +
+                      QuoteDoubled(LikePatternLiteral(title.substr(0, 10))) + "%' ESCAPE '\\'");
         lookup.open();
         if (!lookup.isEmpty())
             return;

@@ -275,6 +275,92 @@ TEST_F(OnlineUpdateTest, OddLinesNeitherBreakNorAlterTheStatements)
     EXPECT_EQ(run().outcome, UpdateOutcome::UpToDate);
 }
 
+TEST_F(OnlineUpdateTest, UnreadableLinesAreSkippedAndTheOthersStillImported)
+{
+    // A NUL in one line; bytes forming no character in two others: a first byte followed by a blank, and
+    // a first byte ending its line (after a readable key).
+    const std::string list = toCp950("2004年06週 第六週\n") + std::string("2004\0W10 nul\n", 13) +
+                             toCp950("2004年11週 說明") + "\x81 x\n" + toCp950("2004年12週") + "\xA4\n" +
+                             toCp950("2004年07週 第七週\n");
+    server.answer("/velmpack/update.htm", page(list));
+    servePackage(kSecondary, "2004W06.VLP");
+    servePackage(kSecondary, "2004W07.VLP", "2004W07.VLP");
+    const OnlineUpdateResult result = run();
+    EXPECT_EQ(result.outcome, UpdateOutcome::Fetched);
+    EXPECT_EQ(result.offered, 2);
+    EXPECT_EQ(result.imported, 2);
+    EXPECT_EQ(result.skipped, 3);
+    EXPECT_EQ(packageRequests(), (std::vector<std::string>{"/velm_download/velm_reader/2004W07.VLP",
+                                                           "/velm_download/velm_reader/2004W06.VLP"}));
+    EXPECT_EQ(rows("select UPD_TITLE from UPDATELOG where UPD_DATE like '2004/03/%' order by UPD_DATE"),
+              "2004年07週 第七週\n2004年06週 第六週\n");
+
+    // The unreadable lines are passed over again, never offered.
+    shown.clear();
+    const OnlineUpdateResult again = run();
+    EXPECT_EQ(again.outcome, UpdateOutcome::UpToDate);
+    EXPECT_EQ(again.skipped, 3);
+    EXPECT_EQ(shown, std::vector<std::string>{"message 您的資料已經都是最新的了!"});
+    EXPECT_EQ(packageRequests().size(), 2u);
+
+    EXPECT_TRUE(UsableListLine(toCp950("2004年06週 功許北")));
+    EXPECT_TRUE(UsableListLine("\x80\xFF")); // single bytes of the code page
+    EXPECT_FALSE(UsableListLine(std::string("\0", 1)));
+    EXPECT_FALSE(UsableListLine("\xC8\x7F"));
+}
+
+TEST_F(OnlineUpdateTest, KeysHoldingLikeWildcardsAreImportedOnceAndThenFound)
+{
+    // Each key read as a LIKE pattern would also match a title recorded before it ("2004年05週"). The
+    // second bytes of 北 and 許 are _ and \.
+    const char *keys[] = {"2004%05週", "2004_05週", "2004\\05週", "2004年北", "2004年許"};
+    std::string list;
+    for (const char *key : keys)
+        list += std::string(key) + "\n";
+    serveList(list);
+    for (const char *name : {"2004W5%B6.VLP", "2004W%A5_.VLP", "2004W%B3%5C.VLP"})
+        servePackage(kSecondary, name);
+    const OnlineUpdateResult first = run();
+    EXPECT_EQ(first.offered, 5);
+    EXPECT_EQ(first.imported, 5);
+    EXPECT_EQ(rows("select UPD_TITLE from UPDATELOG where UPD_DATE like '2004/03/%' order by UPD_DATE"),
+              "2004年許\n2004年北\n2004\\05週\n2004_05週\n2004%05週\n");
+
+    shown.clear();
+    const OnlineUpdateResult second = run();
+    EXPECT_EQ(second.outcome, UpdateOutcome::UpToDate);
+    EXPECT_EQ(second.offered, 0);
+    EXPECT_EQ(packageRequests().size(), 5u);
+    EXPECT_EQ(rows("select count(*) from UPDATELOG"), "7\n");
+}
+
+TEST_F(OnlineUpdateTest, LikePatternLiteralMatchesItsTextAndNothingLooser)
+{
+    const auto matches = [&](const std::string &utf8Text, const std::string &cp950Key) {
+        Value value;
+        SQLLookup("SELECT '" + QuoteDoubled(toCp950(utf8Text)) + "' LIKE '" +
+                      QuoteDoubled(LikePatternLiteral(cp950Key)) + "%' ESCAPE '\\'",
+                  value, false, &archive);
+        return value.toInt() == 1;
+    };
+    struct Case {
+        std::string key; // code page 950
+        const char *text;
+        bool match;
+    };
+    const Case cases[] = {
+        {"100%", "100% done", true},     {"100%", "1000", false},     {"a_b", "a_b", true},
+        {"a_b", "axb", false},           {"a\\b", "a\\bc", true},     {"a\\b", "ab", false},
+        {"it's", "it's", true},          {toCp950("北"), "北", true}, {toCp950("北"), "功x", false},
+        {toCp950("許"), "許", true},     {toCp950("功%"), "功%", true}, {toCp950("功%"), "功x", false},
+        // A key cut inside its last character stands for any one character there.
+        {toCp950("2004年05週").substr(0, 9), "2004年05週 說明", true},
+        {toCp950("2004年05週").substr(0, 9), "2004年05", false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(matches(c.text, c.key), c.match) << fromCp950(c.key) << " / " << c.text;
+}
+
 TEST_F(OnlineUpdateTest, ImportErrorEndsTheRunAndKeepsWhatCameBefore)
 {
     serveList("2004年06週 never tried\n2004年07週 refused\n2004年08週 first\n");
