@@ -1,5 +1,6 @@
 #include "archive_file.h"
 
+#include "archive_upgrade.h"
 #include "cp950.h"
 #include "database.h"
 #include "error.h"
@@ -102,6 +103,32 @@ SourceChangedHandler &sourceChangedHandler()
     return handler;
 }
 
+ArchiveNoticeHandler &noticeHandler()
+{
+    static ArchiveNoticeHandler handler;
+    return handler;
+}
+
+void tell(ArchiveNotice kind, const std::string &utf8)
+{
+    if (noticeHandler())
+        noticeHandler()(kind, utf8);
+}
+
+// An archive of an earlier form is brought to the current one; one that cannot be opens as it is.
+void upgradeIfOlder(sqlite3 *db, const std::string &path, ProgressSink *progress)
+{
+    try {
+        if (!archiveNeedsUpgrade(db))
+            return;
+        if (sqlite3_db_readonly(db, "main"))
+            raiseUtf8("無法升級資料庫檔案 " + path + ": 檔案無法寫入");
+        upgradeArchive(db, path, progress, [](const std::string &table) { tell(ArchiveNotice::Step, "升級資料表 " + table); });
+    } catch (const Error &e) {
+        tell(ArchiveNotice::Warning, e.utf8() + "。資料庫照原樣開啟，文字比對會區分大小寫。");
+    }
+}
+
 // Which Access file a converted archive was made from: its size and modification time.
 struct SourceStamp {
     long long size = 0;
@@ -190,6 +217,7 @@ void convertArchive(const std::string &mdbPath, const std::string &sqlitePath, P
         [&](sqlite3 *db) {
             createArchiveIndexes(db);
             recordSource(db, stamp);
+            markCurrentForm(db);
         },
         [&] {
             if (replacing)
@@ -202,6 +230,11 @@ void convertArchive(const std::string &mdbPath, const std::string &sqlitePath, P
 void setSourceChangedHandler(SourceChangedHandler handler)
 {
     sourceChangedHandler() = std::move(handler);
+}
+
+void setArchiveNoticeHandler(ArchiveNoticeHandler handler)
+{
+    noticeHandler() = std::move(handler);
 }
 
 std::string dataSourceOf(const std::string &connectionText)
@@ -319,6 +352,7 @@ sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, st
         exec(db.get(), "PRAGMA journal_mode=WAL");
         exec(db.get(), "PRAGMA synchronous=NORMAL");
         exec(db.get(), "PRAGMA foreign_keys=OFF");
+        upgradeIfOlder(db.get(), target, progress);
         if (!sqlite3_db_readonly(db.get(), "main"))
             createArchiveIndexes(db.get());
     } catch (const Error &e) {

@@ -31,6 +31,12 @@ sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, st
 using SourceChangedHandler = std::function<bool(const std::string &mdbPath, const std::string &sqlitePath)>;
 void setSourceChangedHandler(SourceChangedHandler handler);
 
+// What opening an archive tells beyond its result: a step of a long job (the tables of an upgrade), or a
+// warning (an archive that could not be upgraded opens as it is). Without a handler, nothing is told.
+enum class ArchiveNotice { Step, Warning };
+using ArchiveNoticeHandler = std::function<void(ArchiveNotice kind, const std::string &utf8)>;
+void setArchiveNoticeHandler(ArchiveNoticeHandler handler);
+
 // Opens a package for reading: a Jet package is copied into an in-memory database; an SQLite
 // package is opened read-only.
 sqlite3 *openPackageDatabase(const std::string &path, ProgressSink *progress, std::string *databasePath);

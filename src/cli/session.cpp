@@ -15,6 +15,7 @@ Session::Session(const CliOptions &options, std::istream &in, std::ostream &out,
 Session::~Session()
 {
     setSourceChangedHandler({});
+    setArchiveNoticeHandler({});
     if (DefaultConnection() == &m_archive)
         SetDefaultConnection(nullptr);
 }
@@ -31,6 +32,9 @@ Connection &Session::archive()
             m_err << "velm: " << mdbPath << " changed since it was converted into " << sqlitePath
                   << "; using the converted archive (--reconvert converts it again)\n";
             return false;
+        });
+        setArchiveNoticeHandler([this](ArchiveNotice kind, const std::string &text) {
+            m_err << (kind == ArchiveNotice::Warning ? "velm: " : "") << text << '\n';
         });
         m_archive.setConnectionText(m_options.archive.empty() ? startupConnectionText(programFolder())
                                                                : m_options.archive);

@@ -97,6 +97,9 @@ std::string createTableSql(const std::string &table, const std::vector<Column> &
         if (i)
             sql += ", ";
         sql += quoteIdentifier(columns[i].name) + " " + columns[i].declaration;
+        // Text compares without regard to letter case, as it did in the Jet database.
+        if (columns[i].type == FieldType::Text || columns[i].type == FieldType::Memo)
+            sql += " COLLATE NOCASE";
     }
     sql += ")";
     return sql;

@@ -462,3 +462,44 @@ TEST_F(Reliability, FailuresSayWhatWentWrong)
     EXPECT_NE(refused.err.find("匯入會員資料時，資料表 FORUM_MEMBERS 發生錯誤: "), std::string::npos) << refused.err;
     EXPECT_NE(refused.err.find("M_SIGNATURE"), std::string::npos) << refused.err;
 }
+
+TEST_F(Reliability, AKilledUpgradeLeavesTheArchiveAsItWasAndRunsAgainLater)
+{
+    convert();
+    {
+        // An archive as earlier versions left it, with many replies: text compared byte by byte.
+        Db db(sqlite());
+        db.exec("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 299999) "
+                "INSERT INTO FORUM_REPLY (REPLY_ID, TOPIC_ID, R_MESSAGE, R_AUTHOR, R_DATE) "
+                "SELECT i % 50, 700000 + i / 50, 'Reply ' || hex(randomblob(60)), 1, '2004/02/01' FROM n");
+        db.exec("PRAGMA writable_schema=ON");
+        db.exec("UPDATE sqlite_master SET sql = replace(sql, ' COLLATE NOCASE', '')");
+        db.exec("PRAGMA writable_schema=OFF");
+        db.exec("PRAGMA user_version=0");
+    }
+    Db(sqlite()).exec("REINDEX");
+    const auto before = rowCounts(sqlite());
+    const std::string sum = Db(sqlite(), SQLITE_OPEN_READONLY).text("select sum(length(R_MESSAGE)) from FORUM_REPLY");
+
+    VelmProcess upgrading({"--archive", sqlite(), "tree"}, path("upgrade.err"));
+    ASSERT_TRUE(waitFor(upgrading, [&] { return upgrading.err().find("升級資料表 FORUM_REPLY") != std::string::npos; }))
+        << upgrading.err();
+    ASSERT_TRUE(upgrading.running()) << "the upgrade ended before it could be killed";
+    upgrading.kill();
+    {
+        const Db db(sqlite(), SQLITE_OPEN_READONLY);
+        EXPECT_EQ(db.text("PRAGMA user_version"), "0");
+        EXPECT_EQ(db.text("select count(*) from FORUM_TOPICS where T_SUBJECT = 'treeview'"), "0");
+    }
+    EXPECT_EQ(rowCounts(sqlite()), before);
+    EXPECT_EQ(integrity(sqlite()), "ok");
+
+    const CliRun again = runVelmProcess("--archive " + sqlite() + " tree");
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.err.find("升級資料表 FORUM_REPLY\n"), std::string::npos) << again.err;
+    EXPECT_EQ(rowCounts(sqlite()), before);
+    const Db db(sqlite(), SQLITE_OPEN_READONLY);
+    EXPECT_EQ(db.text("select sum(length(R_MESSAGE)) from FORUM_REPLY"), sum);
+    EXPECT_EQ(db.text("select count(*) from FORUM_TOPICS where T_SUBJECT = 'treeview'"), "1");
+    EXPECT_EQ(runVelmProcess("--archive " + sqlite() + " tree >/dev/null").err, "") << "upgraded once";
+}

@@ -141,6 +141,17 @@ TEST_F(SearchCli, AdvancedSearchOnTheFixture)
     EXPECT_EQ(quote.status, 1);
     EXPECT_EQ(quote.err, "找不到相關資料\n");
 
+    // Text compares without regard to letter case, as in the archive's original database; the statement is
+    // the same as ever.
+    const test::CliRun lower = onFixture({"asearch", "--mode", "whole", "--field", "subject", "treeview"});
+    EXPECT_EQ(idsOf(lower.out), std::vector<std::string>{"1013"}) << lower.err;
+    const test::CliRun lowerSql = onFixture({"asearch", "--mode", "whole", "--field", "subject", "--sql", "treeview"});
+    EXPECT_NE(lowerSql.out.find("T_SUBJECT='treeview'"), std::string::npos) << lowerSql.out;
+    const test::CliRun upper = onFixture({"asearch", "--member", "ALICE", "--field", "subject"});
+    EXPECT_EQ(idsOf(upper.out), std::vector<std::string>{"1002"}) << upper.err;
+    const test::CliRun golden = onFixture({"asearch", "--boxes", "1,2,3,5,6"});
+    EXPECT_EQ(idsOf(golden.out), (std::vector<std::string>{"1010", "1003", "1002"})) << golden.err;
+
     const test::CliRun unknown = onFixture({"asearch", "--member", "O'Brien ", "socket"});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.out, "");

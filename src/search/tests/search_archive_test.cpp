@@ -83,8 +83,10 @@ TEST_F(FixtureSearch, AdvancedSearchOnTheFixture)
         {choose("", MatchMode::And, SearchField::SubjectOnly, "alice"), {1002}},
         {lastWeek, {1016, 1014, 1013}},
         {forum, {1014, 1013, 1002, 1001}},
-        // 1003's "y" is not "Y", as on the article page.
-        {golden, {1010, 1002}},
+        // Text compares without regard to letter case: 1003's "y" is golden here too.
+        {golden, {1010, 1003, 1002}},
+        {choose("treeview", MatchMode::WholeLine, SearchField::SubjectOnly), {1013}},
+        {choose("", MatchMode::And, SearchField::SubjectOnly, "ALICE"), {1002}},
         // 1003's file name is blanks only and 1006's is null; the box adds the kind of 1009.
         {files, {1009, 1002}},
     };

@@ -88,13 +88,14 @@ TEST(JetValues, ColumnDeclarationsKeepJetTypeNames)
         EXPECT_FALSE(isKnownFieldType(unknown)) << unknown;
 }
 
-TEST(JetValues, TablesAreCreatedWithQuotedNamesAndNothingElse)
+TEST(JetValues, TablesAreCreatedWithQuotedNamesAndCaseBlindText)
 {
     const std::vector<Column> columns = {{"ID", FieldType::LongInteger, "INTEGER"},
                                          {"say \"hi\"", FieldType::Text, "VARCHAR(50)"},
                                          {"主題", FieldType::Memo, "LONGTEXT"}};
     EXPECT_EQ(createTableSql("FORUM \"X\"", columns),
-              "CREATE TABLE \"FORUM \"\"X\"\"\" (\"ID\" INTEGER, \"say \"\"hi\"\"\" VARCHAR(50), \"主題\" LONGTEXT)");
+              "CREATE TABLE \"FORUM \"\"X\"\"\" (\"ID\" INTEGER, \"say \"\"hi\"\"\" VARCHAR(50) COLLATE NOCASE, \"主題\" "
+              "LONGTEXT COLLATE NOCASE)");
 }
 
 TEST(JetValues, Jet4TextPlainAndCompressed)
