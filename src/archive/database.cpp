@@ -350,10 +350,15 @@ void Query::open()
     const int columns = sqlite3_column_count(stmt);
     m_names.clear();
     m_types.clear();
+    m_wanted.clear();
     for (int i = 0; i < columns; ++i) {
         m_names.push_back(toCp950(sqlite3_column_name(stmt, i)));
         const char *declared = sqlite3_column_decltype(stmt, i);
         m_types.push_back(fieldTypeOf(declared ? declared : ""));
+        bool wanted = m_wantedNames.empty();
+        for (const std::string &name : m_wantedNames)
+            wanted = wanted || sameName(name, m_names.back());
+        m_wanted.push_back(wanted);
     }
     m_done = false;
     m_open = true;
@@ -382,6 +387,7 @@ void Query::close()
     finishStatement();
     m_rows.clear();
     m_rows.shrink_to_fit();
+    m_base = 0;
     m_pos = 0;
     m_bof = true;
     m_eof = true;
@@ -418,7 +424,8 @@ bool Query::readRow()
         std::vector<Value> row;
         row.reserve(m_types.size());
         for (int i = 0; i < static_cast<int>(m_types.size()); ++i)
-            row.push_back(readColumn(stmt, i, m_types[static_cast<size_t>(i)]));
+            row.push_back(m_wanted[static_cast<size_t>(i)] ? readColumn(stmt, i, m_types[static_cast<size_t>(i)])
+                                                           : Value());
         m_rows.push_back(std::move(row));
         return true;
     }
@@ -435,7 +442,7 @@ bool Query::ensureRow(long long row)
 {
     if (row < 0)
         return false;
-    while (static_cast<long long>(m_rows.size()) <= row)
+    while (fetchedRows() <= row)
         if (!readRow())
             return false;
     return true;
@@ -451,6 +458,8 @@ long long Query::fetchMore(long long n)
 
 long long Query::rowCount()
 {
+    if (m_streaming)
+        raiseUtf8("逐筆讀取的查詢無法計算筆數");
     while (readRow()) {
     }
     return fetchedRows();
@@ -464,12 +473,31 @@ void Query::requireOpen(const char *operation) const
 
 bool Query::eof() const
 {
-    return !m_open || m_rows.empty() || m_eof;
+    return !m_open || fetchedRows() == 0 || m_eof;
 }
 
 bool Query::isEmpty() const
 {
-    return !m_open || m_rows.empty();
+    return !m_open || fetchedRows() == 0;
+}
+
+void Query::dropPassedRows()
+{
+    if (!m_streaming || m_pos <= m_base)
+        return;
+    m_rows.erase(m_rows.begin(), m_rows.begin() + static_cast<std::ptrdiff_t>(m_pos - m_base));
+    m_base = m_pos;
+}
+
+void Query::requireKept(long long row, const char *operation) const
+{
+    if (row < m_base)
+        raiseUtf8(std::string("逐筆讀取的查詢無法") + operation);
+}
+
+const std::vector<Value> &Query::row(long long row) const
+{
+    return m_rows[static_cast<size_t>(row - m_base)];
 }
 
 void Query::scrolled()
@@ -481,6 +509,7 @@ void Query::scrolled()
 void Query::first()
 {
     requireOpen("移到首筆");
+    requireKept(0, "移到首筆");
     m_pos = 0;
     m_bof = true;
     m_eof = m_rows.empty();
@@ -491,6 +520,8 @@ void Query::first()
 void Query::last()
 {
     requireOpen("移到末筆");
+    if (m_streaming)
+        raiseUtf8("逐筆讀取的查詢無法移到末筆");
     rowCount();
     m_eof = true;
     m_bof = m_rows.empty();
@@ -505,6 +536,7 @@ void Query::next()
     requireOpen("移到下一筆");
     if (ensureRow(m_pos + 1)) {
         ++m_pos;
+        dropPassedRows();
         m_bof = false;
         m_eof = false;
         scrolled();
@@ -517,6 +549,7 @@ void Query::prior()
 {
     requireOpen("移到上一筆");
     if (m_pos > 0 && !m_rows.empty()) {
+        requireKept(m_pos - 1, "移到上一筆");
         --m_pos;
         m_bof = false;
         m_eof = false;
@@ -529,9 +562,11 @@ void Query::prior()
 void Query::moveTo(long long row)
 {
     requireOpen("移動");
+    requireKept(row, "回到讀過的資料列");
     if (!ensureRow(row))
         return;
     m_pos = row;
+    dropPassedRows();
     m_bof = false;
     m_eof = false;
     scrolled();
@@ -551,8 +586,9 @@ bool Query::locate(std::string_view column, const Value &value)
     // Compare as the kinds allow: numbers by number, everything else by text.
     const bool numeric = value.kind() == Value::Kind::Integer || value.kind() == Value::Kind::Float ||
                          value.kind() == Value::Kind::Boolean;
+    requireKept(0, "搜尋");
     for (long long row = 0; ensureRow(row); ++row) {
-        const Value &cell = m_rows[static_cast<size_t>(row)][static_cast<size_t>(index)];
+        const Value &cell = this->row(row)[static_cast<size_t>(index)];
         if (cell.isNull() || value.isNull()) {
             if (cell.isNull() && value.isNull()) {
                 moveTo(row);
@@ -604,16 +640,17 @@ Field Query::fieldByName(std::string_view name) const
 
 const Value &Query::valueAt(long long row, int column)
 {
+    requireKept(row, "回到讀過的資料列");
     if (!ensureRow(row) || column < 0 || column >= fieldCount())
         raiseUtf8("資料列或欄位超出範圍");
-    return m_rows[static_cast<size_t>(row)][static_cast<size_t>(column)];
+    return this->row(row)[static_cast<size_t>(column)];
 }
 
 const Value &Query::current(int column) const
 {
-    if (!m_open || m_rows.empty() || m_pos < 0 || m_pos >= fetchedRows())
+    if (!m_open || m_rows.empty() || m_pos < m_base || m_pos >= fetchedRows())
         return kNullValue;
-    return m_rows[static_cast<size_t>(m_pos)][static_cast<size_t>(column)];
+    return row(m_pos)[static_cast<size_t>(column)];
 }
 
 } // namespace velm

@@ -106,6 +106,12 @@ public:
     void setParam(std::string_view name, Value value);
     // Client-side cursor: the whole result is read when the query opens.
     void setReadAll(bool readAll) { m_readAll = readAll; }
+    // A forward-only cursor that keeps only the current row, so a result of any size takes little memory;
+    // moving back, to the last row or to a row already passed is an error. Kept across texts.
+    void setStreaming(bool streaming) { m_streaming = streaming; }
+    // Only these columns (names without regard to case) are read into values; the others read as empty.
+    // An empty list reads every column. The statement text is not changed. Kept across texts.
+    void setColumns(std::vector<std::string> namesCp950) { m_wantedNames = std::move(namesCp950); }
     // Called after every move of the current row, and after an open that gave a row.
     void setAfterScroll(std::function<void()> handler) { m_afterScroll = std::move(handler); }
 
@@ -131,7 +137,7 @@ public:
     void moveTo(long long row);
 
     // Rows read so far; more come on demand as the cursor or a view asks.
-    long long fetchedRows() const { return static_cast<long long>(m_rows.size()); }
+    long long fetchedRows() const { return m_base + static_cast<long long>(m_rows.size()); }
     bool allFetched() const { return m_done; }
     // Reads up to n further rows; returns how many came.
     long long fetchMore(long long n);
@@ -162,6 +168,10 @@ private:
     void finishStatement();
     void scrolled();
     const Value &current(int column) const;
+    const std::vector<Value> &row(long long row) const;
+    // A streaming query lets go of the rows before the current one.
+    void dropPassedRows();
+    void requireKept(long long row, const char *operation) const;
 
     Connection *m_connection = nullptr;
     std::string m_sql;
@@ -172,7 +182,11 @@ private:
     StatementPtr m_stmt;
     std::vector<std::string> m_names;
     std::vector<FieldType> m_types;
-    std::vector<std::vector<Value>> m_rows;
+    std::vector<std::vector<Value>> m_rows; // rows from m_base on
+    long long m_base = 0;
+    bool m_streaming = false;
+    std::vector<std::string> m_wantedNames;
+    std::vector<bool> m_wanted;
     bool m_done = true;
     long long m_pos = 0;
     bool m_bof = true;

@@ -48,30 +48,50 @@ std::string SubjectText(const std::string &subject, const Value &codeSystem)
     return isGBCoded(codeSystem) ? GBToBig5(subject) : subject;
 }
 
+namespace {
+
+// Enough for the authors of the rows a list shows at a time, and small beside any member table.
+constexpr std::size_t kCachedNames = 4096;
+
+} // namespace
+
+MemberNames::MemberNames() = default;
+MemberNames::~MemberNames() = default;
+
 void MemberNames::open(Connection *connection)
 {
     if (m_open)
         return;
-    auto members = OpenQuery("select * from FORUM_MEMBERS", connection);
-    const Field id = members->fieldByName("MEMBER_ID");
-    const Field name = members->fieldByName("M_NAME");
-    for (; !members->eof(); members->next()) {
-        // The first row of a repeated id is the one a search by id finds.
-        m_names.emplace(id.asInteger(), name.asString());
-    }
+    m_lookup = std::make_unique<Query>(connection ? connection : DefaultConnection());
+    m_lookup->setSql("select M_NAME from FORUM_MEMBERS where MEMBER_ID=:id order by rowid limit 1");
+    m_lookup->prepare();
     m_open = true;
 }
 
 void MemberNames::close()
 {
     m_names.clear();
+    m_lookup.reset();
     m_open = false;
 }
 
-const std::string *MemberNames::find(std::int64_t memberId) const
+const std::string *MemberNames::find(std::int64_t memberId)
 {
-    const auto it = m_names.find(memberId);
-    return it == m_names.end() ? nullptr : &it->second;
+    if (!m_open)
+        open();
+    auto it = m_names.find(memberId);
+    if (it == m_names.end()) {
+        if (m_names.size() >= kCachedNames)
+            m_names.clear();
+        m_lookup->setParam("id", Value::integer(memberId));
+        m_lookup->open();
+        std::optional<std::string> name;
+        if (!m_lookup->eof())
+            name = m_lookup->field(0).asString();
+        m_lookup->close();
+        it = m_names.emplace(memberId, std::move(name)).first;
+    }
+    return it->second ? &*it->second : nullptr;
 }
 
 std::string AuthorText(const Value &author, MemberNames &members, Connection *connection)

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace velm {
@@ -22,19 +24,27 @@ bool isGBCoded(const Value &codeSystem);
 // A subject as shown: converted from GB when the post is GB-coded. Code page 950 in and out.
 std::string SubjectText(const std::string &subject, const Value &codeSystem);
 
-// The member table held in memory, ordered by MEMBER_ID, for the author of each topic row.
+// Member names for the author of each topic row, looked up one by one through the member index, with
+// the names already asked for kept in a small cache. An import or a change of archive must close it.
 class MemberNames {
 public:
-    // Reads the whole table on first use; later calls keep it.
+    MemberNames();
+    ~MemberNames();
+    MemberNames(const MemberNames &) = delete;
+    MemberNames &operator=(const MemberNames &) = delete;
+
+    // Uses the connection (the default one when null) from now on.
     void open(Connection *connection = nullptr);
     bool isOpen() const { return m_open; }
+    // Forgets every name and the connection.
     void close();
-    // The member's name, or nothing when there is no such member.
-    const std::string *find(std::int64_t memberId) const;
+    // The member's name, or nothing when there is no such member. Of repeated ids, the first row's.
+    const std::string *find(std::int64_t memberId);
 
 private:
     bool m_open = false;
-    std::map<std::int64_t, std::string> m_names;
+    std::unique_ptr<Query> m_lookup;
+    std::map<std::int64_t, std::optional<std::string>> m_names;
 };
 
 // The author cell: empty for a blank id, else the member's name, else the id itself.
@@ -54,6 +64,10 @@ struct TopicCells {
     std::string lastPost;
     std::string good;
 };
+
+// The columns a topic row's cells are made of.
+inline constexpr const char *kTopicCellColumns[] = {"TOPIC_ID", "T_SUBJECT", "T_CODESYSTEM", "T_DATE",
+                                                    "T_AUTHOR", "T_REPLIES", "T_LAST_POST", "T_GOOD"};
 
 // The date cell: the first 10 characters of the formatted time stamp, the date alone.
 std::string DateCellText(const std::string &stamp);

@@ -30,6 +30,7 @@ int topics(Session &session, const std::vector<std::string> &args)
     if (args.size() != 1 || !parseId(args[0], forumId))
         return 2;
     Query query(&session.archive());
+    streamTopicRows(query);
     query.setSql(kForumTopicsSql);
     query.setParam("frm_id", Value::integer(forumId));
     query.open();
@@ -45,6 +46,12 @@ bool parseId(const std::string &text, std::int64_t &id)
         return false;
     id = std::stoll(text);
     return true;
+}
+
+void streamTopicRows(Query &query)
+{
+    query.setStreaming(true);
+    query.setColumns(std::vector<std::string>(std::begin(kTopicCellColumns), std::end(kTopicCellColumns)));
 }
 
 void printTopicRows(Session &session, Query &query)

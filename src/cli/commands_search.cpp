@@ -20,7 +20,7 @@ namespace {
 // The topic query of a run, standing in for the main window's.
 class CliSearchHost final : public SearchHost {
 public:
-    explicit CliSearchHost(Connection &archive) : m_topic(&archive) {}
+    explicit CliSearchHost(Connection &archive) : m_topic(&archive) { streamTopicRows(m_topic); }
     void changeTopicQuery(const std::function<void(Query &)> &change) override { change(m_topic); }
     void setStatusText(const std::string &) override {}
     Query &topic() { return m_topic; }

@@ -48,6 +48,9 @@ struct CliCommand {
 
 // A decimal id of digits only.
 bool parseId(const std::string &text, std::int64_t &id);
+// Makes a topic query read forward only and only the columns printTopicRows shows, so that a result of
+// any size is printed as it is read, in little memory.
+void streamTopicRows(Query &query);
 // Prints the rows of a topic query as the topic grid shows them: the id, then subject, date, author,
 // replies, last reply and golden mark, separated by tabs.
 void printTopicRows(Session &session, Query &query);

@@ -158,6 +158,35 @@ TEST_F(UtilTest, FailingStatementGoesToClipboardAndOneStatementOnly)
     EXPECT_NO_THROW(ExecuteSQL("update FORUM_FORUM set CAT_ID=1 where FORUM_ID=103;"));
 }
 
+TEST_F(UtilTest, StreamingQueryKeepsOneRowAndReadsOnlyTheChosenColumns)
+{
+    Query q;
+    q.setStreaming(true);
+    q.setColumns({"forum_id", "F_SUBJECT"});
+    ASSERT_TRUE(ReopenQuery(q, "select * from FORUM_FORUM order by FORUM_ID"));
+    EXPECT_EQ(q.fieldCount(), 4);
+    EXPECT_EQ(q.field(0).asInteger(), 101);
+    EXPECT_EQ(q.fieldByName("F_SUBJECT").asString(), B5("新手入門"));
+    EXPECT_TRUE(q.fieldByName("CAT_ID").value().isEmpty()) << "a column not chosen is not read";
+    q.next();
+    EXPECT_EQ(q.field(0).asInteger(), 102);
+    EXPECT_EQ(q.fetchedRows(), 2);
+    EXPECT_THROW(q.prior(), Error);
+    EXPECT_THROW(q.first(), Error);
+    EXPECT_THROW(q.moveTo(0), Error);
+    EXPECT_THROW(q.last(), Error);
+    EXPECT_EQ(q.field(0).asInteger(), 102) << "a refused move leaves the row";
+    q.next();
+    q.next();
+    EXPECT_TRUE(q.eof());
+    EXPECT_EQ(q.field(0).asInteger(), 103);
+
+    // The choices outlive a new text; opened again, the query starts from its first row.
+    ASSERT_TRUE(ReopenQuery(q, "select * from FORUM_FORUM where FORUM_ID > 101 order by FORUM_ID"));
+    EXPECT_EQ(q.field(0).asInteger(), 102);
+    EXPECT_TRUE(q.fieldByName("F_DESCRIPTION").isNull());
+}
+
 TEST_F(UtilTest, CursorMovesBookmarksAndLocate)
 {
     Query q;

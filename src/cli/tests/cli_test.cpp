@@ -3,12 +3,17 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace velm;
@@ -93,3 +98,45 @@ TEST(Cli, BadArchivesGiveOneLineAndStatusOne)
 }
 
 } // namespace
+
+TEST(Cli, AHugeListIsPrintedAsItIsReadInLittleMemory)
+{
+    // 500,000 topics in one forum, each with a body that a list never shows.
+    QTemporaryDir dir;
+    const std::string mdb = dir.filePath("velm.mdb").toStdString();
+    fs::copy_file(VELM_FIXTURES "/archive-small.mdb", mdb);
+    ASSERT_EQ(test::runVelm({"--archive", mdb, "tree"}).status, 0);
+    const std::string archive = dir.filePath("velm.sqlite").toStdString();
+    sqlite3 *db = nullptr;
+    sqlite3_open(archive.c_str(), &db);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 499999) "
+                           "INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, T_SUBJECT, T_MESSAGE, T_AUTHOR, T_LAST_POST, "
+                           "T_GOOD) SELECT 100000 + i, 120, 'topic ' || i, printf('%.*c', 300, 'x'), i % 9, "
+                           "printf('2004%010d', i), 'N' FROM n",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    const std::string out = dir.filePath("out.txt").toStdString();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::freopen(out.c_str(), "w", stdout);
+        ::execl(VELM_CLI_PATH, VELM_CLI_PATH, "--archive", archive.c_str(), "topics", "120", nullptr);
+        ::_exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::ifstream printed(out);
+    std::string first;
+    std::getline(printed, first);
+    EXPECT_EQ(first, "599999\ttopic 499999\t// ::\t老王\t\t2004/00/00\tN");
+    long long rows = 1;
+    for (std::string line; std::getline(printed, line);)
+        ++rows;
+    EXPECT_EQ(rows, 500000);
+    // The bodies alone are 150 MB; the rows as the list shows them over a hundred megabytes.
+    EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak kilobytes";
+}
