@@ -41,29 +41,19 @@ std::string trimmed(const std::string &s)
     raiseUtf8(message);
 }
 
-struct DatabaseCloser {
-    void operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
-};
-using DatabasePtr = std::unique_ptr<sqlite3, DatabaseCloser>;
-
-void exec(sqlite3 *db, const char *sql)
-{
-    char *error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string message = error ? error : sqlite3_errmsg(db);
-        sqlite3_free(error);
-        raiseUtf8(message);
-    }
-}
+using sqlite::DatabasePtr;
+using sqlite::StatementPtr;
+using sqlite::tableExists;
+constexpr auto exec = sqlite::execute;
 
 DatabasePtr openSqlite(const std::string &name, int flags, const std::string &path = {})
 {
-    sqlite3 *raw = nullptr;
-    const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
-    DatabasePtr db(raw);
-    if (rc != SQLITE_OK)
-        raiseForFile("無法開啟資料庫檔案", path.empty() ? name : path,
-                     db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
+    DatabasePtr db;
+    try {
+        db = sqlite::open(name, flags);
+    } catch (const Error &e) {
+        raiseForFile("無法開啟資料庫檔案", path.empty() ? name : path, e.utf8());
+    }
     sqlite3_busy_timeout(db.get(), 5000);
     return db;
 }
@@ -83,18 +73,6 @@ std::string readOnlyUri(const std::string &path)
         }
     }
     return uri + "?immutable=1";
-}
-
-bool tableExists(sqlite3 *db, const char *table)
-{
-    sqlite3_stmt *raw = nullptr;
-    sqlite3_prepare_v2(db, "select 1 from sqlite_master where type='table' and name=?1 collate nocase", -1, &raw,
-                       nullptr);
-    StatementPtr stmt(raw);
-    if (!stmt)
-        return false;
-    sqlite3_bind_text(raw, 1, table, -1, SQLITE_STATIC);
-    return sqlite3_step(raw) == SQLITE_ROW;
 }
 
 SourceChangedHandler &sourceChangedHandler()
@@ -153,19 +131,17 @@ void recordSource(sqlite3 *db, const SourceStamp &stamp)
     exec(db, "DELETE FROM VELM_SOURCE");
     const std::string insert = "INSERT INTO VELM_SOURCE VALUES (" + std::to_string(stamp.size) + "," +
         std::to_string(stamp.modified) + ")";
-    exec(db, insert.c_str());
+    exec(db, insert);
 }
 
 std::optional<SourceStamp> recordedSource(sqlite3 *db)
 {
     if (!tableExists(db, kSourceTable))
         return std::nullopt;
-    sqlite3_stmt *raw = nullptr;
-    sqlite3_prepare_v2(db, "SELECT SOURCE_SIZE, SOURCE_MTIME FROM VELM_SOURCE", -1, &raw, nullptr);
-    StatementPtr stmt(raw);
-    if (!stmt || sqlite3_step(raw) != SQLITE_ROW)
+    const StatementPtr stmt = sqlite::prepare(db, "SELECT SOURCE_SIZE, SOURCE_MTIME FROM VELM_SOURCE");
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
         return std::nullopt;
-    return SourceStamp{sqlite3_column_int64(raw, 0), sqlite3_column_int64(raw, 1)};
+    return SourceStamp{sqlite3_column_int64(stmt.get(), 0), sqlite3_column_int64(stmt.get(), 1)};
 }
 
 // True when the Access file changed since the archive was converted from it. An archive converted before
@@ -192,11 +168,13 @@ void retireConverted(const std::string &sqlitePath)
     {
         DatabasePtr db = openSqlite(sqlitePath, SQLITE_OPEN_READWRITE);
         // Leaving WAL needs the file to itself: no other program has it open, and its -wal is folded in.
-        sqlite3_stmt *raw = nullptr;
-        sqlite3_prepare_v2(db.get(), "PRAGMA journal_mode=DELETE", -1, &raw, nullptr);
-        StatementPtr stmt(raw);
-        const unsigned char *mode = stmt && sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_text(raw, 0) : nullptr;
-        const bool left = mode && std::string_view(reinterpret_cast<const char *>(mode)) == "delete";
+        bool left = false;
+        try {
+            const StatementPtr stmt = sqlite::prepare(db.get(), "PRAGMA journal_mode=DELETE");
+            left = sqlite3_step(stmt.get()) == SQLITE_ROW && sqlite::columnText(stmt.get(), 0) == "delete";
+        } catch (const Error &) {
+            // busy: another program has it open
+        }
         if (!left)
             raiseForFile("資料庫檔案正由其他程式使用，無法重新轉換", sqlitePath);
     }
@@ -295,7 +273,7 @@ void createArchiveIndexes(sqlite3 *db)
     // An archive whose tables lack a column still opens: that index is simply not made.
     for (const Index &index : kIndexes)
         if (tableExists(db, index.table))
-            sqlite3_exec(db, index.sql, nullptr, nullptr, nullptr);
+            sqlite::executeQuietly(db, index.sql);
 }
 
 sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, std::string *databasePath)

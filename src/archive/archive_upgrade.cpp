@@ -29,40 +29,11 @@ struct Table {
     std::vector<std::string> indexSql;
 };
 
-std::string quoted(std::string_view name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
-std::string columnText(sqlite3_stmt *stmt, int column)
-{
-    const unsigned char *text = sqlite3_column_text(stmt, column);
-    return text ? reinterpret_cast<const char *>(text) : std::string();
-}
-
-void run(sqlite3 *db, const std::string &sql)
-{
-    char *message = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        const std::string text = message ? message : sqlite3_errmsg(db);
-        sqlite3_free(message);
-        raiseUtf8(text);
-    }
-}
-
-StatementPtr prepared(sqlite3 *db, const std::string &sql)
-{
-    sqlite3_stmt *raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
-        raiseUtf8(sqlite3_errmsg(db));
-    return StatementPtr(raw);
-}
+using sqlite::columnText;
+using sqlite::StatementPtr;
+constexpr auto quoted = sqlite::quoteIdentifier;
+constexpr auto run = sqlite::execute;
+constexpr auto prepared = sqlite::prepare;
 
 bool isText(const std::string &declaredType)
 {
@@ -142,27 +113,6 @@ std::string createSql(const std::string &name, const std::vector<Column> &column
     return sql + ")";
 }
 
-// Rolls back unless committed, so a failure leaves the archive as it was.
-class UpgradeTransaction {
-public:
-    explicit UpgradeTransaction(sqlite3 *db) : m_db(db) { run(m_db, "BEGIN IMMEDIATE"); }
-    ~UpgradeTransaction()
-    {
-        if (m_db)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    UpgradeTransaction(const UpgradeTransaction &) = delete;
-    UpgradeTransaction &operator=(const UpgradeTransaction &) = delete;
-    void commit()
-    {
-        run(m_db, "COMMIT");
-        m_db = nullptr;
-    }
-
-private:
-    sqlite3 *m_db;
-};
-
 } // namespace
 
 std::string caseBlindDeclaration(const std::string &declaredType)
@@ -184,7 +134,8 @@ void upgradeArchive(sqlite3 *db, const std::string &path, ProgressSink *progress
                     const std::function<void(const std::string &table)> &tableStarted)
 {
     try {
-        UpgradeTransaction transaction(db);
+        // A failure or a kill leaves the archive as it was.
+        sqlite::Transaction transaction(db, sqlite::Transaction::Kind::Immediate);
         const std::vector<Table> tables = tablesToRebuild(db);
         if (progress && !tables.empty()) {
             progress->setRange(0, static_cast<int>(tables.size()));

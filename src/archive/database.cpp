@@ -137,11 +137,6 @@ FieldType fieldTypeOf(std::string_view declaredType)
     return FieldType::Unknown;
 }
 
-void StatementCloser::operator()(sqlite3_stmt *stmt) const
-{
-    sqlite3_finalize(stmt);
-}
-
 // ---- Connection ----
 
 Connection::Connection(Mode mode) : m_mode(mode) {}

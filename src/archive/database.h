@@ -1,6 +1,7 @@
 #pragma once
 // Connections and queries over SQLite, with the cursor model the reader's code is written against:
 // first/prior/next/last, end tests, fields by position and name, bookmarks and locate.
+#include "sqlite_db.h"
 #include "value.h"
 
 #include <functional>
@@ -8,9 +9,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace velm {
 
@@ -23,10 +21,7 @@ enum class FieldType { Unknown, Text, Memo, SmallInt, Integer, Byte, Boolean, Fl
 
 FieldType fieldTypeOf(std::string_view declaredType);
 
-struct StatementCloser {
-    void operator()(sqlite3_stmt *stmt) const;
-};
-using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementCloser>;
+using sqlite::StatementPtr;
 
 class Connection {
 public:

@@ -73,6 +73,18 @@ void ExecuteSQL(const std::string &sql, Connection *connection)
     withSqlOnClipboard(sql, [&] { query.execSQL(); });
 }
 
+bool ExecuteQuietly(const std::string &sql, Connection &connection)
+{
+    try {
+        Query query(&connection);
+        query.setSql(sql);
+        query.execSQL();
+        return true;
+    } catch (const Error &) {
+        return false;
+    }
+}
+
 bool SQLLookup(const std::string &sql, Value &value, bool raw, Connection *connection)
 {
     auto query = OpenQuery(sql, connection);

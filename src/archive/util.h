@@ -19,6 +19,9 @@ bool ReopenQuery(Query &query, const std::string &sql, Connection *connection = 
 std::unique_ptr<Query> OpenQuery(const std::string &sql, Connection *connection = nullptr);
 // Runs a statement that returns no rows.
 void ExecuteSQL(const std::string &sql, Connection *connection = nullptr);
+// Runs a statement whose failure the caller ignores (CREATE TABLE of a table that may be there); the
+// clipboard is left alone. False when it failed.
+bool ExecuteQuietly(const std::string &sql, Connection &connection);
 // The first row's value (an array of the columns when there are several); false when there is no row.
 bool SQLLookup(const std::string &sql, Value &value, bool raw = false, Connection *connection = nullptr);
 Value SQLValue(const std::string &sql);

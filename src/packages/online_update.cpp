@@ -47,17 +47,6 @@ private:
     std::string m_path;
 };
 
-// Statements whose failure the run ignores; they leave the clipboard alone.
-void executeQuietly(Connection &archive, const std::string &sql)
-{
-    try {
-        Query query(&archive);
-        query.setSql(sql);
-        query.execSQL();
-    } catch (const Error &) {
-    }
-}
-
 std::string readFile(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -169,7 +158,7 @@ OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources 
     {
         RemovedAtEnd listFile(listPath);
         lines = UpdateListLines(readFile(listPath));
-        executeQuietly(archive, kCreateUpdateLogSql);
+        ExecuteQuietly(kCreateUpdateLogSql, archive);
         missing = MissingPackages(lines, archive);
     }
     result.skipped = static_cast<int>(std::count_if(lines.begin(), lines.end(), [](const std::string &line) {
@@ -206,8 +195,9 @@ OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources 
             removeQuietly(mdb);
             if (downloader.DownloadFile(mirror + fileName, vlp) && ExpandPackage(vlp, mdb)) {
                 ImportPackage(mdb, archive, package, host);
-                executeQuietly(archive, "INSERT INTO UPDATELOG VALUES('" + QuoteDoubled(title) + "','" +
-                                            UpdateLogDate(host.now()) + "')");
+                ExecuteQuietly("INSERT INTO UPDATELOG VALUES('" + QuoteDoubled(title) + "','" +
+                                   UpdateLogDate(host.now()) + "')",
+                               archive);
                 ++result.imported;
                 break;
             }

@@ -40,28 +40,7 @@ public:
     ImportRunning &operator=(const ImportRunning &) = delete;
 };
 
-void exec(sqlite3 *db, const char *sql)
-{
-    char *message = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        const std::string text = message ? message : sqlite3_errmsg(db);
-        sqlite3_free(message);
-        raiseUtf8(text);
-    }
-}
-
-// Statements whose failure the import ignores; they leave the clipboard alone.
-bool executeQuietly(Connection &connection, const std::string &sql)
-{
-    try {
-        Query query(&connection);
-        query.setSql(sql);
-        query.execSQL();
-        return true;
-    } catch (const Error &) {
-        return false;
-    }
-}
+constexpr auto exec = sqlite::execute;
 
 // Rows are merged in batches, one savepoint each, for speed. A row the archive refuses rolls its batch
 // back, so its own delete is undone; the rows before it in the batch are merged again and committed.
@@ -70,7 +49,7 @@ public:
     explicit MergeBatch(Connection &archive) : m_archive(archive), m_db(archive.handle()) {}
     ~MergeBatch()
     {
-        if (m_open && sqlite3_exec(m_db, "RELEASE velm_merge", nullptr, nullptr, nullptr) != SQLITE_OK)
+        if (m_open && !sqlite::executeQuietly(m_db, "RELEASE velm_merge"))
             rollBack();
     }
     MergeBatch(const MergeBatch &) = delete;
@@ -99,8 +78,8 @@ public:
     }
     void rollBack()
     {
-        sqlite3_exec(m_db, "ROLLBACK TO velm_merge", nullptr, nullptr, nullptr);
-        sqlite3_exec(m_db, "RELEASE velm_merge", nullptr, nullptr, nullptr);
+        sqlite::executeQuietly(m_db, "ROLLBACK TO velm_merge");
+        sqlite::executeQuietly(m_db, "RELEASE velm_merge");
         m_open = false;
     }
     void restart()
@@ -142,7 +121,7 @@ public:
     ~ImportTransaction()
     {
         if (m_open && alive())
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite::executeQuietly(m_db, "ROLLBACK");
     }
     ImportTransaction(const ImportTransaction &) = delete;
     ImportTransaction &operator=(const ImportTransaction &) = delete;
@@ -225,23 +204,20 @@ std::string keyClause(const Query &row, std::string keys)
 void ensureKeyIndex(Connection &archive, const std::string &table, std::string keys)
 {
     const std::string first = CutToken(";", keys);
-    sqlite3_stmt *raw = nullptr;
-    sqlite3_prepare_v2(archive.handle(),
-                       "select 1 from pragma_index_list(?1) l join pragma_index_info(l.name) i "
-                       "where i.seqno = 0 and i.name = ?2 collate nocase",
-                       -1, &raw, nullptr);
-    StatementPtr stmt(raw);
-    if (!stmt)
-        return;
-    const std::string tableUtf8 = fromCp950(table);
-    const std::string firstUtf8 = fromCp950(first);
-    sqlite3_bind_text(raw, 1, tableUtf8.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(raw, 2, firstUtf8.c_str(), -1, SQLITE_TRANSIENT);
-    const bool found = sqlite3_step(raw) == SQLITE_ROW;
-    stmt.reset();
+    bool found = false;
+    {
+        const StatementPtr stmt = sqlite::prepare(archive.handle(),
+                                                  "select 1 from pragma_index_list(?1) l join pragma_index_info(l.name) i "
+                                                  "where i.seqno = 0 and i.name = ?2 collate nocase");
+        const std::string tableUtf8 = fromCp950(table);
+        const std::string firstUtf8 = fromCp950(first);
+        sqlite3_bind_text(stmt.get(), 1, tableUtf8.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt.get(), 2, firstUtf8.c_str(), -1, SQLITE_TRANSIENT);
+        found = sqlite3_step(stmt.get()) == SQLITE_ROW;
+    }
     if (!found)
-        executeQuietly(archive, "CREATE INDEX IF NOT EXISTS IX_" + table + "_" + first + " ON " + table + " (" +
-                                    first + ")");
+        ExecuteQuietly("CREATE INDEX IF NOT EXISTS IX_" + table + "_" + first + " ON " + table + " (" + first + ")",
+                       archive);
 }
 
 void recordPackage(const std::string &path, Connection &archive, const ImportHost &host)
@@ -261,8 +237,8 @@ void recordPackage(const std::string &path, Connection &archive, const ImportHos
     } catch (const Error &) {
         return;
     }
-    executeQuietly(archive, "INSERT INTO UPDATELOG VALUES('" + QuoteDoubled(title) + "','" +
-                                UpdateLogDate(host.now()) + "')");
+    ExecuteQuietly("INSERT INTO UPDATELOG VALUES('" + QuoteDoubled(title) + "','" + UpdateLogDate(host.now()) + "')",
+                   archive);
 }
 
 // After a failure the rows merged before it are kept; empty text, or what to add to the message when
@@ -365,7 +341,7 @@ void ImportPackage(const std::string &path, Connection &archive, Connection &pac
     if (!archive.connected())
         raiseUtf8("資料庫連線尚未開啟");
     ImportTransaction transaction(archive, host);
-    executeQuietly(archive, kCreateUpdateLogSql);
+    ExecuteQuietly(kCreateUpdateLogSql, archive);
 
     ProgressSink &progress = host.progress();
     progress.setRange(0, 6);

@@ -1,6 +1,6 @@
 #include "jet_copy.h"
 
-#include "sqlite_handle.h"
+#include "sqlite_db.h"
 
 #include <chrono>
 
@@ -9,28 +9,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kReportInterval{100};
 constexpr std::uint64_t kRowsBetweenClockChecks = 256;
-
-// Rolls back unless committed, so a failed copy leaves db as it was.
-class Transaction {
-public:
-    explicit Transaction(sqlite3 *db) : m_db(db) { execute(m_db, "BEGIN"); }
-    ~Transaction()
-    {
-        if (m_db)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction &) = delete;
-    Transaction &operator=(const Transaction &) = delete;
-
-    void commit()
-    {
-        execute(m_db, "COMMIT");
-        m_db = nullptr;
-    }
-
-private:
-    sqlite3 *m_db;
-};
 
 void bindValue(sqlite3 *db, sqlite3_stmt *insert, int parameter, const FieldValue &value)
 {
@@ -57,17 +35,17 @@ void bindValue(sqlite3 *db, sqlite3_stmt *insert, int parameter, const FieldValu
         break;
     }
     if (rc != SQLITE_OK)
-        raiseSqlite(db);
+        sqlite::raise(db);
 }
 
 void copyTable(sqlite3 *db, JetTable &table, CopyListener &listener)
 {
-    execute(db, createTableSql(table.name(), table.columns()));
+    sqlite::execute(db, createTableSql(table.name(), table.columns()));
     std::string sql = "INSERT INTO " + quoteIdentifier(table.name()) + " VALUES (";
     for (std::size_t i = 0; i < table.columns().size(); ++i)
         sql += i ? ",?" : "?";
     sql += ")";
-    const StatementPtr insert = prepare(db, sql);
+    const sqlite::StatementPtr insert = sqlite::prepare(db, sql);
 
     auto lastReport = std::chrono::steady_clock::now();
     while (table.next()) {
@@ -75,7 +53,7 @@ void copyTable(sqlite3 *db, JetTable &table, CopyListener &listener)
         for (std::size_t i = 0; i < values.size(); ++i)
             bindValue(db, insert.get(), int(i + 1), values[i]);
         if (sqlite3_step(insert.get()) != SQLITE_DONE)
-            raiseSqlite(db);
+            sqlite::raise(db);
         sqlite3_reset(insert.get());
         if (table.rowsRead() % kRowsBetweenClockChecks == 0) {
             const auto now = std::chrono::steady_clock::now();
@@ -109,7 +87,7 @@ void copyJetFile(const std::string &mdbPath, sqlite3 *db, CopyListener &listener
 {
     JetFile file(mdbPath);
     listener.tablesFound(file.tableCount());
-    Transaction transaction(db);
+    sqlite::Transaction transaction(db); // a failed copy leaves db as it was
     for (std::size_t i = 0; i < file.tableCount(); ++i) {
         JetTable table = file.openTable(i);
         listener.tableStarted(table.name());

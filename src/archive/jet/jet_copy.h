@@ -22,7 +22,7 @@ public:
 // CREATE TABLE for a Jet table: Jet type names kept, no keys, no constraints.
 std::string createTableSql(const std::string &table, const std::vector<Column> &columns);
 
-// One transaction; ReadFailure blames the Jet file, SqliteFailure the database.
+// One transaction; ReadFailure blames the Jet file, sqlite::Failure the database.
 void copyJetFile(const std::string &mdbPath, sqlite3 *db, CopyListener &listener);
 
 } // namespace velm::jet

@@ -4,7 +4,7 @@
 #include "file_lock.h"
 #include "jet_file.h"
 #include "reader_process.h"
-#include "sqlite_handle.h"
+#include "sqlite_db.h"
 
 #include <cerrno>
 #include <cstring>
@@ -52,49 +52,25 @@ bool syncToDisk(const std::string &path, int flags)
 
 void copyRows(sqlite3 *source, sqlite3 *target, const std::string &table)
 {
-    const StatementPtr select = prepare(source, "SELECT * FROM " + quoteIdentifier(table));
+    const sqlite::StatementPtr select = sqlite::prepare(source, "SELECT * FROM " + quoteIdentifier(table));
     const int columns = sqlite3_column_count(select.get());
     std::string sql = "INSERT INTO main." + quoteIdentifier(table) + " VALUES (";
     for (int i = 0; i < columns; ++i)
         sql += i ? ",?" : "?";
     sql += ")";
-    const StatementPtr insert = prepare(target, sql);
+    const sqlite::StatementPtr insert = sqlite::prepare(target, sql);
     int rc;
     while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
         for (int i = 0; i < columns; ++i)
             if (sqlite3_bind_value(insert.get(), i + 1, sqlite3_column_value(select.get(), i)) != SQLITE_OK)
-                raiseSqlite(target);
+                sqlite::raise(target);
         if (sqlite3_step(insert.get()) != SQLITE_DONE)
-            raiseSqlite(target);
+            sqlite::raise(target);
         sqlite3_reset(insert.get());
     }
     if (rc != SQLITE_DONE)
-        raiseSqlite(source);
+        sqlite::raise(source);
 }
-
-// A savepoint works whether or not the caller has a transaction open on the database.
-class Savepoint {
-public:
-    explicit Savepoint(sqlite3 *db) : m_db(db) { execute(m_db, "SAVEPOINT velm_jet_load"); }
-    ~Savepoint()
-    {
-        if (m_db) {
-            sqlite3_exec(m_db, "ROLLBACK TO velm_jet_load", nullptr, nullptr, nullptr);
-            sqlite3_exec(m_db, "RELEASE velm_jet_load", nullptr, nullptr, nullptr);
-        }
-    }
-    Savepoint(const Savepoint &) = delete;
-    Savepoint &operator=(const Savepoint &) = delete;
-
-    void release()
-    {
-        execute(m_db, "RELEASE velm_jet_load");
-        m_db = nullptr;
-    }
-
-private:
-    sqlite3 *m_db;
-};
 
 } // namespace
 
@@ -114,13 +90,13 @@ void convertFile(const std::string &mdbPath, const std::string &sqlitePath, Prog
     }
     runReader({mdbPath, temporary->path(), cannotWrite, kCaption}, progress);
     try {
-        SqlitePtr db = openDatabase(temporary->path(), SQLITE_OPEN_READWRITE);
-        execute(db.get(), "PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY");
+        sqlite::DatabasePtr db = sqlite::open(temporary->path(), SQLITE_OPEN_READWRITE);
+        sqlite::execute(db.get(), "PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY");
         if (finish)
             finish(db.get());
-        closeDatabase(db);
-    } catch (const SqliteFailure &e) {
-        raiseUtf8(cannotWrite + ": " + e.what());
+        sqlite::close(db);
+    } catch (const sqlite::Failure &e) {
+        raiseUtf8(cannotWrite + ": " + e.utf8());
     }
     if (!syncToDisk(temporary->path(), O_RDONLY))
         raiseUtf8(cannotWrite + ": 無法寫入磁碟");
@@ -147,23 +123,23 @@ void loadIntoMemory(const std::string &mdbPath, sqlite3 *memoryDb, ProgressSink 
     }
     runReader({mdbPath, temporary->path(), "無法讀取資料庫檔案 " + mdbPath + ": 暫存檔無法寫入", kCaption}, progress);
     try {
-        const SqlitePtr source = openDatabase(temporary->path(), SQLITE_OPEN_READONLY);
+        const sqlite::DatabasePtr source = sqlite::open(temporary->path(), SQLITE_OPEN_READONLY);
         std::vector<std::pair<std::string, std::string>> tables;
-        const StatementPtr list =
-            prepare(source.get(), "SELECT name, sql FROM sqlite_master WHERE type = 'table' ORDER BY rowid");
+        const sqlite::StatementPtr list =
+            sqlite::prepare(source.get(), "SELECT name, sql FROM sqlite_master WHERE type = 'table' ORDER BY rowid");
         while (sqlite3_step(list.get()) == SQLITE_ROW)
             tables.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(list.get(), 0)),
                                 reinterpret_cast<const char *>(sqlite3_column_text(list.get(), 1)));
-        Savepoint savepoint(memoryDb);
+        sqlite::Savepoint savepoint(memoryDb, "velm_jet_load");
         for (const auto &[name, createSql] : tables) {
-            execute(memoryDb, createSql);
+            sqlite::execute(memoryDb, createSql);
             copyRows(source.get(), memoryDb, name);
             if (progress)
                 progress->processEvents();
         }
         savepoint.release();
-    } catch (const SqliteFailure &e) {
-        cannotRead(mdbPath, e.what());
+    } catch (const sqlite::Failure &e) {
+        cannotRead(mdbPath, e.utf8());
     }
 }
 

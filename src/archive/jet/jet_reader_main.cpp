@@ -1,7 +1,7 @@
 // velm-jet-reader JET-FILE NEW-SQLITE-FILE 3>PROGRESS: libmdb apart, so a file that crashes it costs only this process.
 #include "jet_copy.h"
 #include "reader_protocol.h"
-#include "sqlite_handle.h"
+#include "sqlite_db.h"
 
 #include <csignal>
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 using namespace velm::jet;
+namespace sqlite = velm::sqlite;
 
 namespace {
 
@@ -68,15 +69,15 @@ int main(int argc, char **argv)
     ::unsetenv("MDBOPTS");
     Reporter reporter;
     try {
-        SqlitePtr db = openDatabase(argv[2], SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        sqlite::DatabasePtr db = sqlite::open(argv[2], SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         // The file only becomes the archive when the waiting program renames it; until then speed counts.
-        execute(db.get(),
+        sqlite::execute(db.get(),
                 "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
                 "PRAGMA cache_size=-32768");
         copyJetFile(argv[1], db.get(), reporter);
-        closeDatabase(db);
-    } catch (const SqliteFailure &e) {
-        reporter.failed(protocol::kWriteFailed, e.what());
+        sqlite::close(db);
+    } catch (const sqlite::Failure &e) {
+        reporter.failed(protocol::kWriteFailed, e.utf8());
         return protocol::kExitFailed;
     } catch (const std::bad_alloc &) {
         reporter.failed(protocol::kReadFailed, "記憶體不足");

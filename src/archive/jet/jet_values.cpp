@@ -131,18 +131,6 @@ std::string columnDeclaration(FieldType type, int size, int precision, int scale
     return {};
 }
 
-std::string quoteIdentifier(std::string_view name)
-{
-    std::string quoted = "\"";
-    for (char c : name) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    quoted += '"';
-    return quoted;
-}
-
 void appendJet4Text(std::string &out, const unsigned char *data, std::size_t size)
 {
     Utf16Appender text(out);

@@ -1,5 +1,7 @@
 #pragma once
 // How Jet field definitions and stored bytes become SQLite declarations and values.
+#include "sqlite_db.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -33,7 +35,7 @@ bool isKnownFieldType(int typeCode);
 std::string columnDeclaration(FieldType type, int size, int precision, int scale, bool jet3);
 
 // A table or column name as an SQL identifier in double quotes.
-std::string quoteIdentifier(std::string_view name);
+using sqlite::quoteIdentifier;
 
 // Jet 4 text (UTF-16LE, or the compressed form that starts FF FE) appended to out as UTF-8.
 void appendJet4Text(std::string &out, const unsigned char *data, std::size_t size);

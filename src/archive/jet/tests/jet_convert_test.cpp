@@ -191,8 +191,8 @@ TEST_P(ArchiveSmall, ColumnsDeclaredAsTheArchiveSchema)
     std::ifstream schemaFile(schemaPath);
     if (!schemaFile)
         GTEST_SKIP() << "no archive schema at " << schemaPath;
-    const SqlitePtr schema = openDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
-    execute(schema.get(), readBytes(schemaPath));
+    const sqlite::DatabasePtr schema = sqlite::open(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
+    sqlite::execute(schema.get(), readBytes(schemaPath));
     for (const TableData &expected : readDatabase(schema.get())) {
         SCOPED_TRACE(expected.name);
         const TableData &ours = table(expected.name);
@@ -227,15 +227,15 @@ TEST(ConvertFile, FinishRunsOnTheOpenDatabaseBeforeTheRename)
     convertFile(mdb, target, nullptr, [&](sqlite3 *db) {
         ran = true;
         EXPECT_FALSE(std::filesystem::exists(target));
-        execute(db, "CREATE INDEX IX_REPLY ON FORUM_REPLY (TOPIC_ID, REPLY_ID)");
+        sqlite::execute(db, "CREATE INDEX IX_REPLY ON FORUM_REPLY (TOPIC_ID, REPLY_ID)");
     });
     EXPECT_TRUE(ran);
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"archive-small.mdb", "archive-small.sqlite"}));
-    const SqlitePtr db = openDatabase(target, SQLITE_OPEN_READONLY);
-    const StatementPtr index = prepare(db.get(), "SELECT count(*) FROM sqlite_master WHERE name = 'IX_REPLY'");
+    const sqlite::DatabasePtr db = sqlite::open(target, SQLITE_OPEN_READONLY);
+    const sqlite::StatementPtr index = sqlite::prepare(db.get(), "SELECT count(*) FROM sqlite_master WHERE name = 'IX_REPLY'");
     ASSERT_EQ(sqlite3_step(index.get()), SQLITE_ROW);
     EXPECT_EQ(sqlite3_column_int(index.get(), 0), 1);
-    const StatementPtr check = prepare(db.get(), "PRAGMA integrity_check");
+    const sqlite::StatementPtr check = sqlite::prepare(db.get(), "PRAGMA integrity_check");
     ASSERT_EQ(sqlite3_step(check.get()), SQLITE_ROW);
     EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(check.get(), 0)), "ok");
 }
@@ -275,8 +275,8 @@ TEST(LoadIntoMemory, KeepsWhatTheDatabaseHeldAndUndoesAFailedLoad)
 {
     ScratchFolder folder;
     const std::string mdb = copyFixture(folder, "2004W06.mdb");
-    const SqlitePtr memory = openDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
-    execute(memory.get(), "CREATE TABLE NOTES (N TEXT); INSERT INTO NOTES VALUES ('kept')");
+    const sqlite::DatabasePtr memory = sqlite::open(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
+    sqlite::execute(memory.get(), "CREATE TABLE NOTES (N TEXT); INSERT INTO NOTES VALUES ('kept')");
     loadIntoMemory(mdb, memory.get(), nullptr);
     EXPECT_EQ(readDatabase(memory.get()).size(), 6u);
 
@@ -301,7 +301,7 @@ TEST(ConvertFile, TheLargeArchiveAsLibmdbReadsIt)
     expandPackage(package, mdb);
     const std::string target = folder.file("big-archive.sqlite");
     convertFile(mdb, target, nullptr, {});
-    const SqlitePtr db = openDatabase(target, SQLITE_OPEN_READONLY);
+    const sqlite::DatabasePtr db = sqlite::open(target, SQLITE_OPEN_READONLY);
     const std::vector<std::string> names = referenceTables(mdb);
     ASSERT_EQ(names.size(), 5u);
     // Table by table, so that only one table and its reference are held at a time.

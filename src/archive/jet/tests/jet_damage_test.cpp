@@ -127,7 +127,7 @@ std::optional<std::string> failureOf(Route route, const ScratchFolder &folder, c
         if (route == Route::ConvertFile) {
             convertFile(source, folder.file("converted.sqlite"), nullptr, {});
         } else {
-            const SqlitePtr memory = openDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
+            const sqlite::DatabasePtr memory = sqlite::open(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
             loadIntoMemory(source, memory.get(), nullptr);
         }
     } catch (const Error &e) {

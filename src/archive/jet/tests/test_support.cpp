@@ -158,7 +158,7 @@ TableData readTable(sqlite3 *db, const std::string &name)
 {
     TableData table;
     table.name = name;
-    const StatementPtr select = prepare(db, "SELECT * FROM " + quoteIdentifier(name) + " ORDER BY rowid");
+    const sqlite::StatementPtr select = sqlite::prepare(db, "SELECT * FROM " + quoteIdentifier(name) + " ORDER BY rowid");
     const int columns = sqlite3_column_count(select.get());
     for (int i = 0; i < columns; ++i) {
         table.columns.push_back(sqlite3_column_name(select.get(), i));
@@ -192,7 +192,7 @@ TableData readTable(sqlite3 *db, const std::string &name)
 std::vector<TableData> readDatabase(sqlite3 *db)
 {
     std::vector<std::string> names;
-    const StatementPtr list = prepare(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid");
+    const sqlite::StatementPtr list = sqlite::prepare(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid");
     while (sqlite3_step(list.get()) == SQLITE_ROW)
         names.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(list.get(), 0)));
     std::vector<TableData> tables;
@@ -203,7 +203,7 @@ std::vector<TableData> readDatabase(sqlite3 *db)
 
 std::vector<TableData> readDatabase(const std::string &path)
 {
-    const SqlitePtr db = openDatabase(path, SQLITE_OPEN_READONLY);
+    const sqlite::DatabasePtr db = sqlite::open(path, SQLITE_OPEN_READONLY);
     return readDatabase(db.get());
 }
 
@@ -225,7 +225,7 @@ std::vector<TableData> readThrough(Route route, const ScratchFolder &folder, con
         convertFile(mdb, target, progress, {});
         return readDatabase(target);
     }
-    const SqlitePtr memory = openDatabase(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
+    const sqlite::DatabasePtr memory = sqlite::open(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
     loadIntoMemory(mdb, memory.get(), progress);
     return readDatabase(memory.get());
 }
