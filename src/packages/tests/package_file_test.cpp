@@ -77,7 +77,7 @@ TEST(ExpandPackage, CasesOfTheFileFormat)
         {"negative N", lengthPrefix(-5) + stream, false, ""},
         {"damaged stream", lengthPrefix(data.size()) + damaged, false, ""},
         {"no zlib header", lengthPrefix(10) + "plain text, not zlib", false, ""},
-        {"three bytes", "\x10\0\0", false, ""},
+        {"three bytes", std::string("\x10\0\0", 3), false, ""},
         {"empty file", "", false, ""},
     };
     for (const Case &c : cases) {

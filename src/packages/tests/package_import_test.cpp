@@ -175,7 +175,7 @@ TEST_F(ImportTest, ChosenPackageIsExpandedBesideItself)
 
     const std::string members = table("FORUM_MEMBERS");
     const std::string damaged = path("2004W12.vlp");
-    std::ofstream(damaged, std::ios::binary) << "\x10\0\0\0 not a zlib stream";
+    std::ofstream(damaged, std::ios::binary) << std::string("\x10\0\0\0", 4) + " not a zlib stream";
     package.setConnectionText(damaged);
     EXPECT_FALSE(ImportChosenPackage(archive, package, host));
     EXPECT_FALSE(std::filesystem::exists(path("2004W12.mdb")));
