@@ -2,6 +2,7 @@
 
 #include "cp950.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace velm {
@@ -21,6 +22,22 @@ void readBound(const std::string &text, int &bound)
     int n = 0;
     if (parseWholeNumber(text, n))
         bound = n;
+}
+
+// A window size that is no positive number leaves the design size.
+void readExtent(const std::string &text, int &extent)
+{
+    int n = 0;
+    if (parseWholeNumber(text, n) && n > 0)
+        extent = n;
+}
+
+// The start of a span of the given length placed at start, moved as little as needed to lie within
+// [areaStart, areaStart + areaLength); the span is no longer than the area.
+int placedWithin(int start, int length, int areaStart, int areaLength)
+{
+    const long long last = static_cast<long long>(areaStart) + areaLength - length;
+    return static_cast<int>(std::clamp<long long>(start, areaStart, std::max<long long>(areaStart, last)));
 }
 
 } // namespace
@@ -53,7 +70,7 @@ WindowLayout ReadLayout(const SettingReader &read)
     int size = 0;
     // A size that is no positive number leaves the design size: a font of 0 points cannot be shown.
     if (parseWholeNumber(read("DefaultFontSize"), size) && size > 0)
-        layout.fontSize = size;
+        layout.fontSize = std::clamp(size, kMinFontSize, kMaxFontSize);
     if (std::string name = read("DefaultFontName"); !name.empty())
         layout.fontName = name;
     const std::string max = read("WindowMax");
@@ -61,12 +78,31 @@ WindowLayout ReadLayout(const SettingReader &read)
     if (!layout.maximized) {
         readBound(read("WindowLeft"), layout.left);
         readBound(read("WindowTop"), layout.top);
-        readBound(read("WindowWidth"), layout.width);
-        readBound(read("WindowHeight"), layout.height);
+        readExtent(read("WindowWidth"), layout.width);
+        readExtent(read("WindowHeight"), layout.height);
     }
     readPanel(read("Panel3Height"), layout.panel3Height);
     readPanel(read("Panel4Width"), layout.panel4Width);
     return layout;
+}
+
+void FitWindowToArea(int &left, int &top, int &width, int &height, const QRect &area)
+{
+    if (area.isEmpty())
+        return;
+    width = std::clamp(width, 1, area.width());
+    height = std::clamp(height, 1, area.height());
+    left = placedWithin(left, width, area.left(), area.width());
+    top = placedWithin(top, height, area.top(), area.height());
+}
+
+void FitLayoutToScreen(WindowLayout &layout, const QRect &available)
+{
+    if (available.isEmpty())
+        return;
+    FitWindowToArea(layout.left, layout.top, layout.width, layout.height, available);
+    layout.panel3Height = std::clamp(layout.panel3Height, 1, available.height());
+    layout.panel4Width = std::clamp(layout.panel4Width, 1, available.width());
 }
 
 void WriteLayout(const WindowLayout &layout, const SettingWriter &write)

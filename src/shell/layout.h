@@ -1,5 +1,7 @@
 #pragma once
 // The main window's remembered layout and the rules by which stored values are read back.
+#include <QRect>
+
 #include <functional>
 #include <string>
 
@@ -17,6 +19,10 @@ struct WindowLayout {
     int panel4Width = 168;  // forum tree
 };
 
+// The font sizes a stored value is held to: a size outside them is brought to the nearer end.
+inline constexpr int kMinFontSize = 6;
+inline constexpr int kMaxFontSize = 72;
+
 // The design face of every control, 細明體, in code page 950.
 const std::string &DesignFontName();
 
@@ -28,6 +34,12 @@ using SettingWriter = std::function<void(const char *name, const std::string &va
 
 // Applies the stored values over the design layout, reading them in start-up order.
 WindowLayout ReadLayout(const SettingReader &read);
+// Brings a window's place and size into an area: no larger than the area and lying wholly inside it,
+// moved as little as needed. The values may be anything (they may come from the settings file).
+void FitWindowToArea(int &left, int &top, int &width, int &height, const QRect &area);
+// Brings the layout onto a screen's available area: the window as FitWindowToArea places it, each
+// pane no larger than the area.
+void FitLayoutToScreen(WindowLayout &layout, const QRect &available);
 // Writes the seven layout values in shut-down order.
 void WriteLayout(const WindowLayout &layout, const SettingWriter &write);
 

@@ -43,10 +43,11 @@ std::string ReadSetting(const std::string &appKey, const std::string &name)
     if (store.status() != QSettings::NoError)
         return {}; // an unreadable store reads as if every value were absent
     const QVariant value = store.value(key(name));
-    if (!value.isValid())
-        return {};
+    // Only text is ever written here. Anything else in the file (a "@Rect(...)" or "@ByteArray(...)" form,
+    // a comma list, which the store reads as a list of texts) was not written by this program and counts
+    // as absent, like a value that is not there.
     if (value.typeId() != QMetaType::QString)
-        raiseUtf8("設定值 " + name + " 不是文字");
+        return {};
     QString text = value.toString();
     if (const qsizetype nul = text.indexOf(QChar(0)); nul >= 0)
         text.truncate(nul);

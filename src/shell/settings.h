@@ -1,5 +1,6 @@
 #pragma once
-// The settings store: named text values, absent ones reading as empty text.
+// The settings store: named text values, absent ones reading as empty text. A stored value that is not
+// plain text (a hand-edited or foreign file) reads as absent.
 // Values are code page 950 text in core code; the store keeps them as Unicode.
 #include <string>
 #include <vector>
