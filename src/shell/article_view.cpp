@@ -1,6 +1,7 @@
 #include "article_view.h"
 
 #include <QBuffer>
+#include <QWebEngineSettings>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
@@ -35,11 +36,56 @@ void ArticleSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
     job->reply("text/html;charset=utf-8", buffer);
 }
 
-bool ArticleWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
+void ArticleWebPage::keepToOwnNavigations()
 {
+    m_ownNavigationsOnly = true;
+    QWebEngineSettings *s = settings();
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    // A load let through ends when the page has loaded (or failed to); one started since goes on.
+    connect(this, &QWebEnginePage::loadFinished, this, [this] {
+        if (!isLoading())
+            m_loadLetThrough = false;
+    });
+    auto *blocker = new FrameBlocker(this);
+    connect(blocker, &FrameBlocker::blocked, this, [this](const QUrl &url) { emit navigationRefused(url, false); });
+    setUrlRequestInterceptor(blocker);
+}
+
+bool ArticleWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    if (m_ownNavigationsOnly) {
+        // The program's own loads come as typed addresses; a click is the user's. A redirect while such a
+        // load goes on is its server sending it on; once the page has loaded, a redirect is the page's own
+        // refresh (a refresh only starts after the page's load). Anything else on the main frame (a form,
+        // a reload or history move) is the page's doing too.
+        const bool letThrough = type == NavigationTypeTyped || type == NavigationTypeLinkClicked ||
+                                (type == NavigationTypeRedirect && m_loadLetThrough);
+        if (!isMainFrame || !letThrough) {
+            emit navigationRefused(url, isMainFrame);
+            return false;
+        }
+    }
     if (isMainFrame && m_beforeNavigate && m_beforeNavigate(url))
         return false;
+    if (isMainFrame)
+        m_loadLetThrough = true;
     return true;
+}
+
+void FrameBlocker::interceptRequest(QWebEngineUrlRequestInfo &info)
+{
+    switch (info.resourceType()) {
+    case QWebEngineUrlRequestInfo::ResourceTypeSubFrame:
+    case QWebEngineUrlRequestInfo::ResourceTypeObject:
+    case QWebEngineUrlRequestInfo::ResourceTypePluginResource:
+        info.block(true);
+        emit blocked(info.requestUrl());
+        break;
+    default:
+        break;
+    }
 }
 
 } // namespace velm

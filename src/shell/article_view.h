@@ -3,6 +3,7 @@
 // 2 MB that a page set directly may hold, so pages are served through a scheme of our own.
 #include <QByteArray>
 #include <QWebEnginePage>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlSchemeHandler>
 
 #include <functional>
@@ -35,11 +36,34 @@ public:
     ArticleWebPage(QWebEngineProfile *profile, QObject *parent = nullptr) : QWebEnginePage(profile, parent) {}
     void setBeforeNavigate(BeforeNavigate handler) { m_beforeNavigate = std::move(handler); }
 
+    // Makes the page one that shows posts as written, whatever they hold: it leaves what it shows only for
+    // a link the user clicked or an address the program sets; nothing in a post navigates by itself (a
+    // refresh, a form), frames and embedded objects do not load, scripts and plug-ins do not run.
+    // Pictures load.
+    void keepToOwnNavigations();
+
+signals:
+    // A navigation or a load this page refused; mainFrame is false for a frame or an embedded object.
+    void navigationRefused(const QUrl &url, bool mainFrame);
+
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
 
 private:
     BeforeNavigate m_beforeNavigate;
+    bool m_ownNavigationsOnly = false;
+    bool m_loadLetThrough = false; // a main-frame load this page let start has not finished yet
+};
+
+// Refuses the loads of frames and embedded objects of one page, whatever starts them.
+class FrameBlocker final : public QWebEngineUrlRequestInterceptor {
+    Q_OBJECT
+public:
+    explicit FrameBlocker(QObject *parent = nullptr) : QWebEngineUrlRequestInterceptor(parent) {}
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override;
+
+signals:
+    void blocked(const QUrl &url);
 };
 
 } // namespace velm
