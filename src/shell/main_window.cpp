@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "archive_file.h"
 #include "cp950.h"
 #include "error.h"
 #include "forum_tree.h"
@@ -35,6 +36,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTimer>
@@ -74,6 +77,34 @@ bool isWithin(QObject *object, const QWidget *ancestor)
         if (w == ancestor)
             return true;
     return false;
+}
+
+// Closes the progress window when the step that may have shown it ends, however it ends.
+class ProgressCloser {
+public:
+    explicit ProgressCloser(TFormProgress *progress) : m_progress(progress) {}
+    ~ProgressCloser()
+    {
+        if (m_progress)
+            m_progress->close();
+    }
+    ProgressCloser(const ProgressCloser &) = delete;
+    ProgressCloser &operator=(const ProgressCloser &) = delete;
+
+private:
+    TFormProgress *m_progress;
+};
+
+// An archive the reader can show holds the five forum tables.
+void requireForumTables(const Connection &archive, const std::string &path)
+{
+    for (const char *table : {"FORUM_CATEGORY", "FORUM_FORUM", "FORUM_TOPICS", "FORUM_REPLY", "FORUM_MEMBERS"}) {
+        try {
+            archive.prepare(std::string("select * from ") + table + " where 0");
+        } catch (const Error &e) {
+            raiseUtf8("不是討論區資料庫: " + path + " (" + e.utf8() + ")");
+        }
+    }
 }
 
 } // namespace
@@ -122,7 +153,13 @@ void TfmMain::FormCreate()
 
 void TfmMain::restoreLayout()
 {
-    const WindowLayout layout = ReadLayout([](const char *name) { return ReadSetting(kAppKey, name); });
+    WindowLayout layout = ReadLayout([](const char *name) { return ReadSetting(kAppKey, name); });
+    // The screen the stored window stood on, or the primary one when that point is on none.
+    const QScreen *screen = QGuiApplication::screenAt(QPoint(layout.left, layout.top));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        FitLayoutToScreen(layout, screen->availableGeometry());
     QFont font(qFromCp950(layout.fontName), layout.fontSize);
     setFont(font);
     if (layout.maximized) {
@@ -142,6 +179,7 @@ void TfmMain::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
+    keepOnScreen();
     // The first-show steps run once the window is on screen, from the message loop.
     QTimer::singleShot(0, this, [this] {
         guarded([this] { FormShow(); });
@@ -150,6 +188,24 @@ void TfmMain::showEvent(QShowEvent *event)
         if (!m_demoCheckWaiting.isEmpty())
             guarded([this] { WebBrowserDemoDocumentComplete(std::exchange(m_demoCheckWaiting, QUrl())); });
     });
+}
+
+void TfmMain::keepOnScreen()
+{
+    const QScreen *shownOn = screen();
+    if (!shownOn || !windowHandle() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    // The restored size was limited to the screen before the window had a frame; the frame is known now.
+    const QMargins frame = windowHandle()->frameMargins();
+    int left = pos().x() + frame.left();
+    int top = pos().y() + frame.top();
+    int w = width();
+    int h = height();
+    FitWindowToArea(left, top, w, h, shownOn->availableGeometry().marginsRemoved(frame));
+    if (QSize(w, h) != size())
+        resize(w, h);
+    if (QPoint(left - frame.left(), top - frame.top()) != pos())
+        move(left - frame.left(), top - frame.top());
 }
 
 void TfmMain::FormShow()
@@ -189,7 +245,10 @@ bool TfmMain::importStartupPackage()
     bool treeBuilt = false;
     // An import error is shown; the first show then goes on and builds the tree.
     guarded([&] {
-        treeBuilt = ImportStartupPackage(joinArguments(arguments), m_options.programFolder, m_archive, m_package, host);
+        changeArchive([&] {
+            treeBuilt =
+                ImportStartupPackage(joinArguments(arguments), m_options.programFolder, m_archive, m_package, host);
+        });
     });
     return treeBuilt;
 }
@@ -199,7 +258,19 @@ void TfmMain::ToolButton1Click()
     if (!ChoosePackageFile(this, ChoosePackageTitle(), m_package))
         return;
     CallbackImportHost host = importHost(false);
-    ImportChosenPackage(m_archive, m_package, host);
+    changeArchive([&] { ImportChosenPackage(m_archive, m_package, host); });
+}
+
+void TfmMain::changeArchive(const std::function<void()> &change)
+{
+    // Rows merged before an error stay merged: the names are read again whatever the outcome.
+    try {
+        change();
+    } catch (...) {
+        m_topicModel->resetMembers();
+        throw;
+    }
+    m_topicModel->resetMembers();
 }
 
 void TfmMain::ToolButton15Click()
@@ -214,8 +285,10 @@ void TfmMain::ToolButton15Click(QObject *sender)
     if (start == UpdateStart::Automatic && !m_archive.connected())
         return;
     CallbackImportHost host = importHost(false);
-    RunOnlineUpdate(start, {m_forumBaseUrl, m_downloadMirrors, m_options.programFolder}, m_idHTTP1, m_archive,
-                    m_package, host, {AskYesNo, ShowMessage});
+    changeArchive([&] {
+        RunOnlineUpdate(start, {m_forumBaseUrl, m_downloadMirrors, m_options.programFolder}, m_idHTTP1, m_archive,
+                        m_package, host, {AskYesNo, ShowMessage});
+    });
 }
 
 bool TfmMain::WebBrowserDemoBeforeNavigate2(const QUrl &url)
@@ -324,17 +397,41 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
     }
     if (text.empty())
         return false;
-    if (&connection == &m_archive) {
-        detachedTopicChange([&] { connection.close(); });
-        m_topicModel->resetMembers();
-    } else {
-        connection.close();
-    }
-    connection.setConnectionText(text);
     SilentProgress silent;
-    connection.open(m_progress ? static_cast<ProgressSink *>(m_progress) : &silent);
-    if (m_progress)
-        m_progress->close();
+    ProgressSink *progress = m_progress ? static_cast<ProgressSink *>(m_progress) : &silent;
+    const ProgressCloser closer(m_progress);
+    if (&connection != &m_archive) {
+        connection.close();
+        connection.setConnectionText(text);
+        connection.open(progress);
+        return true;
+    }
+
+    // The file is tried on a connection of its own first: one that is no archive leaves the open archive,
+    // the tree, the topic list and the page as they were.
+    std::string databasePath;
+    {
+        Connection trial(Connection::Mode::Archive);
+        trial.setConnectionText(text);
+        trial.open(progress);
+        requireForumTables(trial, dataSourceOf(text));
+        databasePath = trial.databasePath();
+    }
+
+    detachedTopicChange([&] { m_archive.close(); });
+    m_currentForumId = 0;
+    m_topicModel->resetMembers();
+    m_webBrowser1->setUrl(QUrl(QStringLiteral("about:blank"))); // no page of the archive closed stays
+    // The converted file the trial opened: an Access archive is converted, or asked about, once.
+    m_archive.setConnectionText(databasePath);
+    try {
+        m_archive.open(progress);
+    } catch (...) {
+        m_archive.setConnectionText(text);
+        m_tv->clear(); // nothing is open: no tree of the archive closed stays either
+        throw;
+    }
+    m_archive.setConnectionText(text);
     return true;
 }
 
@@ -527,28 +624,29 @@ int TfmMain::panel3Height() const
     return m_panel3->maximumHeight();
 }
 
+// A pane's set size is its largest size: the layout gives it that much where the window has room.
 void TfmMain::setPanel4Width(int width)
 {
-    m_panel4->setFixedWidth(width);
+    m_panel4->setMaximumWidth(std::max(width, 0));
     Panel4Resize();
 }
 
 void TfmMain::setPanel3Height(int height)
 {
-    m_panel3->setFixedHeight(height);
+    m_panel3->setMaximumHeight(std::max(height, 0));
     Panel3Resize();
 }
 
 void TfmMain::Panel4Resize()
 {
     if (m_panel4->maximumWidth() <= 0)
-        m_panel4->setFixedWidth(1);
+        m_panel4->setMaximumWidth(1);
 }
 
 void TfmMain::Panel3Resize()
 {
     if (m_panel3->maximumHeight() <= 0)
-        m_panel3->setFixedHeight(1);
+        m_panel3->setMaximumHeight(1);
 }
 
 QString TfmMain::statusText() const

@@ -136,6 +136,8 @@ private:
     void buildLayout();
     void buildToolBar();
     void restoreLayout();
+    // Once shown with its frame, a window that is not maximized is brought wholly onto its screen.
+    void keepOnScreen();
     bool AppMessage(QObject *watched, QEvent *event);
     void Panel3Resize();
     void Panel4Resize();
@@ -148,6 +150,9 @@ private:
     void detachedTopicChange(const std::function<void()> &change);
     // The import's view of this window: status bar, progress window, tree.
     CallbackImportHost importHost(bool withTree);
+    // Runs a command that writes into the archive (an import, the online update); the topic list then
+    // shows what the archive holds.
+    void changeArchive(const std::function<void()> &change);
 
     StartupOptions m_options;
     QString m_openDialogTitle;

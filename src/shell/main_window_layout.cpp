@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,6 +56,22 @@ QWidget *gap(int width)
     spacer->setFixedWidth(width);
     return spacer;
 }
+
+// A pane whose set size is its largest: it has that size where the window has room for it and gives way
+// where it has not, so a pane never makes the window larger than the screen.
+class Pane final : public QFrame {
+public:
+    explicit Pane(QWidget *parent) : QFrame(parent) {}
+    QSize sizeHint() const override
+    {
+        QSize hint = QFrame::sizeHint();
+        if (maximumWidth() < QWIDGETSIZE_MAX)
+            hint.setWidth(maximumWidth());
+        if (maximumHeight() < QWIDGETSIZE_MAX)
+            hint.setHeight(maximumHeight());
+        return hint;
+    }
+};
 
 QWebEngineView *makeBrowser(QWebEnginePage *page, const char *name, QWidget *parent)
 {
@@ -160,11 +177,13 @@ void TfmMain::buildLayout()
 
     m_profile = new QWebEngineProfile(this); // off the record: nothing of the user's is written
 
-    m_panel4 = new QFrame(m_panel1);
+    auto *treePane = new Pane(m_panel1);
+    m_panel4 = treePane;
     m_panel4->setObjectName("Panel4");
-    static_cast<QFrame *>(m_panel4)->setFrameStyle(QFrame::Box | QFrame::Plain);
-    static_cast<QFrame *>(m_panel4)->setLineWidth(1);
-    m_panel4->setFixedWidth(168);
+    treePane->setFrameStyle(QFrame::Box | QFrame::Plain);
+    treePane->setLineWidth(1);
+    m_panel4->setMinimumWidth(1);
+    m_panel4->setMaximumWidth(168);
     auto *treeColumn = new QVBoxLayout(m_panel4);
     treeColumn->setContentsMargins(0, 0, 0, 0);
     treeColumn->setSpacing(0);
@@ -199,8 +218,9 @@ void TfmMain::buildLayout()
     treeColumn->addWidget(m_webBrowserDemo);
     body->addWidget(m_panel4);
 
+    // A drag starts from the size the pane is shown at, which is less than its set size in a small window.
     m_splitter1 = new TSplitter(
-        Qt::Vertical, [this] { return panel4Width(); }, [this](int w) { setPanel4Width(w); }, m_panel1);
+        Qt::Vertical, [this] { return m_panel4->width(); }, [this](int w) { setPanel4Width(w); }, m_panel1);
     m_splitter1->setObjectName("Splitter1");
     body->addWidget(m_splitter1);
 
@@ -211,9 +231,10 @@ void TfmMain::buildLayout()
     right->setSpacing(0);
     body->addWidget(m_panel2, 1);
 
-    m_panel3 = new QWidget(m_panel2);
+    m_panel3 = new Pane(m_panel2);
     m_panel3->setObjectName("Panel3");
-    m_panel3->setFixedHeight(176);
+    m_panel3->setMinimumHeight(1);
+    m_panel3->setMaximumHeight(176);
     auto *gridBox = new QVBoxLayout(m_panel3);
     gridBox->setContentsMargins(0, 0, 0, 0);
     m_grid = new QTableView(m_panel3);
@@ -237,7 +258,7 @@ void TfmMain::buildLayout()
     right->addWidget(m_panel3);
 
     m_splitter2 = new TSplitter(
-        Qt::Horizontal, [this] { return panel3Height(); }, [this](int h) { setPanel3Height(h); }, m_panel2);
+        Qt::Horizontal, [this] { return m_panel3->height(); }, [this](int h) { setPanel3Height(h); }, m_panel2);
     m_splitter2->setObjectName("Splitter2");
     right->addWidget(m_splitter2);
 
@@ -246,8 +267,8 @@ void TfmMain::buildLayout()
     m_articlePages = new ArticleSchemeHandler(this);
     m_profile->installUrlSchemeHandler("velm-article", m_articlePages);
     auto *articlePage = new ArticleWebPage(m_profile);
-    // Posts are shown as written: no script of theirs runs.
-    articlePage->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    // Posts are shown as written: nothing in them runs, navigates or loads frames.
+    articlePage->keepToOwnNavigations();
     articlePage->setBeforeNavigate([this](const QUrl &url) {
         bool cancel = false;
         guarded([&] { cancel = WebBrowser1BeforeNavigate2(url); });

@@ -52,6 +52,13 @@ void TopicGridModel::findColumns()
         m_columns[i] = m_query.isOpen() ? m_query.findField(kQueryColumns[i]) : -1;
 }
 
+void TopicGridModel::resetMembers()
+{
+    m_members.close();
+    if (m_rows > 0)
+        emit dataChanged(index(0, Author), index(m_rows - 1, Author), {Qt::DisplayRole});
+}
+
 int TopicGridModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_rows;

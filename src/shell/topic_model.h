@@ -20,8 +20,9 @@ public:
     // Around a change of the query's text or parameters: the grid stops following, then follows again.
     void beginQueryChange();
     void endQueryChange();
-    // Drops the member names read so far (another archive was opened).
-    void resetMembers() { m_members.close(); }
+    // Drops the member names read so far (another archive was opened, or an import changed them) and
+    // has the author column shown again.
+    void resetMembers();
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -3,11 +3,17 @@
 #include "messages.h"
 #include "progress_window.h"
 #include "settings.h"
+#include "test_archive.h"
+#include "topic_model.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QProcess>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTreeWidgetItemIterator>
 #include <QWebEngineView>
@@ -17,9 +23,12 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <filesystem>
+#include <memory>
 
 using namespace velm;
 
@@ -51,16 +60,19 @@ private:
 
     static QString pageText(QWebEngineView *view)
     {
-        QString text;
-        bool done = false;
-        view->page()->toPlainText([&](const QString &t) {
-            text = t;
-            done = true;
+        // The answer may come after the wait has given up: it then lands in state that is still there.
+        struct Answer {
+            QString text;
+            bool done = false;
+        };
+        auto answer = std::make_shared<Answer>();
+        view->page()->toPlainText([answer](const QString &t) {
+            answer->text = t;
+            answer->done = true;
         });
-        QDeadlineTimer deadline(5000);
-        while (!done && !deadline.hasExpired())
-            QTest::qWait(20);
-        return text;
+        if (!QTest::qWaitFor([&] { return answer->done; }, 5000))
+            qWarning("the page text did not come");
+        return answer->text;
     }
 
     static bool wheel(QTableView *grid, int delta)
@@ -76,35 +88,87 @@ private:
     // An archive with one busy forum (7) of the given number of topics and an empty one (8).
     static void writeBusyArchive(const QString &path, int topics)
     {
-        QString sql = QStringLiteral(
-            "CREATE TABLE FORUM_MEMBERS (MEMBER_ID INTEGER, M_NAME VARCHAR(50));"
-            "CREATE TABLE FORUM_CATEGORY (CAT_ID INTEGER, CAT_PID INTEGER, CAT_NAME VARCHAR(100), CAT_ORDER SMALLINT,"
-            " CAT_KIND SMALLINT);"
-            "CREATE TABLE FORUM_FORUM (FORUM_ID INTEGER, CAT_ID INTEGER, F_SUBJECT VARCHAR(100));"
-            "CREATE TABLE FORUM_TOPICS (TOPIC_ID INTEGER, FORUM_ID INTEGER, CAT_ID INTEGER, T_SUBJECT VARCHAR(100),"
-            " T_MESSAGE LONGTEXT, T_DATE VARCHAR(50), T_AUTHOR INTEGER, T_REPLIES INTEGER, T_LAST_POST VARCHAR(50),"
-            " T_GOOD VARCHAR(1), T_CODESYSTEM SMALLINT, T_FILENAME VARCHAR(255), T_FILESIZE INTEGER);"
-            "CREATE TABLE FORUM_REPLY (REPLY_ID INTEGER, TOPIC_ID INTEGER, R_MESSAGE LONGTEXT, R_AUTHOR INTEGER,"
-            " R_DATE VARCHAR(50), R_CODESYSTEM SMALLINT);"
-            "INSERT INTO FORUM_MEMBERS VALUES (1, 'writer');"
-            "INSERT INTO FORUM_CATEGORY VALUES (1, 0, 'Top', 1, 1);"
-            "INSERT INTO FORUM_FORUM VALUES (7, 1, 'Busy');"
-            "INSERT INTO FORUM_FORUM VALUES (8, 1, 'Empty');");
+        QString sql = QStringLiteral("INSERT INTO FORUM_MEMBERS VALUES (1, 'writer');"
+                                     "INSERT INTO FORUM_CATEGORY VALUES (1, 0, 'Top', 1, 1);"
+                                     "INSERT INTO FORUM_FORUM VALUES (7, 1, 'Busy');"
+                                     "INSERT INTO FORUM_FORUM VALUES (8, 1, 'Empty');");
         for (int i = 1; i <= topics; ++i)
             sql += QStringLiteral("INSERT INTO FORUM_TOPICS VALUES (%1, 7, 1, 'Subject %1', 'Body %1', '2004010100000%2',"
                                   " 1, 0, '200401%3000000', 'N', 0, '', 0);")
                        .arg(i)
                        .arg(i % 10)
                        .arg(40 - i, 2, 10, QLatin1Char('0'));
-        QProcess sqlite;
-        sqlite.start("sqlite3", {path});
-        sqlite.write(sql.toUtf8());
-        sqlite.closeWriteChannel();
-        QVERIFY(sqlite.waitForFinished(30000));
-        QCOMPARE(sqlite.exitCode(), 0);
+        writeTestArchive(path, sql);
     }
 
     std::string folder() const { return (m_programFolder.path() + '/').toStdString(); }
+
+    static void writeSettingsFile(const QByteArray &content)
+    {
+        QFile file(QString::fromStdString(settingsFilePath(kAppKey)));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(content), content.size());
+    }
+
+    // Answers the next file dialog, once it is up, with the given file.
+    static void answerFileDialog(const QString &file, QDeadlineTimer deadline = QDeadlineTimer(30000))
+    {
+        QTimer::singleShot(0, [file, deadline] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog) {
+                if (!deadline.hasExpired())
+                    answerFileDialog(file, deadline);
+                return;
+            }
+            dialog->selectFile(file);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+    }
+
+    static void clickTool(TfmMain &w, const char *name)
+    {
+        auto *button = w.findChild<QToolButton *>(name);
+        QVERIFY(button);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    // Delivers the layout requests a change left pending, one level of panes after the other up to the
+    // window, as the event loop would.
+    static void settleLayouts()
+    {
+        for (int level = 0; level < 16; ++level)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    }
+
+    // The window lies on the screen's available area, and each of its controls inside the window.
+    static void verifyOnScreen(const TfmMain &w)
+    {
+        const QRect screen = w.screen()->availableGeometry();
+        const QRect frame = w.frameGeometry();
+        QVERIFY2(screen.contains(frame), qPrintable(QStringLiteral("window %1,%2 %3x%4 on %5x%6")
+                                                        .arg(frame.x())
+                                                        .arg(frame.y())
+                                                        .arg(frame.width())
+                                                        .arg(frame.height())
+                                                        .arg(screen.width())
+                                                        .arg(screen.height())));
+        for (const char *name : {"StatusBar1", "WebBrowserDemo", "PageControl1", "Panel3", "Panel4", "ToolBar1"}) {
+            const auto *control = w.findChild<QWidget *>(name);
+            QVERIFY2(control, name);
+            const QRect place(control->mapTo(&w, QPoint(0, 0)), control->size());
+            QVERIFY2(w.rect().contains(place), name);
+        }
+        QVERIFY(w.panel3Height() <= screen.height());
+        QVERIFY(w.panel4Width() <= screen.width());
+    }
+
+    static void drag(QWidget *bar, const QPoint &globalTarget)
+    {
+        const QPoint grip(bar->width() / 2, bar->height() / 2);
+        QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(bar, bar->mapFromGlobal(globalTarget));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(globalTarget));
+    }
 
     void writeSettings(const std::map<QString, QString> &values)
     {
@@ -180,13 +244,106 @@ private slots:
     void oddStoredValues()
     {
         writeSettings({{"Panel3Height", "0"}, {"Panel4Width", "-5"}, {"WindowMax", "N"}, {"WindowLeft", "left"},
-                       {"WindowTop", "40"}});
+                       {"WindowTop", "40"}, {"WindowWidth", "400"}});
         auto w = start(folder());
         QCOMPARE(w->panel3Height(), 1);
         QCOMPARE(w->panel4Width(), 1);
         QVERIFY(!(w->windowState() & Qt::WindowMaximized));
         QCOMPARE(w->currentLayout().left, 201);
         QCOMPARE(w->currentLayout().top, 40);
+    }
+
+    // Whatever the settings file holds, the reader starts, on the screen, with a font it can show.
+    void settingsFileOfAnyContentStillStarts_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("rectangles") << QByteArray("[General]\nWindowMax=N\nWindowLeft=@Rect(1 2 3 4)\n"
+                                                  "WindowWidth=@Rect(0 0 9999 9999)\nPanel3Height=@Rect(0 0 1 1)\n");
+        QTest::newRow("byte arrays") << QByteArray("[General]\nDefaultFontName=@ByteArray(\\xff\\0junk)\n"
+                                                   "DefaultFontSize=@ByteArray(12)\nForumBaseURL=@ByteArray(http://x/)\n");
+        QTest::newRow("variants") << QByteArray("[General]\nWindowMax=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\tNoSuchType)\n"
+                                                "Panel4Width=@Variant(junk)\nDownloadMirror1=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\0\\x5)\n");
+        QTest::newRow("comma lists") << QByteArray("[General]\nDefaultFontName=Arial, Bold\nWindowMax=N, Y\n"
+                                                   "DownloadMirror2=http://a/, http://b/\n");
+        static constexpr char junk[] = "\xff\xfe\0[Gen\x01\x02\neral]\0\nWindowMax=\0\x9c\n"
+                                       "DefaultFontName=\xe7\0\x80\n\x1b[2J=\xff\n";
+        QTest::newRow("binary junk") << QByteArray(junk, sizeof junk - 1);
+        QTest::newRow("largest numbers") << QByteArray("[General]\nWindowMax=N\nWindowLeft=2147483647\n"
+                                                       "WindowTop=-2147483648\nWindowWidth=2147483647\n"
+                                                       "WindowHeight=2147483647\nPanel3Height=2147483647\n"
+                                                       "Panel4Width=2147483647\n");
+        QTest::newRow("window larger than the screen")
+            << QByteArray("[General]\nWindowMax=N\nWindowWidth=20000\nWindowHeight=20000\n");
+        QTest::newRow("panes larger than the screen") << QByteArray("[General]\nPanel3Height=5000\nPanel4Width=5000\n");
+        QTest::newRow("huge font") << QByteArray("[General]\nDefaultFontSize=100000\n");
+    }
+
+    void settingsFileOfAnyContentStillStarts()
+    {
+        QFETCH(QByteArray, content);
+        writeSettingsFile(content);
+        auto w = start(folder());
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->tv()->topLevelItemCount(), 1);
+        settleLayouts();
+        verifyOnScreen(*w);
+        QVERIFY(w->font().pointSize() >= kMinFontSize && w->font().pointSize() <= kMaxFontSize);
+        QCOMPARE(w->DownloadMirrors().size(), size_t(2));
+        for (const std::string &mirror : w->DownloadMirrors())
+            QVERIFY(mirror.rfind("http://", 0) == 0 && mirror.find(',') == std::string::npos);
+    }
+
+    void storedWindowIsKeptOnTheScreen()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        // Fits: taken as stored.
+        writeSettings({{"WindowMax", "N"}, {"WindowLeft", "10"}, {"WindowTop", "20"}, {"WindowWidth", "300"},
+                       {"WindowHeight", "200"}});
+        auto fits = start(folder());
+        QCOMPARE(fits->pos(), QPoint(10, 20));
+        QCOMPARE(fits->size(), QSize(300, 200));
+        // Half off the screen: moved onto it, its size kept.
+        writeSettings({{"WindowMax", "N"}, {"WindowLeft", QString::number(screen.right() - 50)},
+                       {"WindowTop", "-40"}, {"WindowWidth", "300"}, {"WindowHeight", "200"}});
+        auto moved = start(folder());
+        QCOMPARE(moved->size(), QSize(300, 200));
+        QVERIFY(screen.contains(moved->frameGeometry()));
+    }
+
+    // A splitter dragged to the window's edge leaves the window as it was, with all its controls on screen.
+    void draggingASplitterToTheEdgeKeepsTheWindowOnTheScreen()
+    {
+        auto w = start(folder());
+        QVERIFY(w->isMaximized());
+        settleLayouts();
+        const QSize size = w->size();
+        const QRect screen = w->screen()->availableGeometry();
+
+        QWidget *topics = w->findChild<QWidget *>("Panel3");
+        const int topicsHeight = topics->height();
+        drag(w->findChild<QWidget *>("Splitter2"), QPoint(screen.center().x(), screen.bottom() + 100));
+        settleLayouts();
+        QCOMPARE(w->size(), size);
+        QVERIFY(w->isMaximized());
+        QVERIFY(topics->height() > topicsHeight + 100); // the list took the room there was
+        verifyOnScreen(*w);
+
+        QWidget *tree = w->findChild<QWidget *>("Panel4");
+        const int treeWidth = tree->width();
+        drag(w->findChild<QWidget *>("Splitter1"), QPoint(screen.right() + 100, screen.center().y()));
+        settleLayouts();
+        QCOMPARE(w->size(), size);
+        QVERIFY(tree->width() > treeWidth + 100);
+        verifyOnScreen(*w);
+
+        // Dragged back from where they are shown, not from the larger size they were set to.
+        const int shownHeight = topics->height();
+        QWidget *bar = w->findChild<QWidget *>("Splitter2");
+        drag(bar, bar->mapToGlobal(QPoint(bar->width() / 2, bar->height() / 2 - 50)));
+        settleLayouts();
+        QCOMPARE(topics->height(), shownHeight - 50);
+        QCOMPARE(w->panel3Height(), shownHeight - 50);
     }
 
     void fullScreenToggle()
@@ -339,6 +496,125 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->articleLoads(), loads + 1, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("ListBox 的 Items 如何排序"), 15000);
         QCOMPARE(view->url().scheme(), QStringLiteral("velm-article"));
+    }
+
+    // After an import the topic list names authors as the archive now does, even when the import failed
+    // after merging the members.
+    void importShowsTheNewAuthorNames_data()
+    {
+        QTest::addColumn<QString>("package");
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("whole package") << QStringLiteral("2004W06.mdb") << false;
+        QTest::newRow("package failing at its last table") << QStringLiteral("pkg-no-reply-table.mdb") << true;
+    }
+
+    void importShowsTheNewAuthorNames()
+    {
+        QFETCH(QString, package);
+        QFETCH(bool, fails);
+        QTemporaryDir dir;
+        std::filesystem::copy_file(VELM_FIXTURES "/archive-small.mdb", dir.filePath("velm.mdb").toStdString());
+        std::filesystem::copy_file((QStringLiteral(VELM_FIXTURES "/") + package).toStdString(),
+                                   dir.filePath(package).toStdString());
+        auto w = start((dir.path() + '/').toStdString());
+        w->tv()->setCurrentItem(findForum(w->tv(), 101));
+        QAbstractItemModel *model = w->DBGrid1()->model();
+        QCOMPARE(model->index(2, TopicGridModel::Subject).data().toString(), QStringLiteral("ListBox 的 Items 如何排序"));
+        QCOMPARE(model->index(2, TopicGridModel::Author).data().toString(), QStringLiteral("alice"));
+
+        QSignalSpy shownAgain(model, &QAbstractItemModel::dataChanged);
+        answerFileDialog(dir.filePath(package));
+        clickTool(*w, "ToolButton1");
+        QCOMPARE(m_errors.size(), fails ? 1 : 0);
+        QCOMPARE(model->index(2, TopicGridModel::Author).data().toString(), QStringLiteral("alice_new"));
+        QVERIFY(!shownAgain.isEmpty()); // the grid paints the column anew
+        const QModelIndex changedFrom = shownAgain.last().at(0).value<QModelIndex>();
+        const QModelIndex changedTo = shownAgain.last().at(1).value<QModelIndex>();
+        QVERIFY(changedFrom.row() <= 2 && changedTo.row() >= 2);
+        QVERIFY(changedFrom.column() <= TopicGridModel::Author && changedTo.column() >= TopicGridModel::Author);
+    }
+
+    // A file that is no archive leaves the open archive, its tree, list and page as they were, and usable.
+    void choosingAFileThatIsNoArchiveKeepsTheOpenOne_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("text") << QStringLiteral("notes.mdb") << QByteArray("not an archive\n");
+        QTest::newRow("empty file") << QStringLiteral("empty.mdb") << QByteArray();
+        QTest::newRow("database without forum tables") << QStringLiteral("other.sqlite") << QByteArray();
+    }
+
+    void choosingAFileThatIsNoArchiveKeepsTheOpenOne()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(name);
+        if (name.endsWith(".sqlite")) {
+            QProcess sqlite;
+            sqlite.start("sqlite3", {file, "CREATE TABLE NOTES (N TEXT);"});
+            QVERIFY(sqlite.waitForFinished(30000));
+            QCOMPARE(sqlite.exitCode(), 0);
+        } else {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(content);
+        }
+
+        auto w = start(folder());
+        const std::string archive = w->ADOConnection1().databasePath();
+        w->tv()->setCurrentItem(findForum(w->tv(), 101));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
+        const int builds = w->treeBuilds();
+
+        answerFileDialog(file);
+        clickTool(*w, "ToolButton2");
+        QCOMPARE(m_errors.size(), 1);
+        QVERIFY2(m_errors.first().contains(name), qPrintable(m_errors.first()));
+
+        // Nothing changed...
+        QVERIFY(w->ADOConnection1().connected());
+        QCOMPARE(w->ADOConnection1().databasePath(), archive);
+        QCOMPARE(w->treeBuilds(), builds);
+        QVERIFY(findForum(w->tv(), 101));
+        QCOMPARE(w->DBGrid1()->model()->rowCount(), 4);
+        QCOMPARE(w->DBGrid1()->model()->index(0, 0).data().toString(), QStringLiteral("socket 與 thread 一起用"));
+        QVERIFY(pageText(w->WebBrowser1()).contains("socket 與 thread 一起用"));
+
+        // ...and all of it still works.
+        const int loads = w->articleLoads();
+        w->tv()->setCurrentItem(findForum(w->tv(), 103));
+        QVERIFY(w->DBGrid1()->model()->rowCount() > 0);
+        const QString first = w->DBGrid1()->model()->index(0, TopicGridModel::Subject).data().toString();
+        QTRY_COMPARE_WITH_TIMEOUT(w->articleLoads(), loads + 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains(first), 15000);
+        QCOMPARE(m_errors.size(), 1);
+    }
+
+    // Another archive replaces the tree, empties the list and the page, and lists any forum chosen in it.
+    void choosingAnotherArchiveShowsOnlyIt()
+    {
+        auto w = start(folder());
+        QTemporaryDir dir;
+        const QString other = dir.filePath("other.sqlite");
+        std::filesystem::copy_file(w->ADOConnection1().databasePath(), other.toStdString());
+        w->tv()->setCurrentItem(findForum(w->tv(), 101));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
+        const int builds = w->treeBuilds();
+
+        answerFileDialog(other);
+        clickTool(*w, "ToolButton2");
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+        QCOMPARE(w->ADOConnection1().databasePath(), other.toStdString());
+        QCOMPARE(w->treeBuilds(), builds + 1);
+        QCOMPARE(w->DBGrid1()->model()->rowCount(), 0);
+        QCOMPARE(w->WebBrowser1()->url(), QUrl("about:blank"));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).isEmpty(), 15000);
+
+        // The forum of the same number as before is listed from the new archive.
+        w->tv()->setCurrentItem(findForum(w->tv(), 101));
+        QCOMPARE(w->DBGrid1()->model()->rowCount(), 4);
+        QVERIFY(m_errors.isEmpty());
     }
 
     void clicksMoveTheFocus()
