@@ -162,6 +162,32 @@ private slots:
         QCOMPARE(m_host->ids(), std::vector<std::int64_t>{1014});
     }
 
+    void textComparesWithoutRegardToLetterCase()
+    {
+        // A whole subject, a member name and the golden mark, each typed in another letter case than stored.
+        whileOpen([](TfmSearch &d) {
+            d.Edit1()->setText(QStringLiteral("treeview"));
+            d.RadioGroup1()->button(0)->click();
+            d.cbField()->setCurrentIndex(1);
+            d.BitBtn1()->click();
+        });
+        QCOMPARE(m_host->ids(), std::vector<std::int64_t>{1013});
+        init();
+        whileOpen([](TfmSearch &d) {
+            d.edMember()->setText(QStringLiteral("ALICE"));
+            d.cbField()->setCurrentIndex(1);
+            d.BitBtn1()->click();
+        });
+        QCOMPARE(m_host->ids(), std::vector<std::int64_t>{1002});
+        init();
+        whileOpen([](TfmSearch &d) {
+            d.CheckBox(6)->setChecked(true);
+            d.BitBtn1()->click();
+        });
+        QCOMPARE(m_host->ids(), (std::vector<std::int64_t>{1010, 1003, 1002}));
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+    }
+
     void unknownMemberIsShownAndClosesTheDialog()
     {
         whileOpen([](TfmSearch &d) {

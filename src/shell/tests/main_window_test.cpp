@@ -1,4 +1,5 @@
 #include "article_view.h"
+#include "cp950.h"
 #include "main_window.h"
 #include "messages.h"
 #include "progress_window.h"
@@ -27,6 +28,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -615,6 +617,42 @@ private slots:
         w->tv()->setCurrentItem(findForum(w->tv(), 101));
         QCOMPARE(w->DBGrid1()->model()->rowCount(), 4);
         QVERIFY(m_errors.isEmpty());
+    }
+
+    void aChangedAccessArchiveIsConvertedAgainOnlyWhenTheUserSaysSo()
+    {
+        QTemporaryDir dir;
+        const std::string folder = (dir.path() + '/').toStdString();
+        const std::string mdb = folder + "velm.mdb";
+        std::filesystem::copy_file(VELM_FIXTURES "/archive-small.mdb", mdb);
+        start(folder);
+        QVERIFY(std::filesystem::exists(folder + "velm.sqlite"));
+        // A newer full archive is put in its place.
+        std::filesystem::last_write_time(mdb, std::filesystem::last_write_time(mdb) + std::chrono::hours(1));
+
+        QStringList asked;
+        bool answer = false;
+        setMessageHooks({{},
+                         [&](const std::string &text) {
+                             asked << QString::fromStdString(fromCp950(text));
+                             return answer;
+                         },
+                         [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
+        start(folder);
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked[0].contains(dir.path()) && asked[0].contains(QStringLiteral("velm.mdb")), qPrintable(asked[0]));
+        QVERIFY(!std::filesystem::exists(folder + "velm.sqlite.old"));
+
+        answer = true;
+        auto w = start(folder);
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(std::filesystem::exists(folder + "velm.sqlite.old"));
+        QVERIFY(findForum(w->tv(), 101));
+        w.reset();
+        start(folder);
+        QCOMPARE(asked.size(), 2); // the new conversion knows its source
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+        setMessageHooks({{}, {}, [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
     }
 
     void clicksMoveTheFocus()
