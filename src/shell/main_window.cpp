@@ -143,6 +143,8 @@ void TfmMain::FormCreate()
     m_pageControl->setCurrentIndex(0);
     SetDefaultConnection(&m_archive);
     m_topic.setConnection(&m_archive);
+    // The grid shows a few columns of each row: message bodies are never read into it.
+    m_topic.setColumns({std::begin(kTopicCellColumns), std::end(kTopicCellColumns)});
     m_webBrowser1->setUrl(QUrl(QStringLiteral("about:blank")));
     // A newer Access archive put in place of a converted one is converted again only when the user says so.
     setSourceChangedHandler([](const std::string &mdbPath, const std::string &sqlitePath) {
