@@ -4,16 +4,9 @@
 # Archives: x1 is the converted big package (20k topics, 90k replies, 5k members); x10 clones its rows ten
 # times under new ids; "huge" is x1 with one forum of 500,000 topics.
 # Usage: bash bench/list_bench.sh [RUNS]   (after scripts/build.sh; the best of RUNS counts)
-# The big package comes from $VELM_BENCH_PACKAGE or ../shared/fixtures/bench/big-archive.VLP.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/bench_common.sh"
 runs=${1:-3}
-velm=$PWD/build/bin/velm
-package=${VELM_BENCH_PACKAGE:-$PWD/../shared/fixtures/bench/big-archive.VLP}
-if [ ! -f "$package" ]; then
-  echo "The big package is missing: $package (set VELM_BENCH_PACKAGE=/path/big-archive.VLP)" >&2
-  exit 1
-fi
 work=${BENCH_WORK:-$PWD/build/bench-data/lists}
 mkdir -p "$work"
 

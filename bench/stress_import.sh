@@ -2,17 +2,10 @@
 # Kills imports of the big package at random moments and races two processes on a first open, checking the
 # archive after each: row counts as before the import (or as after a whole one) and PRAGMA integrity_check.
 # Usage: bash bench/stress_import.sh [KILLS [OFFSETS]]   (after scripts/build.sh; needs the sqlite3 shell)
-# The big package comes from $VELM_BENCH_PACKAGE or ../shared/fixtures/bench/big-archive.VLP.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/bench_common.sh"
 kills=${1:-20}
 offsets=${2:-10}
-velm=$PWD/build/bin/velm
-package=${VELM_BENCH_PACKAGE:-$PWD/../shared/fixtures/bench/big-archive.VLP}
-if [ ! -f "$package" ]; then
-  echo "The big package is missing: $package (set VELM_BENCH_PACKAGE=/path/big-archive.VLP)" >&2
-  exit 1
-fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -20,7 +13,6 @@ counts() {
   sqlite3 "$1" "select (select count(*) from FORUM_MEMBERS)||' '||(select count(*) from FORUM_TOPICS)||' '||
     (select count(*) from FORUM_REPLY)||' '||(select count(*) from UPDATELOG)"
 }
-now() { date +%s.%N; }
 
 "$velm" expand "$package" "$work/2099W01.mdb"
 cp tests/data/archive-small.mdb "$work/velm.mdb"

@@ -2,19 +2,11 @@
 # The one-time upgrade of an archive converted by an earlier version (text compared byte by byte) to
 # case-blind text, on the converted big archive, beside the sqlite3 shell copying the same tables with
 # CREATE TABLE ... AS SELECT. Usage: bash bench/upgrade_bench.sh [RUNS]   (after scripts/build.sh)
-# The big package comes from $VELM_BENCH_PACKAGE or ../shared/fixtures/bench/big-archive.VLP.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/bench_common.sh"
 runs=${1:-3}
-velm=$PWD/build/bin/velm
-package=${VELM_BENCH_PACKAGE:-$PWD/../shared/fixtures/bench/big-archive.VLP}
-if [ ! -f "$package" ]; then
-  echo "The big package is missing: $package (set VELM_BENCH_PACKAGE=/path/big-archive.VLP)" >&2
-  exit 1
-fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-now() { date +%s.%N; }
 
 "$velm" expand "$package" "$work/big.mdb"
 "$velm" --archive "$work/big.mdb" tree >/dev/null
