@@ -4,6 +4,7 @@
 #include "archive_upgrade.h"
 #include "error.h"
 #include "progress.h"
+#include "test_db.h"
 #include "util.h"
 
 #include <QTemporaryDir>
@@ -17,40 +18,9 @@
 
 namespace fs = std::filesystem;
 using namespace velm;
+using velm::test::Db;
 
 namespace {
-
-struct Db {
-    explicit Db(const std::string &path) { sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr); }
-    ~Db() { sqlite3_close_v2(handle); }
-    Db(const Db &) = delete;
-    Db &operator=(const Db &) = delete;
-    void exec(const std::string &sql) const
-    {
-        char *error = nullptr;
-        if (sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-            ADD_FAILURE() << sql << ": " << (error ? error : "");
-            sqlite3_free(error);
-        }
-    }
-    std::vector<std::string> column(const std::string &sql) const
-    {
-        std::vector<std::string> values;
-        sqlite3_stmt *stmt = nullptr;
-        sqlite3_prepare_v2(handle, sql.c_str(), -1, &stmt, nullptr);
-        while (stmt && sqlite3_step(stmt) == SQLITE_ROW)
-            values.emplace_back(sqlite3_column_text(stmt, 0) ? reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0))
-                                                             : "NULL");
-        sqlite3_finalize(stmt);
-        return values;
-    }
-    std::string text(const std::string &sql) const
-    {
-        const auto values = column(sql);
-        return values.empty() ? std::string() : values.front();
-    }
-    sqlite3 *handle = nullptr;
-};
 
 // Every row of every table, each value quoted exactly (text, blobs and nulls apart), in storage order.
 std::map<std::string, std::vector<std::string>> contents(const Db &db)

@@ -2,6 +2,7 @@
 // an Access file replaced after its conversion, and work files of killed processes.
 #include "cli_run.h"
 #include "file_lock.h"
+#include "test_db.h"
 
 #include <QTemporaryDir>
 
@@ -29,49 +30,13 @@ extern char **environ;
 namespace fs = std::filesystem;
 using velm::test::CliRun;
 using velm::test::runVelmProcess;
+using velm::test::Db;
 
 namespace {
 
 constexpr auto kPatience = std::chrono::seconds(120);
 const char *const kTables[] = {"FORUM_MEMBERS", "FORUM_CATEGORY", "FORUM_FORUM", "FORUM_TOPICS", "FORUM_REPLY",
                                "UPDATELOG"};
-
-struct Db {
-    explicit Db(const std::string &path, int flags = SQLITE_OPEN_READWRITE)
-    {
-        sqlite3_open_v2(path.c_str(), &handle, flags, nullptr);
-        sqlite3_busy_timeout(handle, 10000);
-    }
-    ~Db() { sqlite3_close_v2(handle); }
-    Db(const Db &) = delete;
-    Db &operator=(const Db &) = delete;
-
-    void exec(const std::string &sql) const
-    {
-        char *error = nullptr;
-        if (sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-            ADD_FAILURE() << sql << ": " << (error ? error : "");
-            sqlite3_free(error);
-        }
-    }
-    std::string text(const std::string &sql) const
-    {
-        sqlite3_stmt *stmt = nullptr;
-        std::string value;
-        if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW &&
-            sqlite3_column_text(stmt, 0))
-            value = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
-        sqlite3_finalize(stmt);
-        return value;
-    }
-    long long count(const std::string &table) const
-    {
-        const std::string n = text("select count(*) from " + table);
-        return n.empty() ? -1 : std::stoll(n);
-    }
-
-    sqlite3 *handle = nullptr;
-};
 
 // What a reader sees of the archive: the row count of every table.
 std::map<std::string, long long> rowCounts(const std::string &sqlitePath)
