@@ -10,6 +10,8 @@ packages=(
   fonts-arphic-uming
   xvfb xauth x11-utils imagemagick xdotool
   shared-mime-info desktop-file-utils xdg-utils
+  # cpack -G DEB takes the package's dependencies from dpkg-shlibdeps; the install test checks the manual with groff.
+  dpkg-dev groff-base
 )
 
 as_root() {

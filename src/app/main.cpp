@@ -48,7 +48,11 @@ int main(int argc, char **argv)
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    velm::TfmMain fmMain({velm::programFolder(), arguments});
+    const std::string programFolder = velm::programFolder();
+    // The first start of an installed reader: its program folder gets the demo archive. A failed copy is
+    // shown, and the reader starts without an archive as it would have anyway.
+    velm::guarded([&] { velm::provideDemoArchive(programFolder); });
+    velm::TfmMain fmMain({programFolder, arguments});
     velm::TFormProgress formProgress;
     fmMain.setProgressWindow(&formProgress);
     fmMain.show();

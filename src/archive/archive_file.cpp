@@ -327,7 +327,9 @@ sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, st
 
     DatabasePtr db = openSqlite(target, SQLITE_OPEN_READWRITE);
     try {
-        exec(db.get(), "PRAGMA journal_mode=WAL");
+        // A file the user cannot write (an installed demo archive) opens read-only, in the journal mode it has.
+        if (!sqlite3_db_readonly(db.get(), "main"))
+            exec(db.get(), "PRAGMA journal_mode=WAL");
         exec(db.get(), "PRAGMA synchronous=NORMAL");
         exec(db.get(), "PRAGMA foreign_keys=OFF");
         upgradeIfOlder(db.get(), target, progress);

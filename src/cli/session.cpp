@@ -36,8 +36,15 @@ Connection &Session::archive()
         setArchiveNoticeHandler([this](ArchiveNotice kind, const std::string &text) {
             m_err << (kind == ArchiveNotice::Warning ? "velm: " : "") << text << '\n';
         });
-        m_archive.setConnectionText(m_options.archive.empty() ? startupConnectionText(programFolder())
-                                                               : m_options.archive);
+        if (m_options.archive.empty()) {
+            const std::string folder = programFolder();
+            // The first start of an installed program: its program folder gets the demo archive.
+            if (provideDemoArchive(folder))
+                m_err << "velm: no archive in " << folder << "; starting on a copy of the demo archive\n";
+            m_archive.setConnectionText(startupConnectionText(folder));
+        } else {
+            m_archive.setConnectionText(m_options.archive);
+        }
         m_archive.open();
         SetDefaultConnection(&m_archive);
     }

@@ -194,10 +194,20 @@ std::string readerHelperPath()
 {
     if (const char *chosen = std::getenv("VELM_JET_READER"); chosen && *chosen)
         return chosen;
-    const fs::path beside = fs::path(executablePath()).parent_path() / protocol::kHelperName;
+    const fs::path programs = fs::path(executablePath()).parent_path();
+    // A build and a portable folder keep the helper beside the programs; an install keeps it in its
+    // libexec folder (VELM_HELPER_FROM_BIN, seen from the programs' folder).
+    const fs::path beside = programs / protocol::kHelperName;
+    const fs::path installed = (programs / VELM_HELPER_FROM_BIN / protocol::kHelperName).lexically_normal();
     std::error_code ec;
+    for (const fs::path &candidate : {beside, installed})
+        if (fs::exists(candidate, ec))
+            return candidate.string();
 #ifdef VELM_JET_READER_BUILT
-    if (!fs::exists(beside, ec) && fs::exists(VELM_JET_READER_BUILT, ec))
+    // Programs elsewhere in the build tree (the tests) use the helper where it was built; an installed
+    // program never reaches back into a build.
+    const std::string buildTree = std::string(VELM_BUILD_TREE) + '/';
+    if ((programs.string() + '/').starts_with(buildTree) && fs::exists(VELM_JET_READER_BUILT, ec))
         return VELM_JET_READER_BUILT;
 #endif
     return beside.string();

@@ -7,7 +7,8 @@
 
 namespace velm::jet {
 
-// Beside the running program; VELM_JET_READER names another, and tests in the build tree find the one built there.
+// Beside the running program, or in the libexec folder of an install (<program folder>/../libexec/velm-reader/);
+// VELM_JET_READER names another, and tests in the build tree find the one built there.
 std::string readerHelperPath();
 
 struct ReaderJob {

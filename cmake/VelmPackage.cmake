@@ -1,0 +1,31 @@
+# The Debian package: `cpack -G DEB` in the build folder packs what `cmake --install` installs, under /usr.
+# Its dependencies are the packages of the shared libraries the programs link (dpkg-shlibdeps, from
+# dpkg-dev), plus what the reader runs without linking it.
+set(CPACK_PACKAGE_NAME velm-reader)
+set(CPACK_PACKAGE_VENDOR "Velm Reader developers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "offline reader for the Velm programming forum archive")
+# Lines of the long description, as the control file shows them under the summary.
+set(CPACK_PACKAGE_DESCRIPTION "Velm Reader browses the offline archive of the Velm programming forum:\n\
+categories, forums, topics and replies kept in a local database, shown in one\n\
+window with the forum tree, the topic list and the chosen topic as a page.\n\
+The archive grows by supplement packages (.VLP) merged into it. The command\n\
+velm reads the same archive from a terminal. A demo archive is included.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(VELM_PACKAGE_MAINTAINER "Velm Reader developers <velm-reader@example.org>"
+  CACHE STRING "The Maintainer field of the Debian package")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VELM_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A window needs a platform plugin, which no program links. (QtWebEngineProcess, which the web view runs,
+# comes with the web engine library's own dependencies.)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The Ming face the articles ask for; opening links outside the reader; the desktop's type and menu caches.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-arphic-uming, xdg-utils, shared-mime-info, desktop-file-utils")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)

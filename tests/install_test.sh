@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and uses the installed programs as a user would: their
+# version, the installed demo archive, the first start that copies the demo into the user's program
+# folder, and an Access archive read through the installed helper. The programs run as a user who
+# cannot write the install (nobody, when the test runs as root), as on a system install.
+#
+# usage: install_test.sh CMAKE BUILD_DIR SOURCE_DIR
+set -euo pipefail
+
+cmake=$1
+build=$2
+source=$3
+fixtures=$source/tests/data
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+pass() { echo "ok: $*"; }
+
+work=$(mktemp -d)
+reader_pid=
+cleanup() {
+  if [ -n "$reader_pid" ]; then kill "$reader_pid" 2>/dev/null || true; wait "$reader_pid" 2>/dev/null || true; fi
+  chmod -R u+w "$work" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+chmod 755 "$work"
+prefix=$work/prefix
+
+if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+  cat "$work/install.log" >&2
+  echo "FAIL: cmake --install $build --prefix $prefix" >&2
+  exit 1
+fi
+
+# --- What goes where: the programs, the helper, the desktop's files, the manual and the demo; nothing
+# of the tests, benchmarks or build tools.
+expected='bin/velm
+bin/velm-reader
+libexec/velm-reader/velm-jet-reader
+share/applications/velm-reader.desktop
+share/icons/hicolor/scalable/apps/velm-reader.svg
+share/man/man1/velm.1
+share/mime/packages/velm-reader-vlpfile.xml
+share/velm-reader/velm.sqlite'
+installed=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
+if [ "$installed" = "$expected" ]; then
+  pass "the install holds exactly the program's files"
+else
+  fail "installed files differ from the expected layout:"
+  diff <(echo "$expected") <(echo "$installed") >&2 || true
+fi
+for program in bin/velm bin/velm-reader libexec/velm-reader/velm-jet-reader; do
+  [ -x "$prefix/$program" ] || fail "$program is not executable"
+  missing=$(ldd "$prefix/$program" | grep 'not found' || true)
+  [ -z "$missing" ] || fail "$program lacks shared libraries: $missing"
+done
+for file in share/applications/velm-reader.desktop share/velm-reader/velm.sqlite share/man/man1/velm.1; do
+  [ ! -x "$prefix/$file" ] || fail "$file is executable"
+done
+
+# --- The desktop's files are valid and agree with each other.
+desktop=$prefix/share/applications/velm-reader.desktop
+if out=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$out" ]; then
+  pass "desktop entry validates"
+else
+  fail "desktop-file-validate: $out"
+fi
+mime_type=$(sed -n 's/.*<mime-type type="\([^"]*\)".*/\1/p' "$prefix/share/mime/packages/velm-reader-vlpfile.xml")
+grep -qx "MimeType=$mime_type;" "$desktop" || fail "the desktop entry does not open $mime_type"
+grep -qx "Icon=velm-reader" "$desktop" || fail "the desktop entry's icon is not velm-reader"
+if update-mime-database "$prefix/share/mime" >"$work/mime.log" 2>&1 &&
+  grep -qi "^[0-9]*:$mime_type:\*\.vlp$" "$prefix/share/mime/globs2"; then
+  pass "the MIME package gives *.VLP files the type $mime_type"
+else
+  cat "$work/mime.log" >&2
+  fail "the MIME package does not map *.VLP to $mime_type"
+fi
+
+# --- The manual page is clean roff and lists what velm --help lists, no more and no less.
+manual=$prefix/share/man/man1/velm.1
+warnings=$(LC_ALL=C.UTF-8 groff -man -ww -z "$manual" 2>&1 || true)
+[ -z "$warnings" ] || fail "groff warns about velm.1: $warnings"
+# The first word of every tag of a section (.TP and the line after it), roff escapes taken out.
+man_tags() {
+  awk -v section="$1" '
+    /^\.SH/ { inside = ($2 == section); next }
+    inside && tag { line = $0; sub(/^\.[A-Z]+ /, "", line); gsub(/\\f[BIRP]/, "", line);
+                    gsub(/\\-/, "-", line); gsub(/[",]/, " ", line); split(line, words, " ");
+                    print words[1]; tag = 0; next }
+    inside && /^\.TP/ { tag = 1 }' "$manual" | LC_ALL=C sort
+}
+help_text=$("$prefix/bin/velm" --help)
+help_commands=$(echo "$help_text" | sed -n '/^Commands:/,$p' | sed -n 's/^  \([a-z0-9][a-z0-9-]*\).*/\1/p' | LC_ALL=C sort)
+help_options=$(echo "$help_text" | sed -n '/^Options:/,/^Commands:/p' | grep -o -- '--[a-z-]*' | LC_ALL=C sort -u)
+man_options=$(man_tags OPTIONS | grep -- '^--' | LC_ALL=C sort -u)
+if [ -n "$help_commands" ] && [ "$help_commands" = "$(man_tags COMMANDS)" ]; then
+  pass "velm.1 describes the $(echo "$help_commands" | wc -l) commands of velm --help"
+else
+  fail "velm.1's commands differ from velm --help's:"
+  diff <(echo "$help_commands") <(man_tags COMMANDS) >&2 || true
+fi
+if [ -n "$help_options" ] && [ "$help_options" = "$man_options" ]; then
+  pass "velm.1 describes the options of velm --help"
+else
+  fail "velm.1's options differ from velm --help's:"
+  diff <(echo "$help_options") <(echo "$man_options") >&2 || true
+fi
+
+# --- From here the install is read-only, and the programs run as a user of their own.
+user=$work/user
+mkdir -p "$user/home"
+cp "$fixtures/archive-small.mdb" "$user/small.mdb"
+cp "$fixtures/archive-small.mdb" "$user/no-helper.mdb"
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  chown -R 65534:65534 "$user"
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+fi
+chmod -R a-w "$prefix"
+run() {
+  (cd "$user" && env -u VELM_JET_READER HOME="$user/home" XDG_DATA_HOME="$user/data" \
+    XDG_CONFIG_HOME="$user/config" "${as_user[@]}" "$@")
+}
+
+# What the build's own velm prints for the demo and for the Access fixture, each on a copy of its own.
+cp "$build/bin/velm.sqlite" "$work/reference-demo.sqlite"
+cp "$fixtures/archive-small.mdb" "$work/reference-small.mdb"
+demo_tree=$("$build/bin/velm" --archive "$work/reference-demo.sqlite" tree)
+small_tree=$("$build/bin/velm" --archive "$work/reference-small.mdb" tree)
+echo "$demo_tree" | grep -q '^  Delphi 程式設計$' || fail "the build's demo tree lacks its first category"
+echo "$small_tree" | grep -q 'Delphi 程式設計' || fail "the build's tree of archive-small.mdb lacks its first category"
+
+version=$(sed -n 's/.*kProgramVersion = "\([^"]*\)".*/\1/p' "$source/src/shell/version.h")
+if got=$(run "$prefix/bin/velm" --version) && [ -n "$version" ] && [ "$got" = "$version" ]; then
+  pass "velm --version prints $version"
+else
+  fail "velm --version printed '${got:-}', expected '$version'"
+fi
+
+if got=$(run "$prefix/bin/velm" --archive "$prefix/share/velm-reader/velm.sqlite" tree 2>"$work/err") &&
+  [ "$got" = "$demo_tree" ]; then
+  pass "velm --archive <installed demo> tree prints the demo's tree ($(echo "$got" | wc -l) lines)"
+else
+  fail "velm --archive <installed demo> tree: $(cat "$work/err")"
+fi
+
+# The first start: no archive in the user's program folder, so the demo is copied there (never into
+# the install), said on standard error, and opened.
+folder=$user/data/velm-reader
+if got=$(run "$prefix/bin/velm" tree 2>"$work/err") && [ "$got" = "$demo_tree" ] &&
+  grep -q "starting on a copy of the demo archive" "$work/err" && [ -f "$folder/velm.sqlite" ]; then
+  pass "the first start copies the demo into \$XDG_DATA_HOME/velm-reader/ and prints its tree"
+else
+  fail "first start: output $(echo "${got:-}" | wc -l) lines, stderr: $(cat "$work/err"); folder: $(ls -A "$folder" 2>&1)"
+fi
+[ ! -e "$prefix/bin/velm.sqlite" ] || fail "the demo was copied into the install's bin folder"
+if got=$(run "$prefix/bin/velm" tree 2>"$work/err") && [ "$got" = "$demo_tree" ] && [ ! -s "$work/err" ]; then
+  pass "the next start uses the copy and says nothing"
+else
+  fail "second start: stderr: $(cat "$work/err")"
+fi
+
+# The reader makes the same copy at its first start, before its window opens.
+rm -rf "$user/data"
+(cd "$user" && exec env -u VELM_JET_READER HOME="$user/home" XDG_DATA_HOME="$user/data" \
+  XDG_CONFIG_HOME="$user/config" QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 \
+  QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" "${as_user[@]}" "$prefix/bin/velm-reader" \
+  >"$work/reader.log" 2>&1) &
+reader_pid=$!
+deadline=$((SECONDS + 120))
+while [ ! -f "$folder/velm.sqlite" ] && kill -0 "$reader_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
+  sleep 0.1
+done
+# The copy takes its name only when complete, so once it is there it is a whole database.
+if [ -f "$folder/velm.sqlite" ] && [ "$(head -c 15 "$folder/velm.sqlite")" = "SQLite format 3" ]; then
+  pass "the reader's first start copies the demo into \$XDG_DATA_HOME/velm-reader/"
+else
+  fail "the reader made no copy of the demo: $(cat "$work/reader.log")"
+fi
+kill "$reader_pid" 2>/dev/null || true
+wait "$reader_pid" 2>/dev/null || true
+reader_pid=
+
+# An Access archive is read by the helper of the install, found from bin/ in libexec/velm-reader/.
+if got=$(run "$prefix/bin/velm" --archive "$user/small.mdb" tree 2>"$work/err") && [ "$got" = "$small_tree" ] &&
+  [ -f "$user/small.sqlite" ]; then
+  pass "velm --archive <copy of archive-small.mdb> tree converts it through the installed helper"
+else
+  fail "velm on archive-small.mdb: $(cat "$work/err"); output: $(diff <(echo "$small_tree") <(echo "${got:-}")); $(ls "$user")"
+fi
+# Without its helper the install fails to read it, and says so: it never borrows the build's.
+chmod u+w "$prefix/libexec/velm-reader"
+mv "$prefix/libexec/velm-reader/velm-jet-reader" "$work/velm-jet-reader"
+if ! run "$prefix/bin/velm" --archive "$user/no-helper.mdb" tree >/dev/null 2>"$work/err" &&
+  grep -q "找不到讀取程式" "$work/err" && [ ! -e "$user/no-helper.sqlite" ]; then
+  pass "an install without its helper says it cannot find it"
+else
+  fail "velm without the installed helper: $(cat "$work/err")"
+fi
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "all install checks passed"
