@@ -30,7 +30,7 @@ double microseconds(Clock::duration d)
 int main()
 {
     const std::vector<velm::SiteBox> boxes = velm::TableSiteBoxes("http://www.velm.org.tw/", true);
-    const std::string keyword = velm::toCp950("資料庫 連線 TQuery");
+    const velm::TypedKeyword keyword("資料庫 連線 TQuery");
     constexpr int kSearches = 20000;
     size_t bytes = 0;
     const auto start = Clock::now();

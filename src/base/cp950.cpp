@@ -94,4 +94,12 @@ std::string fromGbk(std::string_view gbk)
     return convert(c.utf8.get(), c.gbk.get(), gbk);
 }
 
+std::string utf8ToGbk(std::string_view utf8)
+{
+    if (isAscii(utf8))
+        return std::string(utf8);
+    auto &c = converters();
+    return convert(c.gbk.get(), c.utf8.get(), utf8);
+}
+
 } // namespace velm

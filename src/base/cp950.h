@@ -14,6 +14,9 @@ std::string fromCp950(std::string_view cp950);
 // GBK bytes (the GB code page) to UTF-8.
 std::string fromGbk(std::string_view gbk);
 
+// UTF-8 to GBK bytes; characters without a GBK form become '?'.
+std::string utf8ToGbk(std::string_view utf8);
+
 // True when every byte is below 0x80: such text is the same in both encodings.
 bool isAscii(std::string_view text);
 

@@ -5,6 +5,7 @@
 #include "cp950.h"
 #include "quick_search.h"
 #include "search_host.h"
+#include "typed_text.h"
 #include "util.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ int search(Session &session, const std::vector<std::string> &args)
     if (args.size() != 1)
         return 2;
     CliSearchHost host(session.archive());
-    if (!RunQuickSearch(host, toCp950(args[0]))) {
+    if (!RunQuickSearch(host, TypedToBig5(args[0]))) {
         session.err() << "查無資料\n";
         return 1;
     }
@@ -110,7 +111,7 @@ int asearch(Session &session, const std::vector<std::string> &args)
         else if (a == "--date" && parseNumber(v, 0, static_cast<int>(kDateRanges.size()) - 1, choices.datePosition))
             continue;
         else if (a == "--member")
-            choices.member = toCp950(v);
+            choices.member = TypedToBig5(v);
         else if (a == "--forum" && parseId(v, id))
             forum = id;
         else if (a == "--boxes" && parseBoxes(v, choices.boxes))
@@ -120,7 +121,7 @@ int asearch(Session &session, const std::vector<std::string> &args)
         else
             return 2;
     }
-    choices.keywords = toCp950(keywords);
+    choices.keywords = TypedToBig5(keywords);
 
     Connection &archive = session.archive();
     if (forum) {

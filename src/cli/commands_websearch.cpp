@@ -58,7 +58,7 @@ int websearch(Session &session, const std::vector<std::string> &args)
     std::vector<SiteBox> boxes = TableSiteBoxes(base, sites.empty());
     for (SiteBox &box : boxes)
         box.ticked = box.ticked || sites.count(box.number) > 0;
-    const SearchLists lists = BuildSearchLists(boxes, toCp950(*keyword), convertGB, convertBig);
+    const SearchLists lists = BuildSearchLists(boxes, TypedKeyword(*keyword), convertGB, convertBig);
     for (size_t i = 0; i < lists.urlTexts.size(); ++i) {
         const KeywordCodePage page = lists.codePages[i];
         const SearchUrl url = ParseSearchUrl(lists.urlTexts[i]);
@@ -80,7 +80,8 @@ std::vector<CliCommand> websearchCommands()
          "                       the web search's URL texts for the sites of LIST (numbers separated by commas;\n"
          "                       default all twenty), in tab order: number, caption, URL text, address as\n"
          "                       requested, form number, field name, field value; --no-gb sends GB sites the\n"
-         "                       keyword unconverted, --big5 passes it through GB to Big5 for the other sites\n",
+         "                       keyword unconverted, --big5 sends the other sites its Big5 form (simplified\n"
+         "                       characters turned traditional)\n",
          websearch},
     };
 }

@@ -4,6 +4,7 @@
 #include "cp950.h"
 #include "messages.h"
 #include "qtext.h"
+#include "typed_text.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -174,13 +175,13 @@ void TfmSearch::FormCreate()
 SearchChoices TfmSearch::choices() const
 {
     SearchChoices c;
-    c.keywords = qToCp950(m_edit1->text());
+    c.keywords = qTypedToBig5(m_edit1->text());
     c.mode = m_radioGroup1->checkedId() == 0 ? MatchMode::WholeLine
              : m_radioGroup1->checkedId() == 2 ? MatchMode::Or
                                                : MatchMode::And;
     c.datePosition = comboPosition(*m_cbDate);
     c.field = comboPosition(*m_cbField) == 0 ? SearchField::All : SearchField::SubjectOnly;
-    c.member = qToCp950(m_edMember->text());
+    c.member = qTypedToBig5(m_edMember->text());
     const int forum = comboPosition(*m_cbForum);
     if (forum > 0)
         c.forum = m_cbForum->itemData(forum).toLongLong();

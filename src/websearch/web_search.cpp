@@ -4,6 +4,7 @@
 #include "gbbig.h"
 #include "layout.h"
 #include "site_table.h"
+#include "typed_text.h"
 
 #include <algorithm>
 #include <memory>
@@ -49,11 +50,14 @@ bool isGBSite(const std::string &caption)
     return caption.find(B5("(簡)")) != std::string::npos;
 }
 
-SearchLists BuildSearchLists(const std::vector<SiteBox> &boxes, const std::string &keyword, bool convertGB,
+TypedKeyword::TypedKeyword(std::string_view utf8)
+    : asTyped(toCp950(utf8)), big5(TypedToBig5(utf8)), gb(TypedToGB(utf8))
+{
+}
+
+SearchLists BuildSearchLists(const std::vector<SiteBox> &boxes, const TypedKeyword &keyword, bool convertGB,
                              bool convertBig)
 {
-    const std::string gbForm = Big5ToGB(keyword);
-    const std::string big5Form = GBToBig5(keyword);
 
     std::vector<const SiteBox *> ordered;
     for (const SiteBox &box : boxes)
@@ -69,12 +73,12 @@ SearchLists BuildSearchLists(const std::vector<SiteBox> &boxes, const std::strin
             continue; // only the first box of a number counts
         const bool gbSite = isGBSite(box->caption);
         KeywordCodePage codePage = KeywordCodePage::Big5;
-        const std::string *sent = &keyword;
+        const std::string *sent = &keyword.asTyped;
         if (gbSite && convertGB) {
-            sent = &gbForm;
+            sent = &keyword.gb;
             codePage = KeywordCodePage::GB;
         } else if (!gbSite && convertBig) {
-            sent = &big5Form;
+            sent = &keyword.big5;
         }
         lists.numbers.push_back(box->number);
         lists.captions.push_back(box->caption);

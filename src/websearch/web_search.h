@@ -32,9 +32,18 @@ inline constexpr int kMaxSiteNumber = 100;
 // True for a simplified-Chinese site: its caption holds "(簡)".
 bool isGBSite(const std::string &caption);
 
+// The typed keyword (UTF-8) in the forms the sites may receive.
+struct TypedKeyword {
+    explicit TypedKeyword(std::string_view utf8);
+    std::string asTyped; // code page 950, characters Big5 lacks as '?'
+    std::string big5;    // TypedToBig5: simplified characters through the pair table
+    std::string gb;      // TypedToGB
+};
+
 // BitBtn1Click's build step: ticked boxes in number order (0 to 100, the first box of a number),
-// the keyword as typed, in GB for GB sites when convertGB, through GBToBig5 for the others when convertBig.
-SearchLists BuildSearchLists(const std::vector<SiteBox> &boxes, const std::string &keyword, bool convertGB,
+// the keyword in GB for GB sites when convertGB, in its Big5 form for the others when convertBig,
+// otherwise as typed.
+SearchLists BuildSearchLists(const std::vector<SiteBox> &boxes, const TypedKeyword &keyword, bool convertGB,
                              bool convertBig);
 
 // The site boxes of the built-in table, all with the same tick.

@@ -160,7 +160,8 @@ void TFormWebSearch::BitBtn1Click()
         boxes.push_back({siteNumberOf(box->objectName()), qToCp950(box->text()),
                          box->property(kTemplateProperty).toByteArray().toStdString(), box->isChecked()});
     const SearchLists lists =
-        BuildSearchLists(boxes, qToCp950(m_edit1->text()), m_checkBoxGB->isChecked(), m_checkBoxBig->isChecked());
+        BuildSearchLists(boxes, TypedKeyword(m_edit1->text().toUtf8().toStdString()), m_checkBoxGB->isChecked(),
+                         m_checkBoxBig->isChecked());
     if (!lists.empty())
         m_openResults(lists);
     accept();

@@ -122,6 +122,30 @@ TEST_F(SearchCli, QuickSearchOnTheFixture)
     EXPECT_EQ(none.err, "查無資料\n");
 }
 
+// Keywords on the command line are Unicode: simplified characters find the traditional posts.
+TEST_F(SearchCli, SimplifiedKeywordsFindWhatTraditionalOnesFind)
+{
+    const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
+        {{"search", "資料"}, {"search", "资料"}},
+        {{"search", "壓縮"}, {"search", "压缩"}},
+        {{"asearch", "資料"}, {"asearch", "资料"}},
+        {{"asearch", "--mode", "or", "--field", "subject", "資料庫", "壓縮"},
+         {"asearch", "--mode", "or", "--field", "subject", "资料库", "压缩"}},
+        {{"asearch", "--mode", "whole", "--field", "subject", "Jet 資料庫壓縮"},
+         {"asearch", "--mode", "whole", "--field", "subject", "Jet 资料库压缩"}},
+    };
+    for (const auto &[traditional, simplified] : cases) {
+        const test::CliRun expected = onFixture(traditional);
+        ASSERT_EQ(expected.status, 0) << traditional.back() << ": " << expected.err;
+        EXPECT_FALSE(idsOf(expected.out).empty()) << traditional.back();
+        const test::CliRun run = onFixture(simplified);
+        EXPECT_EQ(run.status, 0) << simplified.back() << ": " << run.err;
+        EXPECT_EQ(run.out, expected.out) << simplified.back();
+    }
+    // Every character of the subject but the first simplified.
+    EXPECT_EQ(idsOf(onFixture({"search", "资料库压缩"}).out), std::vector<std::string>{"1006"});
+}
+
 TEST_F(SearchCli, AdvancedSearchOnTheFixture)
 {
     const test::CliRun treeView = onFixture({"asearch", "--mode", "whole", "--field", "subject", "TreeView"});

@@ -1,7 +1,6 @@
 #include "cli.h"
 
 #include "cp950.h"
-#include "gbbig.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +32,23 @@ CliRun websearch(std::vector<std::string> args)
         run.rows.push_back(fields);
     }
     return run;
+}
+
+// Bytes as an address carries them.
+std::string percent(const std::string &bytes)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char b : bytes) {
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+            continue;
+        }
+        out += '%';
+        out += kHex[b >> 4];
+        out += kHex[b & 0x0F];
+    }
+    return out;
 }
 
 std::string column(const CliRun &run, size_t row, size_t field)
@@ -68,31 +84,38 @@ TEST(WebSearchCli, SitesInTabOrderAndTheConversionSwitches)
     ASSERT_EQ(picked.rows.size(), 3u);
     EXPECT_EQ(column(picked, 0, 0) + column(picked, 1, 0) + column(picked, 2, 0), "11420");
 
-    const std::string big5Bytes = toCp950("中文");
+    // Site 3 is a GB site, site 4 a Big5 one; the keyword is UTF-8 as typed on the command line.
+    const std::string tradBig5 = percent(toCp950("資料庫"));
+    const std::string tradGB = percent(utf8ToGbk("资料库"));
+    const std::string simplifiedAsBig5 = percent(toCp950("?料?"));
     struct Case {
+        std::string keyword;
         std::vector<std::string> switches;
-        std::string gbSiteAddressEnd, otherAddressEnd, gbSiteUrlTextEnd;
+        std::string gbSiteAddressEnd, otherAddressEnd, gbSiteUrlTextEnd, otherUrlTextEnd;
     };
     const Case cases[] = {
-        {{}, "%D6%D0%CE%C4", "%A4%A4%A4%E5", "中文"},
-        {{"--no-gb"}, "%A4%A4%A4%E5", "%A4%A4%A4%E5", "中文"},
-        {{"--big5"}, "%D6%D0%CE%C4", "", "中文"},
+        {"資料庫", {}, tradGB, tradBig5, "资料库", "資料庫"},
+        {"資料庫", {"--no-gb"}, tradBig5, tradBig5, "資料庫", "資料庫"},
+        // A traditional keyword reaches Big5 sites unchanged with --big5.
+        {"資料庫", {"--big5"}, tradGB, tradBig5, "资料库", "資料庫"},
+        {"资料库", {}, tradGB, simplifiedAsBig5, "资料库", "?料?"},
+        {"资料库", {"--no-gb"}, simplifiedAsBig5, simplifiedAsBig5, "?料?", "?料?"},
+        // A simplified one reaches them traditional.
+        {"资料库", {"--big5"}, tradGB, tradBig5, "资料库", "資料庫"},
+        {"资料库", {"--big5", "--no-gb"}, simplifiedAsBig5, tradBig5, "?料?", "資料庫"},
     };
     for (const Case &c : cases) {
         std::vector<std::string> args = c.switches;
-        args.insert(args.end(), {"--sites", "3,4", "中文"});
+        args.insert(args.end(), {"--sites", "3,4", c.keyword});
         const CliRun run = websearch(args);
+        SCOPED_TRACE(c.keyword + (c.switches.empty() ? "" : " " + c.switches[0]));
         ASSERT_EQ(run.rows.size(), 2u);
         EXPECT_TRUE(column(run, 0, 3).ends_with(c.gbSiteAddressEnd)) << column(run, 0, 3);
         EXPECT_TRUE(column(run, 0, 2).ends_with(c.gbSiteUrlTextEnd)) << column(run, 0, 2);
-        if (!c.otherAddressEnd.empty()) {
-            EXPECT_TRUE(column(run, 1, 3).ends_with(c.otherAddressEnd)) << column(run, 1, 3);
-        }
+        EXPECT_EQ(column(run, 1, 2),
+                  "http://www.cjiugui.idv.tw/cgi-bin/onersb.cgi?id=ccpp&srh=srhsubject&keyword=" + c.otherUrlTextEnd);
+        EXPECT_TRUE(column(run, 1, 3).ends_with(c.otherAddressEnd)) << column(run, 1, 3);
     }
-    // --big5 passes the typed Big5 bytes through GBToBig5, as the dialog does.
-    const CliRun big5 = websearch({"--big5", "--sites", "4", "中文"});
-    EXPECT_EQ(column(big5, 0, 2), "http://www.cjiugui.idv.tw/cgi-bin/onersb.cgi?id=ccpp&srh=srhsubject&keyword=" +
-                                      fromCp950(GBToBig5(big5Bytes)));
 }
 
 TEST(WebSearchCli, WrongArgumentsAreRefused)

@@ -48,7 +48,7 @@ TEST(WebSearch, WorkedExamplesWithAbc)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.site);
-        const SearchLists lists = BuildSearchLists(boxesTicked({c.site}), "abc", true, false);
+        const SearchLists lists = BuildSearchLists(boxesTicked({c.site}), TypedKeyword("abc"), true, false);
         ASSERT_EQ(lists.urlTexts.size(), 1u);
         const std::string &urlText = lists.urlTexts[0];
         EXPECT_TRUE(urlText.ends_with(c.urlTextEnd)) << urlText;
@@ -58,32 +58,41 @@ TEST(WebSearch, WorkedExamplesWithAbc)
         EXPECT_EQ(url.fieldName, c.fieldName);
         EXPECT_EQ(url.fieldValue, c.fieldValue);
     }
-    EXPECT_EQ(ParseSearchUrl(BuildSearchLists(boxesTicked({1}), "abc", true, false).urlTexts[0]).address,
+    EXPECT_EQ(ParseSearchUrl(BuildSearchLists(boxesTicked({1}), TypedKeyword("abc"), true, false).urlTexts[0]).address,
               std::string(kBase) + "search.asp?MethodStr=DOIT&SearchStr=abc");
 }
 
 TEST(WebSearch, KeywordFormPerSiteAndSwitches)
 {
-    const std::string keyword = toCp950("程式設計");
-    const std::string gb = Big5ToGB(keyword);
-    const std::string big5 = GBToBig5(keyword);
-    ASSERT_NE(gb, keyword);
-    ASSERT_NE(big5, keyword);
+    // Typed text is Unicode: a traditional keyword, its simplified form, and one mixing both.
+    const std::string big5 = toCp950("資料庫");
+    const std::string gb = utf8ToGbk("资料库");
+    ASSERT_EQ(big5.size(), 6u);
+    ASSERT_EQ(gb.size(), 6u);
     struct Case {
+        std::string typed;
         bool convertGB, convertBig;
         std::string gbSites, others;
         KeywordCodePage gbPage;
     };
+    const std::string simplifiedAsTyped = toCp950("?料?");
     const Case cases[] = {
-        {true, false, gb, keyword, KeywordCodePage::GB},
-        {false, false, keyword, keyword, KeywordCodePage::Big5},
-        {true, true, gb, big5, KeywordCodePage::GB},
-        {false, true, keyword, big5, KeywordCodePage::Big5},
+        {"資料庫", true, false, gb, big5, KeywordCodePage::GB},
+        {"資料庫", false, false, big5, big5, KeywordCodePage::Big5},
+        {"資料庫", true, true, gb, big5, KeywordCodePage::GB},
+        {"資料庫", false, true, big5, big5, KeywordCodePage::Big5},
+        // Simplified characters reach Big5 sites traditional only when convertBig asks for it; unconverted
+        // they are what code page 950 makes of them.
+        {"资料库", true, false, gb, simplifiedAsTyped, KeywordCodePage::GB},
+        {"资料库", false, false, simplifiedAsTyped, simplifiedAsTyped, KeywordCodePage::Big5},
+        {"资料库", true, true, gb, big5, KeywordCodePage::GB},
+        {"资料庫", true, true, gb, big5, KeywordCodePage::GB},
+        {"资料庫", false, true, toCp950("?料庫"), big5, KeywordCodePage::Big5},
     };
     std::vector<SiteBox> all = TableSiteBoxes(kBase, true);
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::to_string(c.convertGB) + std::to_string(c.convertBig));
-        const SearchLists lists = BuildSearchLists(all, keyword, c.convertGB, c.convertBig);
+        SCOPED_TRACE(c.typed + " " + std::to_string(c.convertGB) + std::to_string(c.convertBig));
+        const SearchLists lists = BuildSearchLists(all, TypedKeyword(c.typed), c.convertGB, c.convertBig);
         ASSERT_EQ(lists.urlTexts.size(), 20u);
         for (size_t i = 0; i < 20; ++i) {
             const int number = static_cast<int>(i) + 1;
@@ -93,9 +102,10 @@ TEST(WebSearch, KeywordFormPerSiteAndSwitches)
             EXPECT_EQ(lists.codePages[i], gbSite ? c.gbPage : KeywordCodePage::Big5) << number;
         }
     }
-    // An ASCII keyword passes GBToBig5 unchanged.
-    const SearchLists ascii = BuildSearchLists(all, "TQuery", true, true);
+    // An ASCII keyword is the same in every form.
+    const SearchLists ascii = BuildSearchLists(all, TypedKeyword("TQuery"), true, true);
     EXPECT_EQ(ascii.urlTexts[0], templateOf(1) + "TQuery");
+    EXPECT_EQ(ascii.urlTexts[2], templateOf(3) + "TQuery");
 }
 
 TEST(WebSearch, TabOrderFollowsNumbersNotTicking)
@@ -103,12 +113,12 @@ TEST(WebSearch, TabOrderFollowsNumbersNotTicking)
     std::vector<SiteBox> boxes = boxesTicked({20, 1, 14});
     std::reverse(boxes.begin(), boxes.end());
     std::rotate(boxes.begin(), boxes.begin() + 7, boxes.end());
-    const SearchLists lists = BuildSearchLists(boxes, "x", true, false);
+    const SearchLists lists = BuildSearchLists(boxes, TypedKeyword("x"), true, false);
     ASSERT_EQ(lists.captions.size(), 3u);
     EXPECT_EQ(lists.captions[0], SiteCaption(*findWebSite(1)));
     EXPECT_EQ(lists.captions[1], SiteCaption(*findWebSite(14)));
     EXPECT_EQ(lists.captions[2], SiteCaption(*findWebSite(20)));
-    EXPECT_TRUE(BuildSearchLists(boxesTicked({}), "x", true, false).empty());
+    EXPECT_TRUE(BuildSearchLists(boxesTicked({}), TypedKeyword("x"), true, false).empty());
 }
 
 TEST(WebSearch, OnlyNumbersUpToAHundredAndTheFirstBoxOfANumberCount)
@@ -121,27 +131,27 @@ TEST(WebSearch, OnlyNumbersUpToAHundredAndTheFirstBoxOfANumberCount)
         {5, "first five", "http://five-a/?q=", true},
         {5, "second five", "http://five-b/?q=", true},
     };
-    const SearchLists lists = BuildSearchLists(boxes, "k", true, false);
+    const SearchLists lists = BuildSearchLists(boxes, TypedKeyword("k"), true, false);
     EXPECT_EQ(lists.captions, (std::vector<std::string>{"zero", "first five", "hundred"}));
 }
 
 TEST(WebSearch, CommasInTheKeywordSplitFieldsAndBlanksStay)
 {
-    const SearchUrl plain = ParseSearchUrl(BuildSearchLists(boxesTicked({1}), "a,1", true, false).urlTexts[0]);
+    const SearchUrl plain = ParseSearchUrl(BuildSearchLists(boxesTicked({1}), TypedKeyword("a,1"), true, false).urlTexts[0]);
     EXPECT_EQ(plain.address, templateOf(1) + "a");
     EXPECT_EQ(plain.formNumber, 1);
 
-    const SearchUrl post = ParseSearchUrl(BuildSearchLists(boxesTicked({2}), "x,y", true, false).urlTexts[0]);
+    const SearchUrl post = ParseSearchUrl(BuildSearchLists(boxesTicked({2}), TypedKeyword("x,y"), true, false).urlTexts[0]);
     EXPECT_EQ(post.fieldValue, "x");
     EXPECT_TRUE(post.address.ends_with("Search=x"));
 
-    const SearchUrl blanks = ParseSearchUrl(BuildSearchLists(boxesTicked({2}), " a b ", true, false).urlTexts[0]);
+    const SearchUrl blanks = ParseSearchUrl(BuildSearchLists(boxesTicked({2}), TypedKeyword(" a b "), true, false).urlTexts[0]);
     EXPECT_EQ(blanks.fieldValue, " a b ");
     EXPECT_TRUE(blanks.address.ends_with("Search= a b "));
     EXPECT_TRUE(RequestAddress(blanks.address).ends_with("Search=%20a%20b%20"));
 
     // An empty keyword removes #KEY and still names the form.
-    const SearchUrl empty = ParseSearchUrl(BuildSearchLists(boxesTicked({14}), "", true, false).urlTexts[0]);
+    const SearchUrl empty = ParseSearchUrl(BuildSearchLists(boxesTicked({14}), TypedKeyword(""), true, false).urlTexts[0]);
     EXPECT_TRUE(empty.address.ends_with("/search.asp?ftext="));
     EXPECT_EQ(empty.formNumber, 2);
     EXPECT_EQ(empty.fieldValue, "");
