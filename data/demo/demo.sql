@@ -21,6 +21,7 @@ INSERT INTO FORUM_MEMBERS (MEMBER_ID, M_NAME, M_EMAIL, M_POSTS, M_JOINED) VALUES
 (15, 'Mike O''Hara', 'mike.ohara@hotmail.com', 16, '2003-05-20 11:20:45');
 
 -- Siblings are ordered by CAT_ORDER, not by id; CAT_KIND groups a whole branch for the advanced search.
+-- Every top category holds one forum itself: the advanced search lists the forums of top categories.
 INSERT INTO FORUM_CATEGORY (CAT_ID, CAT_PID, CAT_ORDER, CAT_KIND, CAT_NAME) VALUES
 (1, 0, 1, 1, 'Delphi 程式設計'),
 (11, 1, 1, 1, '基礎與 VCL'),
@@ -29,37 +30,32 @@ INSERT INTO FORUM_CATEGORY (CAT_ID, CAT_PID, CAT_ORDER, CAT_KIND, CAT_NAME) VALU
 (15, 13, 1, 1, 'ADO 與 Access'),
 (14, 1, 4, 1, 'Win32 API 與系統'),
 (2, 0, 2, 2, 'C++ Builder'),
-(21, 2, 1, 2, 'BCB 入門'),
 (22, 2, 2, 2, 'BCB 進階'),
 (3, 0, 3, 3, 'Linux 與 Kylix'),
-(31, 3, 1, 3, 'Kylix 與 CLX'),
 (32, 3, 2, 3, 'Linux 系統與架站'),
 (4, 0, 4, 4, '元件與資源'),
-(41, 4, 1, 4, '第三方元件'),
 (42, 4, 2, 4, '原始碼分享'),
 (5, 0, 5, 5, '.NET 開發'),
-(51, 5, 2, 5, 'C#Builder'),
 (52, 5, 1, 5, 'Delphi 8 for .NET'),
 (9, 0, 6, 9, '綜合討論'),
-(91, 9, 1, 9, '站務'),
 (92, 9, 2, 9, '休閒與職場');
 
 INSERT INTO FORUM_FORUM (FORUM_ID, CAT_ID, F_SUBJECT, F_DESCRIPTION) VALUES
-(101, 11, 'Delphi 新手上路', '第一次接觸 Delphi？從安裝、IDE 操作到 Object Pascal 語法，歡迎在這裡發問。'),
+(101, 1, 'Delphi 新手上路', '第一次接觸 Delphi？從安裝、IDE 操作到 Object Pascal 語法，歡迎在這裡發問。'),
 (102, 11, 'VCL 與表單設計', '表單、標準元件、Grid、TreeView、ListView 的使用技巧。'),
 (103, 13, 'dbExpress 與 BDE', 'BDE、Paradox、dbExpress、ClientDataSet 與各種 SQL 資料庫的連線。'),
 (104, 15, 'ADO 與 Access', NULL),
 (105, 12, 'Socket 與 Indy', 'TCP/IP、UDP、HTTP、SMTP，Indy 與 ClientSocket/ServerSocket。'),
 (106, 14, 'Win32 API 與 DLL', '呼叫 Windows API、撰寫與使用 DLL、Hook、系統資訊。'),
-(107, 21, 'C++ Builder 入門', 'BCB 的安裝、IDE 與基本元件。'),
+(107, 2, 'C++ Builder 入門', 'BCB 的安裝、IDE 與基本元件。'),
 (108, 22, 'BCB 進階技巧', NULL),
-(109, 31, 'Kylix 程式設計', 'Kylix 與 CLX：把 Delphi 程式帶到 Linux。'),
+(109, 3, 'Kylix 程式設計', 'Kylix 與 CLX：把 Delphi 程式帶到 Linux。'),
 (110, 32, 'Linux 安裝與設定', '安裝、中文化、Samba、Apache 與各種伺服器設定。'),
-(111, 41, '元件使用討論', '報表、圖表、介面元件等第三方元件的使用問題。'),
+(111, 4, '元件使用討論', '報表、圖表、介面元件等第三方元件的使用問題。'),
 (112, 42, '原始碼分享區', '歡迎分享自己寫的函式、類別與元件，請附上說明。'),
 (113, 52, 'Delphi 8 for .NET', NULL),
-(114, 51, 'C#Builder 討論', NULL),
-(115, 91, '站務公告', '本站公告與離線瀏覽器的消息，僅站長可發表新主題。'),
+(114, 5, 'C#Builder 討論', NULL),
+(115, 9, '站務公告', '本站公告與離線瀏覽器的消息，僅站長可發表新主題。'),
 (116, 92, '閒聊區', '寫程式累了嗎？來這裡聊聊吧。'),
 (117, 92, '求職與求才', '徵才與求職訊息，請註明地點與聯絡方式。');
 
@@ -72,7 +68,7 @@ INSERT INTO UPDATELOG (UPD_TITLE, UPD_DATE) VALUES
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1009, 101, 11, 5, '20030217224122', 3, '20030220042627', 'N', 0, NULL, NULL,
+(1009, 101, 1, 5, '20030217224122', 3, '20030220042627', 'N', 0, NULL, NULL,
 'Delphi 7 安裝完開啟舊專案出現 Package 載入錯誤',
 '各位前輩好，小弟剛從 Delphi 5 換到 Delphi 7，
 把以前的專案打開時跳出這個訊息：
@@ -99,7 +95,7 @@ INSERT INTO FORUM_REPLY (TOPIC_ID, REPLY_ID, R_AUTHOR, R_DATE, R_CODESYSTEM, R_M
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1011, 101, 11, 8, '20030305101204', 4, '20030305171757', 'Y', 0, NULL, NULL,
+(1011, 101, 1, 8, '20030305101204', 4, '20030305171757', 'Y', 0, NULL, NULL,
 'String 與 PChar 之間怎麼轉換？',
 '要呼叫一個 C 寫的 DLL，函式宣告是
 char* __stdcall GetVersionText(char* buf, int size);
@@ -136,7 +132,7 @@ DLL 傳字串的完整討論在這裡：[url=http://www.velm.org.tw/topic.asp?TO
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1017, 101, 11, 11, '20030409152731', 5, '20030410231705', 'N', 0, NULL, NULL,
+(1017, 101, 1, 11, '20030409152731', 5, '20030410231705', 'N', 0, NULL, NULL,
 '如何在 Form1 開啟 Form2 並傳值',
 '請問我在 Form1 按一個按鈕要開 Form2，
 然後把 Form1 的 Edit1.Text 傳到 Form2 的 Label1 上面，
@@ -178,7 +174,7 @@ end;'),
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1022, 101, 11, 5, '20030522210330', 3, '20030524001515', 'N', 0, NULL, NULL,
+(1022, 101, 1, 5, '20030522210330', 3, '20030524001515', 'N', 0, NULL, NULL,
 'try...except 和 try...finally 差在哪裡？',
 '看書上的範例兩種都有人用，到底什麼時候要用哪一種？
 可以兩個一起用嗎？');
@@ -208,7 +204,7 @@ end;'),
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1028, 101, 11, 13, '20030630094857', 3, '20030630155818', 'N', 1, NULL, NULL,
+(1028, 101, 1, 13, '20030630094857', 3, '20030630155818', 'N', 1, NULL, NULL,
 gb('Delphi 中如何获取程序自身的路径？'),
 gb('我的程序需要读同一目录下的 config.ini，
 用 GetCurrentDir 的话从快捷方式启动就不对了，
@@ -230,7 +226,7 @@ gb('补充一点：Windows 2000/XP 下如果程序装在 Program Files，
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1047, 101, 11, 10, '20031014133552', 2, '20031015163554', 'N', 0, NULL, NULL,
+(1047, 101, 1, 10, '20031014133552', 2, '20031015163554', 'N', 0, NULL, NULL,
 'IntToStr 與 Format 哪一個比較快？',
 '要在迴圈裡把幾萬筆數字轉成字串寫進檔案，
 IntToStr(i) 跟 Format(''%d'', [i]) 哪個效率比較好？');
@@ -885,7 +881,7 @@ while MsgWaitForMultipleObjects(1, PI.hProcess, False, INFINITE, QS_ALLINPUT) = 
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1010, 107, 21, 11, '20030225135048', 4, '20030226181022', 'N', 0, NULL, NULL,
+(1010, 107, 2, 11, '20030225135048', 4, '20030226181022', 'N', 0, NULL, NULL,
 'BCB6 的 AnsiString 和 std::string 互轉',
 '程式裡有一些用 STL 寫的舊模組，介面都是 std::string，
 可是 VCL 元件都用 AnsiString，要怎麼互相轉換？');
@@ -909,7 +905,7 @@ std::string(a1.c_str(), a1.Length()) 指定長度。'),
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1023, 107, 21, 5, '20030530235835', 3, '20030602115800', 'N', 0, NULL, NULL,
+(1023, 107, 2, 5, '20030530235835', 3, '20030602115800', 'N', 0, NULL, NULL,
 '[Linker Fatal Error] Unable to open file ''VCL60.BPI''',
 '剛裝好 BCB6，開新專案什麼都沒加直接 Run 就出現
 [Linker Fatal Error] Fatal: Unable to open file ''VCL60.BPI''
@@ -927,7 +923,7 @@ INSERT INTO FORUM_REPLY (TOPIC_ID, REPLY_ID, R_AUTHOR, R_DATE, R_CODESYSTEM, R_M
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1036, 107, 21, 8, '20030812151559', 4, '20030814170514', 'N', 0, NULL, NULL,
+(1036, 107, 2, 8, '20030812151559', 4, '20030814170514', 'N', 0, NULL, NULL,
 '如何在 BCB 動態產生按鈕並共用事件',
 '想在執行時依資料庫內容產生一排按鈕，
 每個按鈕按下去都呼叫同一個函式，但要知道是哪一顆被按，要怎麼寫？');
@@ -966,7 +962,7 @@ ButtonClick 要在 .h 的 __published 或 public 區宣告成 __fastcall。'),
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1042, 107, 21, 13, '20030918164008', 3, '20030919234019', 'N', 1, NULL, NULL,
+(1042, 107, 2, 13, '20030918164008', 3, '20030919234019', 'N', 1, NULL, NULL,
 gb('C++ Builder 6 中 TStringList 排序中文的问题'),
 gb('TStringList 的 Sort 对中文排序结果很奇怪，
 既不是按拼音也不是按笔画，有什么办法能按拼音排序吗？'));
@@ -984,7 +980,7 @@ gb('学习了，之前一直自己做拼音对照表，原来系统就有。'));
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1060, 107, 21, 4, '20031222112509', 3, '20031222154006', 'N', 0, NULL, NULL,
+(1060, 107, 2, 4, '20031222112509', 3, '20031222154006', 'N', 0, NULL, NULL,
 '發佈程式時需要帶哪些檔案？',
 'BCB6 寫好的程式拿到沒裝 BCB 的電腦上執行，
 出現找不到 rtl60.bpl 和 vcl60.bpl，是不是要一起複製過去？');
@@ -1112,7 +1108,7 @@ namespace Numedit
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1021, 109, 31, 9, '20030519221018', 5, '20030523025008', 'N', 0, NULL, NULL,
+(1021, 109, 3, 9, '20030519221018', 5, '20030523025008', 'N', 0, NULL, NULL,
 'Kylix 3 在 RedHat 9 安裝失敗',
 '在 RedHat 9 上裝 Kylix 3 Open Edition，setup.sh 跑完之後執行 startdelphi，
 畫面閃一下就結束了，終端機看到 Segmentation fault。
@@ -1138,7 +1134,7 @@ Kylix 編出來的程式在 RedHat 9 上面執行也要設 LD_ASSUME_KERNEL 嗎�
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1035, 109, 31, 2, '20030808100054', 3, '20030809170030', 'Y', 0, NULL, NULL,
+(1035, 109, 3, 2, '20030808100054', 3, '20030809170030', 'Y', 0, NULL, NULL,
 'CLX 程式在 Windows 和 Linux 共用原始碼',
 '分享一下用 CLX 寫跨平台程式的經驗。Delphi 6/7 開 CLX Application，
 同一份原始碼在 Kylix 重新編譯就是 Linux 版。
@@ -1170,7 +1166,7 @@ INSERT INTO FORUM_REPLY (TOPIC_ID, REPLY_ID, R_AUTHOR, R_DATE, R_CODESYSTEM, R_M
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1054, 109, 31, 13, '20031118193530', 4, '20031119235531', 'N', 1, NULL, NULL,
+(1054, 109, 3, 13, '20031118193530', 4, '20031119235531', 'N', 1, NULL, NULL,
 gb('Kylix 程序中无法输入中文'),
 gb('Kylix 3 编的程序在 RedHat 9 简体中文环境下，
 TEdit 里面按 Ctrl+Space 叫不出输入法，只能输入英文。
@@ -1281,7 +1277,7 @@ Mozilla 的「編輯 -> 偏好設定 -> 外觀 -> 字型」把簡體中文的字
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1018, 111, 41, 10, '20030416142204', 4, '20030417202201', 'N', 0, NULL, NULL,
+(1018, 111, 4, 10, '20030416142204', 4, '20030417202201', 'N', 0, NULL, NULL,
 'FastReport 列印中文字型跑掉',
 'FastReport 2.5 設計的報表，預覽的時候中文正常，
 印到印表機上字型卻變成很醜的點陣字，而且位置也有偏移。');
@@ -1300,7 +1296,7 @@ INSERT INTO FORUM_REPLY (TOPIC_ID, REPLY_ID, R_AUTHOR, R_DATE, R_CODESYSTEM, R_M
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1029, 111, 41, 8, '20030701094028', 3, '20030701130031', 'N', 0, NULL, NULL,
+(1029, 111, 4, 8, '20030701094028', 3, '20030701130031', 'N', 0, NULL, NULL,
 'QuickReport 分組小計',
 '用 QuickReport 3 做出貨單，要依客戶分組，每一組後面印小計，
 放了 QRGroup 跟 QRBand (rbGroupFooter)，可是小計都是 0。');
@@ -1316,7 +1312,7 @@ QRGroup 的 FooterBand 屬性要指到那個 GroupFooter，不然群組尾不會
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1002, 111, 41, 14, '20030109191542', 3, '20030112221538', 'N', 0, NULL, NULL,
+(1002, 111, 4, 14, '20030109191542', 3, '20030112221538', 'N', 0, NULL, NULL,
 'RxLib 在 Delphi 7 的安裝方式',
 'RxLib 2.75 官方版沒有 Delphi 7 的 package，網路上有人修改過的版本，
 安裝步驟整理如下：
@@ -1340,7 +1336,7 @@ INSERT INTO FORUM_REPLY (TOPIC_ID, REPLY_ID, R_AUTHOR, R_DATE, R_CODESYSTEM, R_M
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1058, 111, 41, 12, '20031208165025', 3, '20031208200054', 'N', 0, NULL, NULL,
+(1058, 111, 4, 12, '20031208165025', 3, '20031208200054', 'N', 0, NULL, NULL,
 'TeeChart 即時曲線圖閃爍',
 '用 TeeChart (Delphi 7 附的 Standard 版) 做即時的溫度曲線，
 每 100 毫秒 AddXY 一點，超過 500 點就 Delete(0)，畫面閃得很厲害。');
@@ -1554,7 +1550,7 @@ INSERT INTO FORUM_REPLY (TOPIC_ID, REPLY_ID, R_AUTHOR, R_DATE, R_CODESYSTEM, R_M
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1040, 114, 51, 15, '20030904113037', 3, '20030905163034', 'N', 0, NULL, NULL,
+(1040, 114, 5, 15, '20030904113037', 3, '20030905163034', 'N', 0, NULL, NULL,
 'C#Builder Personal 版可以拿來開發商業軟體嗎？',
 'Borland 網站上可以免費下載 C#Builder Personal，
 請問用它寫的程式可以賣嗎？授權上有沒有限制？');
@@ -1570,7 +1566,7 @@ http://www.borland.com/csharpbuilder/'),
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1046, 114, 51, 15, '20031009154530', 2, '20031009184516', 'N', 0, NULL, NULL,
+(1046, 114, 5, 15, '20031009154530', 2, '20031009184516', 'N', 0, NULL, NULL,
 'C# 讀取 Access 資料庫 (OleDb)',
 '剛從 Delphi 轉 C#，想讀 Access 的資料表顯示在 DataGrid 上，
 OleDbConnection 開得起來，但 DataGrid 一直是空的。');
@@ -1591,7 +1587,7 @@ dataGrid1.DataSource = ds.Tables["Customer"];
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1001, 115, 91, 1, '20030106090059', 0, '20030106090059', 'Y', 0, NULL, NULL,
+(1001, 115, 9, 1, '20030106090059', 0, '20030106090059', 'Y', 0, NULL, NULL,
 '發文規則 (請先閱讀)',
 '歡迎來到 Velm 程式設計論壇，發問之前請先看一下：
 
@@ -1607,7 +1603,7 @@ INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIE
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1039, 115, 91, 1, '20030829180026', 2, '20030908180052', 'N', 0, NULL, NULL,
+(1039, 115, 9, 1, '20030829180026', 2, '20030908180052', 'N', 0, NULL, NULL,
 '本站主機搬遷公告',
 '本站將於 9 月 6 日 (星期六) 晚上 10 點到 9 月 7 日早上 8 點進行主機搬遷，
 期間論壇將暫停服務，造成不便敬請見諒。
@@ -1622,7 +1618,7 @@ INSERT INTO FORUM_REPLY (TOPIC_ID, REPLY_ID, R_AUTHOR, R_DATE, R_CODESYSTEM, R_M
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1065, 115, 91, 1, '20040120120034', 3, '20040121170020', 'Y', 0, NULL, NULL,
+(1065, 115, 9, 1, '20040120120034', 3, '20040121170020', 'Y', 0, NULL, NULL,
 '論壇離線瀏覽器 Velm Reader 1.6 發佈',
 'Velm Reader 1.6 已經發佈，可以在沒有網路的時候瀏覽論壇的文章：
 
@@ -1643,7 +1639,7 @@ gb('请问简体的帖子显示出来是繁体的吗？会不会有乱码？')),
 
 INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM,
   T_FILENAME, T_FILESIZE, T_SUBJECT, T_MESSAGE) VALUES
-(1067, 115, 91, 1, '20040131090011', 0, '20040131090011', 'N', 0, NULL, NULL,
+(1067, 115, 9, 1, '20040131090011', 0, '20040131090011', 'N', 0, NULL, NULL,
 '補充包 2004年05週 已上線',
 '本週的補充包已經放上下載伺服器，收錄 1 月 24 日到 1 月 30 日的文章。
 Velm Reader 會自動檢查更新，也可以從選單手動執行線上更新。');

@@ -220,23 +220,32 @@ void ensureKeyIndex(Connection &archive, const std::string &table, std::string k
                        archive);
 }
 
-void recordPackage(const std::string &path, Connection &archive, const ImportHost &host)
+std::string packageTitleOf(const std::string &path)
 {
-    const std::string fileName = fs::path(dataSourceOf(path)).filename().string();
-    const std::string title = PackageTitle(toCp950(fileName));
-    if (title.empty())
-        return;
+    return PackageTitle(toCp950(fs::path(dataSourceOf(path)).filename().string()));
+}
+
+// True when UPDATELOG holds a record beginning with the title's week; an archive without the table, or
+// one that cannot be read, holds none.
+bool titleRecorded(const std::string &title, Connection &archive)
+{
     try {
         Query lookup(&archive);
         // The title's own % and _ are matched as they are.
         lookup.setSql("SELECT UPD_TITLE FROM UPDATELOG WHERE UPD_TITLE LIKE '" +
                       QuoteDoubled(LikePatternLiteral(title.substr(0, 10))) + "%' ESCAPE '\\'");
         lookup.open();
-        if (!lookup.isEmpty())
-            return;
+        return !lookup.isEmpty();
     } catch (const Error &) {
-        return;
+        return false;
     }
+}
+
+void recordPackage(const std::string &path, Connection &archive, const ImportHost &host)
+{
+    const std::string title = packageTitleOf(path);
+    if (title.empty() || titleRecorded(title, archive))
+        return;
     ExecuteQuietly("INSERT INTO UPDATELOG VALUES('" + QuoteDoubled(title) + "','" + UpdateLogDate(host.now()) + "')",
                    archive);
 }
@@ -397,6 +406,12 @@ void ImportPackage(const std::string &path, Connection &archive, Connection &pac
         keepMerged(transaction);
         throw;
     }
+}
+
+std::string RecordedPackageTitle(const std::string &path, Connection &archive)
+{
+    const std::string title = packageTitleOf(path);
+    return !title.empty() && archive.connected() && titleRecorded(title, archive) ? title : std::string();
 }
 
 bool ImportChosenPackage(Connection &archive, Connection &package, ImportHost &host, std::string *whyUtf8)

@@ -66,6 +66,10 @@ void MergeTable(const std::string &table, const std::string &keys, Connection &a
 // the reason in *whyUtf8 when given).
 bool ImportChosenPackage(Connection &archive, Connection &package, ImportHost &host, std::string *whyUtf8 = nullptr);
 
+// The UPDATELOG title of the package file at path (UTF-8, a .vlp or its expanded .mdb alike) when the
+// archive records it as imported already; empty otherwise.
+std::string RecordedPackageTitle(const std::string &path, Connection &archive);
+
 // The record title of a package file name (code page 950 bytes, with extension): 2004W05.mdb gives
 // 2004年05週; empty when the name does not have the week form.
 std::string PackageTitle(const std::string &fileNameCp950);

@@ -88,14 +88,19 @@ bool ImportStartupPackage(const std::string &packagePath, const std::string &pro
         removeQuietly(temporary);
         throw;
     }
+    package.close();
+    removeQuietly(temporary);
+    FinishWindowImport(host);
+    return true;
+}
+
+void FinishWindowImport(StartupImportHost &host)
+{
     host.setStatusText(B5("重建樹狀圖..."));
     host.processEvents();
     host.buildForumTree();
     host.setStatusText({});
-    package.close();
-    removeQuietly(temporary);
     host.showMessage(B5("補充包匯入成功!"));
-    return true;
 }
 
 } // namespace velm

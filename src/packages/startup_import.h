@@ -41,10 +41,14 @@ private:
 // programFolder + "hhmmsszzz_TMP.mdb" for the given local time.
 std::string StartupTemporaryName(const std::string &programFolder, const LocalTime &time);
 
-// Expands the package into the temporary file and imports it; then "重建樹狀圖..." in the status bar,
-// one tree build, the status bar cleared, the package connection closed, the temporary file deleted and
-// "補充包匯入成功!" shown. The progress window is closed whatever happens. True when the tree was built;
-// false when the package could not be expanded (nothing shown). Import errors pass on to the caller.
+// How an import the window started ends once the package is merged: "重建樹狀圖..." in the status bar,
+// one tree build, the status bar cleared and "補充包匯入成功!" shown.
+void FinishWindowImport(StartupImportHost &host);
+
+// Expands the package into the temporary file and imports it; then the package connection closed, the
+// temporary file deleted and FinishWindowImport. The progress window is closed whatever happens. True
+// when the tree was built; false when the package could not be expanded (nothing shown). Import errors
+// pass on to the caller.
 bool ImportStartupPackage(const std::string &packagePath, const std::string &programFolder, Connection &archive,
                           Connection &package, StartupImportHost &host);
 

@@ -56,8 +56,12 @@ bool RunAdvancedSearch(SearchHost &host, const SearchChoices &choices, std::chro
         if (!found)
             topic.close();
     });
+    if (found)
+        host.setStatusText({}); // an earlier search's "找不到相關資料" no longer holds
     if (!found)
         host.setStatusText(B5("找不到相關資料"));
+    else
+        host.searchFound(SearchKeywordList(choices));
     return found;
 }
 

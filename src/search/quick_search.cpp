@@ -24,6 +24,10 @@ bool RunQuickSearch(SearchHost &host, const std::string &keywordCp950)
         topic.open();
         found = !topic.eof();
     });
+    if (found)
+        host.setStatusText({}); // an earlier search's "找不到相關資料" no longer holds
+    if (found)
+        host.searchFound({keywordCp950});
     return found;
 }
 

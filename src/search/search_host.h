@@ -2,6 +2,7 @@
 // What a search needs from the main window: its topic query ADOTopic and its status bar.
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace velm {
 
@@ -15,6 +16,8 @@ public:
     virtual void changeTopicQuery(const std::function<void(Query &topic)> &change) = 0;
     // StatusBar1's single text.
     virtual void setStatusText(const std::string &cp950) = 0;
+    // A search found rows in ADOTopic; the words it looked for (code page 950).
+    virtual void searchFound(const std::vector<std::string> &keywordsCp950) { (void)keywordsCp950; }
 };
 
 } // namespace velm

@@ -69,6 +69,25 @@ std::string subjectCondition(std::string keywords, MatchMode mode)
     return "(" + condition.substr(4) + ")";
 }
 
+} // namespace
+
+std::vector<std::string> SearchKeywordList(const SearchChoices &choices)
+{
+    std::string keywords = trimmed(choices.keywords);
+    if (keywords.empty())
+        return {};
+    if (choices.mode == MatchMode::WholeLine)
+        return {keywords};
+    std::vector<std::string> words;
+    do {
+        if (std::string word = CutToken(" ", keywords); !word.empty())
+            words.push_back(std::move(word));
+    } while (!blanksTrimmed(keywords).empty());
+    return words;
+}
+
+namespace {
+
 year_month_day monthsBefore(year_month_day day, int months)
 {
     const year_month_day target = (year_month{day.year(), day.month()} - std::chrono::months{months}) / day.day();

@@ -59,6 +59,9 @@ using CategoryLookup = std::function<std::vector<std::int64_t>(int kind)>;
 // month, or take the target month's last day when it has no such day.
 std::optional<std::chrono::year_month_day> CutOffDay(std::chrono::year_month_day today, int datePosition);
 
+// The words the statement looks for in subjects and messages, as it cuts them from the keywords.
+std::vector<std::string> SearchKeywordList(const SearchChoices &choices);
+
 // The statement for the choices, or nothing when no ticked box's kind has a category (nothing to run).
 // A member name that no member has raises "找不到會員" followed by the name as typed.
 std::optional<std::string> ComposeSearchSql(const SearchChoices &choices, std::chrono::year_month_day today,

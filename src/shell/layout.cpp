@@ -3,7 +3,9 @@
 #include "cp950.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cmath>
 
 namespace velm {
 namespace {
@@ -61,6 +63,46 @@ bool parseWholeNumber(const std::string &text, int &out)
         return false;
     out = value;
     return true;
+}
+
+std::optional<double> parseArticleZoom(const std::string &text)
+{
+    double value = 0;
+    const char *end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value) || value <= 0)
+        return std::nullopt;
+    return std::clamp(value, kMinArticleZoom, kMaxArticleZoom);
+}
+
+double ArticleZoomStep(double factor, int steps)
+{
+    static constexpr std::array<double, 17> kSteps = {0.25, 0.33, 0.5, 0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
+                                                      1.25, 1.5, 1.75, 2.0, 2.5, 3.0, 4.0, 5.0};
+    constexpr double kSame = 0.001; // a factor this close to a step stands on it
+    if (!std::isfinite(factor))
+        factor = 1.0;
+    factor = std::clamp(factor, kMinArticleZoom, kMaxArticleZoom);
+    for (; steps > 0; --steps) {
+        const auto next = std::find_if(kSteps.begin(), kSteps.end(), [&](double s) { return s > factor + kSame; });
+        if (next == kSteps.end())
+            break;
+        factor = *next;
+    }
+    for (; steps < 0; ++steps) {
+        const auto next = std::find_if(kSteps.rbegin(), kSteps.rend(), [&](double s) { return s < factor - kSame; });
+        if (next == kSteps.rend())
+            break;
+        factor = *next;
+    }
+    return factor;
+}
+
+std::string formatArticleZoom(double factor)
+{
+    char text[32];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, factor, std::chars_format::fixed, 2);
+    return ec == std::errc() ? std::string(text, end) : std::string("1.00");
 }
 
 WindowLayout ReadLayout(const SettingReader &read)

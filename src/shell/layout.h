@@ -3,6 +3,7 @@
 #include <QRect>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace velm {
@@ -31,6 +32,16 @@ bool parseWholeNumber(const std::string &text, int &out);
 
 using SettingReader = std::function<std::string(const char *name)>;
 using SettingWriter = std::function<void(const char *name, const std::string &value)>;
+
+// The article view's zoom factors: the range a stored factor is held to, and the steps of the zoom keys.
+inline constexpr double kMinArticleZoom = 0.25;
+inline constexpr double kMaxArticleZoom = 5.0;
+// A stored zoom factor: a finite decimal number, brought into the range; anything else reads as absent.
+std::optional<double> parseArticleZoom(const std::string &text);
+// The factor the given number of zoom steps away (the next step up or down from a factor between two),
+// within the range.
+double ArticleZoomStep(double factor, int steps);
+std::string formatArticleZoom(double factor);
 
 // Applies the stored values over the design layout, reading them in start-up order.
 WindowLayout ReadLayout(const SettingReader &read);

@@ -22,6 +22,7 @@
 #include "splitter.h"
 #include "startup_import.h"
 #include "topic_model.h"
+#include "typed_text.h"
 #include "startup.h"
 #include "util.h"
 #include "version.h"
@@ -42,6 +43,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QWebEngineView>
 #include <QWheelEvent>
 
@@ -270,8 +272,18 @@ void TfmMain::ToolButton1Click()
 {
     if (!ChoosePackageFile(this, ChoosePackageTitle(), m_package))
         return;
-    CallbackImportHost host = importHost(false);
-    changeArchive([&] { ImportChosenPackage(m_archive, m_package, host); });
+    const std::string chosen = m_package.connectionText();
+    const std::string recorded = RecordedPackageTitle(chosen, m_archive);
+    if (!recorded.empty() && !AskYesNo(B5("補充包 ") + recorded + B5(" 已經匯入過了，要再匯入一次嗎？")))
+        return;
+    // It ends as the start-up import does: the tree built anew, keeping the chosen forum, and the success shown.
+    CallbackImportHost host = importHost(true);
+    changeArchive([&] {
+        std::string why;
+        if (!ImportChosenPackage(m_archive, m_package, host, &why))
+            raiseUtf8("補充包無法展開: " + (why.empty() ? chosen : why));
+        FinishWindowImport(host);
+    });
 }
 
 void TfmMain::changeArchive(const std::function<void()> &change)
@@ -355,7 +367,7 @@ void TfmMain::ToolButton3Click()
 
 void TfmMain::ToolButton9Click()
 {
-    QuickSearchClick(*this, qToCp950(m_editSearch->text()));
+    QuickSearchClick(*this, qTypedToBig5(m_editSearch->text()));
 }
 
 void TfmMain::ToolButton11Click()
@@ -404,8 +416,10 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
 {
     std::string text = connectionText;
     if (text.empty()) {
-        const QString file = QFileDialog::getOpenFileName(this, m_openDialogTitle, QString(),
-                                                          QStringLiteral("Access File (*.mdb *.MDB);;SQLite (*.sqlite)"));
+        // The first filter, the one the dialog starts with, lists both kinds of archive.
+        const QString file = QFileDialog::getOpenFileName(
+            this, m_openDialogTitle, QString(),
+            QStringLiteral("資料庫 (*.mdb *.MDB *.sqlite *.SQLITE);;Access File (*.mdb *.MDB);;SQLite (*.sqlite *.SQLITE)"));
         text = file.toStdString();
     }
     if (text.empty())
@@ -435,6 +449,8 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
     m_currentForumId = 0;
     m_topicModel->resetMembers();
     m_webBrowser1->setUrl(QUrl(QStringLiteral("about:blank"))); // no page of the archive closed stays
+    m_history.clear(); // nor a way back to one
+    m_searchKeywords.clear();
     // The converted file the trial opened: an Access archive is converted, or asked about, once.
     m_archive.setConnectionText(databasePath);
     try {
@@ -457,6 +473,16 @@ void TfmMain::BuildForumTree()
     velm::BuildForumTree(sink, progress);
     m_tv->setCurrentItem(nullptr);
     m_tv->clearSelection();
+    // A rebuild of the same archive keeps the chosen forum; its list stays as it is.
+    if (m_currentForumId > 0) {
+        for (QTreeWidgetItemIterator it(m_tv); *it; ++it) {
+            if ((*it)->data(0, Qt::UserRole).toLongLong() == m_currentForumId) {
+                m_tv->setCurrentItem(*it);
+                m_tv->scrollToItem(*it);
+                break;
+            }
+        }
+    }
 }
 
 void TfmMain::changeTopicQuery(const std::function<void(Query &topic)> &change)
@@ -500,6 +526,7 @@ void TfmMain::tvChange(QTreeWidgetItem *node)
     m_currentForumId = data;
     if (data <= 0)
         return; // the root and the categories list no topics: the grid keeps what it shows
+    m_searchKeywords.clear(); // a forum's topics are no search result
     changeTopicQuery([&](Query &topic) {
         if (topic.sql() != kForumTopicsSql)
             topic.setSql(kForumTopicsSql);
@@ -545,13 +572,13 @@ void TfmMain::Timer1Timer()
 void TfmMain::LoadArticle(const std::string &topicId)
 {
     ++m_articleLoads;
-    if (!m_article.prepared())
-        prepareArticleQueries();
-    std::string page;
-    if (!m_article.build(topicId, m_forumBaseUrl, page))
+    ArticleVisit visit{topicId, m_searchKeywords, 0, 0};
+    QByteArray html;
+    if (!buildArticle(visit, html))
         return; // no such topic: the view keeps its page
-    const std::string utf8 = fromCp950(page);
-    m_webBrowser1->setUrl(m_articlePages->publish(QByteArray(utf8.data(), static_cast<qsizetype>(utf8.size()))));
+    rememberScroll();
+    m_history.visit(std::move(visit));
+    showArticle(html, std::nullopt);
 }
 
 bool TfmMain::WebBrowser1BeforeNavigate2(const QUrl &url)
@@ -681,6 +708,8 @@ bool TfmMain::AppMessage(QObject *watched, QEvent *event)
 {
     if (!watched->isWidgetType())
         return false;
+    if (readingEvent(watched, event))
+        return true;
     if (event->type() == QEvent::MouseButtonPress) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() != Qt::LeftButton)

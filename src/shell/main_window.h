@@ -1,5 +1,6 @@
 #pragma once
 // TfmMain: the one main window — forum tree, topic grid and article view — with its start-up and shut-down.
+#include "article_history.h"
 #include "article_page.h"
 #include "database.h"
 #include "http_client.h"
@@ -7,10 +8,12 @@
 #include "search_host.h"
 
 #include <QMainWindow>
+#include <QPointF>
 #include <QStringList>
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,7 @@ class QWebEngineView;
 namespace velm {
 
 class ArticleSchemeHandler;
+class FindBar;
 class CallbackImportHost;
 class TFormProgress;
 class TopicGridModel;
@@ -63,6 +67,21 @@ public:
 
     // SearchHost: the searches load their statements into ADOTopic.
     void changeTopicQuery(const std::function<void(Query &topic)> &change) override;
+    // The status bar counts the topics found; the pages they open mark the keywords.
+    void searchFound(const std::vector<std::string> &keywordsCp950) override;
+
+    // Back and forward through the topics the article view showed; false when there is none that way.
+    bool goBack();
+    bool goForward();
+    const ArticleHistory &history() const { return m_history; }
+    // The article view's zoom: steps up (> 0) or down; 0 brings it back to 100%.
+    void zoomArticle(int steps);
+    double articleZoom() const { return m_articleZoom; }
+    FindBar *findBar() const { return m_findBar; }
+    // F3: the next place of the find bar's text, or of the search's first keyword.
+    void findKeywordNext();
+    // The keywords (UTF-8) the pages opened from the current topic list mark; none for a forum's list.
+    const std::vector<std::string> &searchKeywords() const { return m_searchKeywords; }
 
     // Toolbar commands.
     void ToolButton1Click();  // import a package file
@@ -150,6 +169,15 @@ private:
     void detachedTopicChange(const std::function<void()> &change);
     // The import's view of this window: status bar, progress window, tree.
     CallbackImportHost importHost(bool withTree);
+    // The reading aids: history, find bar, zoom (main_window_reading.cpp).
+    void buildReadingAids(QWidget *findBarParent);
+    bool readingEvent(QObject *watched, QEvent *event);
+    void showArticleMenu(const QPoint &position);
+    bool moveInHistory(bool back);
+    bool buildArticle(const ArticleVisit &visit, QByteArray &html);
+    void showArticle(const QByteArray &html, std::optional<QPointF> scroll);
+    void rememberScroll();
+    void articleLoaded(bool ok);
     // Runs a command that writes into the archive (an import, the online update); the topic list then
     // shows what the archive holds.
     void changeArchive(const std::function<void()> &change);
@@ -196,6 +224,13 @@ private:
     QTimer *m_timer1 = nullptr;
     TopicGridModel *m_topicModel = nullptr;
     ArticleSchemeHandler *m_articlePages = nullptr;
+
+    ArticleHistory m_history;
+    std::vector<std::string> m_searchKeywords;
+    QUrl m_visitUrl;                     // the address the current visit's page is served at
+    std::optional<QPointF> m_scrollAfterLoad; // where a page shown again is scrolled to once loaded
+    double m_articleZoom = 1.0;
+    FindBar *m_findBar = nullptr;
 };
 
 // The design caption followed by the program version.

@@ -3,6 +3,7 @@
 
 #include "messages.h"
 #include "article_view.h"
+#include "find_bar.h"
 #include "splitter.h"
 #include "topic_model.h"
 
@@ -137,6 +138,7 @@ void TfmMain::buildToolBar()
     // Chinese input is expected here; the input method follows this hint where it can.
     m_editSearch->setInputMethodHints(Qt::ImhNone);
     m_toolBar->addWidget(m_editSearch);
+    connect(m_editSearch, &QLineEdit::returnPressed, this, [this] { guarded([this] { ToolButton9Click(); }); });
 
     auto *quickSearch = new QToolButton(m_toolBar);
     quickSearch->setObjectName("ToolButton9");
@@ -150,6 +152,7 @@ void TfmMain::buildToolBar()
     auto *exit = new QToolButton(m_toolBar);
     exit->setObjectName("SpeedButton1");
     exit->setText(QStringLiteral("離開(&X)"));
+    exit->setToolTip(QStringLiteral("結束程式"));
     exit->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogCloseButton));
     exit->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     exit->setMinimumWidth(68);
@@ -280,6 +283,8 @@ void TfmMain::buildLayout()
     m_memo->setObjectName("Memo1");
     m_pageControl->addWidget(m_memo);
     right->addWidget(m_pageControl, 1);
+    buildReadingAids(m_panel2);
+    right->addWidget(m_findBar);
 
     auto *statusBar = new QStatusBar(m_panel1);
     statusBar->setObjectName("StatusBar1");

@@ -164,6 +164,28 @@ TEST_F(ImportTest, RecordTitleFromTheFileName)
     EXPECT_EQ(table("UPDATELOG"), "2004年5.週|2004/03/21 14:05:09\n") << "made again when missing";
 }
 
+// What the window asks about before importing: a package whose week UPDATELOG records already.
+TEST_F(ImportTest, RecordedPackageTitleMatchesAsTheRecordDoes)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"2004W05.VLP", "2004年05週"},
+        {"dir/2004W05.mdb", "2004年05週"},
+        {"2004W04.vlp", "2004年04週"}, // recorded with text after the week
+        {"2004W06.VLP", ""},
+        {"TEMP.MDB", ""},
+    };
+    for (const auto &[fileName, title] : cases)
+        EXPECT_EQ(fromCp950(RecordedPackageTitle(path(fileName), archive)), title) << fileName;
+
+    const std::string chosen = fixture("2004W06.VLP", "2004W06.VLP");
+    package.setConnectionText(chosen);
+    ASSERT_TRUE(ImportChosenPackage(archive, package, host));
+    EXPECT_EQ(fromCp950(RecordedPackageTitle(chosen, archive)), "2004年06週");
+
+    ExecuteSQL("DROP TABLE UPDATELOG", &archive);
+    EXPECT_EQ(RecordedPackageTitle(chosen, archive), "");
+}
+
 TEST_F(ImportTest, ChosenPackageIsExpandedBesideItself)
 {
     std::filesystem::create_directory(path("old.vlp.files"));

@@ -24,6 +24,7 @@ public:
         change(topic);
     }
     void setStatusText(const std::string &cp950) override { status = cp950; }
+    void searchFound(const std::vector<std::string> &keywordsCp950) override { found.push_back(keywordsCp950); }
 
     // TOPIC_ID of every row, in the query's order.
     std::vector<std::int64_t> ids()
@@ -37,6 +38,7 @@ public:
     Query topic;
     int changes = 0;
     std::string status;
+    std::vector<std::vector<std::string>> found; // the keywords of each search that found rows
 };
 
 // A copy of archive-small.mdb in the folder, converted, opened and made the default connection.

@@ -113,6 +113,40 @@ TEST_F(FixtureSearch, EmptyResultsCloseTheTopicQuery)
     }
 }
 
+TEST_F(FixtureSearch, SearchesThatFindRowsTakeBackTheNotFoundText)
+{
+    SearchChoices noRow;
+    noRow.keywords = "it's";
+    FakeHost host(archive);
+    ASSERT_FALSE(RunAdvancedSearch(host, noRow, k10March2004));
+    ASSERT_EQ(host.status, B5("找不到相關資料"));
+    EXPECT_TRUE(RunAdvancedSearch(host, choose("socket thread"), k10March2004));
+    EXPECT_EQ(host.status, "");
+
+    ASSERT_FALSE(RunAdvancedSearch(host, noRow, k10March2004));
+    // A quick search without rows says so in a box and leaves the status bar; one with rows clears it.
+    EXPECT_FALSE(RunQuickSearch(host, "no such words"));
+    EXPECT_EQ(host.status, B5("找不到相關資料"));
+    EXPECT_TRUE(RunQuickSearch(host, "socket"));
+    EXPECT_EQ(host.status, "");
+}
+
+TEST_F(FixtureSearch, SearchesThatFindRowsNameTheirKeywords)
+{
+    FakeHost host(archive);
+    EXPECT_FALSE(RunQuickSearch(host, "no such words"));
+    SearchChoices noRow;
+    noRow.keywords = "it's";
+    EXPECT_FALSE(RunAdvancedSearch(host, noRow, k10March2004));
+    EXPECT_TRUE(host.found.empty());
+
+    // The quick search looks for what was typed as one text; the advanced one for each word.
+    EXPECT_TRUE(RunQuickSearch(host, "socket"));
+    EXPECT_TRUE(RunAdvancedSearch(host, choose("socket thread"), k10March2004));
+    const std::vector<std::vector<std::string>> expected = {{"socket"}, {"socket", "thread"}};
+    EXPECT_EQ(host.found, expected);
+}
+
 TEST_F(FixtureSearch, UnknownMemberLeavesTheTopicsAlone)
 {
     FakeHost host(archive);
@@ -137,6 +171,27 @@ TEST_F(FixtureSearch, ForumListHoldsTheForumsOfTopLevelCategories)
     const std::vector<std::pair<std::int64_t, std::string>> expected{
         {101, "Delphi 新手入門"}, {102, "Delphi 進階技巧"}, {106, "BCB 一般討論"},
         {107, "Kylix 討論"},      {108, "VCL 元件分享"},    {109, "站務公告"},
+    };
+    EXPECT_EQ(forums, expected);
+}
+
+// The demo archive a build places in its program folder offers one forum of every top category.
+TEST(DemoSearch, ForumListOfTheDemoArchive)
+{
+    QTemporaryDir dir;
+    const std::string copy = dir.filePath("velm.sqlite").toStdString();
+    std::filesystem::copy_file(VELM_DEMO_ARCHIVE, copy);
+    Connection archive;
+    archive.setConnectionText(copy);
+    archive.open();
+    SetDefaultConnection(&archive);
+    std::vector<std::pair<std::int64_t, std::string>> forums;
+    for (const SearchForum &f : SearchForumList())
+        forums.emplace_back(f.id, fromCp950(f.subject));
+    SetDefaultConnection(nullptr);
+    const std::vector<std::pair<std::int64_t, std::string>> expected{
+        {101, "Delphi 新手上路"}, {107, "C++ Builder 入門"}, {109, "Kylix 程式設計"},
+        {111, "元件使用討論"},    {114, "C#Builder 討論"},   {115, "站務公告"},
     };
     EXPECT_EQ(forums, expected);
 }

@@ -119,6 +119,22 @@ TEST(SearchStatement, KeywordAndMemberConditions)
     }
 }
 
+TEST(SearchStatement, KeywordListFollowsTheMatchMode)
+{
+    SearchChoices c;
+    c.keywords = "  socket  thread ";
+    c.mode = MatchMode::And;
+    EXPECT_EQ(SearchKeywordList(c), (std::vector<std::string>{"socket", "thread"}));
+    c.mode = MatchMode::Or;
+    EXPECT_EQ(SearchKeywordList(c), (std::vector<std::string>{"socket", "thread"}));
+    c.mode = MatchMode::WholeLine;
+    EXPECT_EQ(SearchKeywordList(c), (std::vector<std::string>{"socket  thread"}));
+    c.keywords = "   ";
+    EXPECT_TRUE(SearchKeywordList(c).empty());
+    c.mode = MatchMode::And;
+    EXPECT_TRUE(SearchKeywordList(c).empty());
+}
+
 TEST(SearchStatement, UnknownMemberIsReportedAsTyped)
 {
     Archive archive;

@@ -225,6 +225,36 @@ TEST_F(SettingsTest, ServerAddressesAndTheirOverrides)
     EXPECT_EQ(DownloadMirrorList()[1], "http://127.0.0.1:8081/pkg/");
 }
 
+TEST(Layout, ArticleZoomReadsOnlyFiniteNumbersInItsRange)
+{
+    EXPECT_EQ(parseArticleZoom("1.25"), 1.25);
+    EXPECT_EQ(parseArticleZoom("2"), 2.0);
+    EXPECT_EQ(parseArticleZoom("0.1"), kMinArticleZoom);
+    EXPECT_EQ(parseArticleZoom("1e300"), std::nullopt); // no exponent form is written
+    EXPECT_EQ(parseArticleZoom("400"), kMaxArticleZoom);
+    for (const char *bad : {"", "0", "-1", "abc", "1.5x", " 1.5", "nan", "inf", "-inf", "1,5", "@Variant(x)"})
+        EXPECT_EQ(parseArticleZoom(bad), std::nullopt) << bad;
+    // What is written reads back.
+    for (double factor : {0.25, 0.33, 1.0, 1.1, 5.0})
+        EXPECT_EQ(parseArticleZoom(formatArticleZoom(factor)), factor);
+}
+
+TEST(Layout, ArticleZoomSteps)
+{
+    EXPECT_EQ(ArticleZoomStep(1.0, 1), 1.1);
+    EXPECT_EQ(ArticleZoomStep(1.0, -1), 0.9);
+    EXPECT_EQ(ArticleZoomStep(1.0, 3), 1.5);
+    EXPECT_EQ(ArticleZoomStep(1.0, 0), 1.0);
+    // From between two steps to the next one that way.
+    EXPECT_EQ(ArticleZoomStep(1.05, 1), 1.1);
+    EXPECT_EQ(ArticleZoomStep(1.05, -1), 1.0);
+    // The ends hold.
+    EXPECT_EQ(ArticleZoomStep(5.0, 1), 5.0);
+    EXPECT_EQ(ArticleZoomStep(0.25, -1), 0.25);
+    EXPECT_EQ(ArticleZoomStep(1.0, 100), 5.0);
+    EXPECT_EQ(ArticleZoomStep(9.0, -1), 4.0);
+}
+
 TEST(Startup, ShuffleIsUniform)
 {
     std::mt19937 random(12345);

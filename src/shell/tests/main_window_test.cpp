@@ -3,6 +3,7 @@
 #include "main_window.h"
 #include "messages.h"
 #include "progress_window.h"
+#include "qtext.h"
 #include "settings.h"
 #include "test_archive.h"
 #include "topic_model.h"
@@ -11,6 +12,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QProcess>
 #include <QScreen>
@@ -41,6 +43,19 @@ private:
     QTemporaryDir m_config;
     QTemporaryDir m_programFolder;
     QStringList m_errors;
+    QStringList m_messages;  // information boxes
+    QStringList m_questions; // yes/no boxes, answered with m_answerYes
+    bool m_answerYes = false;
+
+    void installMessageHooks()
+    {
+        setMessageHooks({[this](const std::string &text) { m_messages << qFromCp950(text); },
+                         [this](const std::string &text) {
+                             m_questions << qFromCp950(text);
+                             return m_answerYes;
+                         },
+                         [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
+    }
 
     std::unique_ptr<TfmMain> start(const std::string &folder)
     {
@@ -187,12 +202,15 @@ private slots:
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         std::filesystem::copy_file(VELM_FIXTURES "/archive-small.mdb",
                                    m_programFolder.filePath("velm.mdb").toStdString());
-        setMessageHooks({{}, {}, [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
+        installMessageHooks();
     }
 
     void init()
     {
         m_errors.clear();
+        m_messages.clear();
+        m_questions.clear();
+        m_answerYes = false;
         writeSettings({});
     }
 
@@ -540,6 +558,116 @@ private slots:
         QVERIFY(changedFrom.column() <= TopicGridModel::Author && changedTo.column() >= TopicGridModel::Author);
     }
 
+    // A toolbar import ends as the start-up one: tree rebuilt with the chosen forum kept, status bar
+    // cleared, success shown. A package recorded already is imported again only when the user says so.
+    void toolbarImportRebuildsTheTreeAndAsksBeforeImportingAgain()
+    {
+        QTemporaryDir dir;
+        std::filesystem::copy_file(VELM_FIXTURES "/archive-small.mdb", dir.filePath("velm.mdb").toStdString());
+        std::filesystem::copy_file(VELM_FIXTURES "/2004W06.VLP", dir.filePath("2004W06.VLP").toStdString());
+        auto w = start((dir.path() + '/').toStdString());
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+        w->tv()->setCurrentItem(findForum(w->tv(), 101));
+        QCOMPARE(w->CurrentForumId(), 101);
+        const int builds = w->treeBuilds();
+        w->setStatusText("stale");
+
+        answerFileDialog(dir.filePath("2004W06.VLP"));
+        clickTool(*w, "ToolButton1");
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+        QVERIFY(m_questions.isEmpty());
+        QCOMPARE(m_messages, QStringList{QStringLiteral("補充包匯入成功!")});
+        QCOMPARE(w->treeBuilds(), builds + 1);
+        QCOMPARE(w->statusText(), QString());
+        QVERIFY(w->tv()->currentItem());
+        QCOMPARE(w->tv()->currentItem()->data(0, Qt::UserRole).toLongLong(), 101);
+        QCOMPARE(w->CurrentForumId(), 101);
+
+        // The same package again: "No" leaves everything alone, "Yes" imports it once more.
+        m_messages.clear();
+        answerFileDialog(dir.filePath("2004W06.VLP"));
+        clickTool(*w, "ToolButton1");
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY2(m_questions.first().contains(QStringLiteral("2004年06週")), qPrintable(m_questions.first()));
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(w->treeBuilds(), builds + 1);
+
+        m_answerYes = true;
+        answerFileDialog(dir.filePath("2004W06.VLP"));
+        clickTool(*w, "ToolButton1");
+        QCOMPARE(m_questions.size(), 2);
+        QCOMPARE(m_messages, QStringList{QStringLiteral("補充包匯入成功!")});
+        QCOMPARE(w->treeBuilds(), builds + 2);
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+    }
+
+    // A package that cannot be expanded says why, and nothing else happens.
+    void toolbarImportOfADamagedPackageSaysWhy()
+    {
+        QTemporaryDir dir;
+        std::filesystem::copy_file(VELM_FIXTURES "/archive-small.mdb", dir.filePath("velm.mdb").toStdString());
+        QFile damaged(dir.filePath("2004W09.VLP"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray("\x10\x00\x00\x00not a zlib stream", 21));
+        damaged.close();
+        auto w = start((dir.path() + '/').toStdString());
+        const int builds = w->treeBuilds();
+
+        answerFileDialog(damaged.fileName());
+        clickTool(*w, "ToolButton1");
+        QCOMPARE(m_errors.size(), 1);
+        QVERIFY2(m_errors.first().contains(QStringLiteral("補充包無法展開")), qPrintable(m_errors.first()));
+        QVERIFY2(m_errors.first().contains(QStringLiteral("2004W09.VLP")), qPrintable(m_errors.first()));
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(w->treeBuilds(), builds);
+        QVERIFY(!QFile::exists(dir.filePath("2004W09.mdb")));
+    }
+
+    // Simplified characters typed into the quick search box find the traditional posts.
+    void quickSearchFindsTraditionalPostsForSimplifiedInput()
+    {
+        auto w = start(folder());
+        w->setStatusText(toCp950("找不到相關資料")); // an earlier advanced search's
+        QLineEdit *edit = w->EditSearch();
+        edit->setFocus();
+        // Chinese comes through the input method, as a committed string.
+        QInputMethodEvent typed;
+        typed.setCommitString(QStringLiteral("资料库压缩"));
+        QApplication::sendEvent(edit, &typed);
+        QCOMPARE(edit->text(), QStringLiteral("资料库压缩"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QAbstractItemModel *model = w->DBGrid1()->model();
+        QTRY_COMPARE(model->rowCount(), 1);
+        QCOMPARE(model->index(0, TopicGridModel::Subject).data().toString(), QStringLiteral("Jet 資料庫壓縮"));
+        QVERIFY2(!w->statusText().contains(QStringLiteral("找不到相關資料")), qPrintable(w->statusText()));
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    // The archive dialog starts on a filter that lists Access and SQLite archives alike.
+    void archiveDialogListsSqliteArchives()
+    {
+        auto w = start(folder());
+        QStringList filters;
+        QString selected;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll.stop();
+            filters = dialog->nameFilters();
+            selected = dialog->selectedNameFilter();
+            dialog->reject();
+        });
+        poll.start();
+        clickTool(*w, "ToolButton2");
+        QVERIFY(!filters.isEmpty());
+        QCOMPARE(selected, filters.first());
+        QVERIFY2(selected.contains("*.sqlite") && selected.contains("*.mdb"), qPrintable(selected));
+        QVERIFY(m_errors.isEmpty());
+    }
+
     // A file that is no archive leaves the open archive, its tree, list and page as they were, and usable.
     void choosingAFileThatIsNoArchiveKeepsTheOpenOne_data()
     {
@@ -656,7 +784,7 @@ private slots:
         start(folder);
         QCOMPARE(asked.size(), 2); // the new conversion knows its source
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
-        setMessageHooks({{}, {}, [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
+        installMessageHooks();
     }
 
     void clicksMoveTheFocus()

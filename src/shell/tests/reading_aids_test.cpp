@@ -1,0 +1,379 @@
+// Reading in the article view: back and forward through the topics shown, finding text, zooming, and the
+// keywords of a search marked in the pages of the topics it found.
+#include "article_view.h"
+#include "cp950.h"
+#include "find_bar.h"
+#include "main_window.h"
+#include "messages.h"
+#include "settings.h"
+#include "test_archive.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QWebEngineView>
+#include <QWheelEvent>
+
+#include <memory>
+
+using namespace velm;
+
+namespace {
+
+// The answer of an asynchronous page query; one that comes after the wait gave up lands in state still there.
+template <typename Ask> QString ask(Ask query)
+{
+    struct Answer {
+        QString text;
+        bool done = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    query([answer](const QString &t) {
+        answer->text = t;
+        answer->done = true;
+    });
+    if (!QTest::qWaitFor([&] { return answer->done; }, 5000))
+        qWarning("the page did not answer");
+    return answer->text;
+}
+
+QString pageText(QWebEngineView *view)
+{
+    return ask([view](auto done) { view->page()->toPlainText(done); });
+}
+
+QString pageHtml(QWebEngineView *view)
+{
+    return ask([view](auto done) { view->page()->toHtml(done); });
+}
+
+QWidget *surface(QWebEngineView *view)
+{
+    return view->focusProxy() ? view->focusProxy() : view;
+}
+
+void mouseButton(QWidget *target, Qt::MouseButton button)
+{
+    const QPointF at(5, 5);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, at, target->mapToGlobal(at), button,
+                          type == QEvent::MouseButtonPress ? button : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    }
+}
+
+void ctrlWheel(QWidget *target, int delta)
+{
+    const QPointF at(10, 10);
+    QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+QTreeWidgetItem *findForum(QTreeWidget *tree, qlonglong id)
+{
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->data(0, Qt::UserRole).toLongLong() == id)
+            return *it;
+    return nullptr;
+}
+
+} // namespace
+
+class ReadingAidsTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_config;
+    QTemporaryDir m_programFolder;
+    QStringList m_errors;
+    QStringList m_messages;
+
+    std::unique_ptr<TfmMain> start()
+    {
+        auto window = std::make_unique<TfmMain>(StartupOptions{(m_programFolder.path() + '/').toStdString(), {}});
+        QSignalSpy done(window.get(), &TfmMain::firstShowDone);
+        window->show();
+        if (!done.wait(60000))
+            qWarning("first show did not finish");
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            qWarning("the window did not become active");
+        return window;
+    }
+
+    // Shows a topic as a click on the list would, and waits for its page.
+    static void open(TfmMain &w, const char *topicId, const QString &text)
+    {
+        w.LoadArticle(topicId);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(w.WebBrowser1()).contains(text), 15000);
+    }
+
+    static void writeSettings(const std::map<QString, QString> &values)
+    {
+        QSettings store(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
+        store.clear();
+        for (const auto &[name, value] : values)
+            store.setValue(name, value);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid() && m_programFolder.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        setMessageHooks({[this](const std::string &text) { m_messages << QString::fromStdString(fromCp950(text)); }, {},
+                         [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
+        // Topic 1 is far longer than the view; topics 1 and 3 hold "socket".
+        QString longBody;
+        for (int line = 1; line <= 300; ++line)
+            longBody += QStringLiteral("Line %1 of the long topic%2.\n").arg(line).arg(line % 100 == 50 ? " socket" : "");
+        writeTestArchive(
+            m_programFolder.filePath("velm.sqlite"),
+            QStringLiteral("INSERT INTO FORUM_MEMBERS VALUES (1, 'writer');"
+                           "INSERT INTO FORUM_CATEGORY VALUES (1, 0, 'Top', 1, 1);"
+                           "INSERT INTO FORUM_FORUM VALUES (7, 1, 'Posts');"
+                           "INSERT INTO FORUM_TOPICS VALUES (1, 7, 1, 'Long topic', '%1', '20040101000000', 1, 0,"
+                           " '20040103000000', 'N', 0, '', 0);"
+                           "INSERT INTO FORUM_TOPICS VALUES (2, 7, 1, 'Second topic', 'Short body.', '20040102000000',"
+                           " 1, 0, '20040102000000', 'N', 0, '', 0);"
+                           "INSERT INTO FORUM_TOPICS VALUES (3, 7, 1, 'Other news', 'A SOCKET and a socket.',"
+                           " '20040103000000', 1, 0, '20040101000000', 'N', 0, '', 0);")
+                .arg(longBody));
+    }
+
+    void init()
+    {
+        m_errors.clear();
+        m_messages.clear();
+        writeSettings({});
+    }
+
+    void cleanup() { QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n'))); }
+
+    void backAndForwardGoThroughTheTopicsShown()
+    {
+        auto w = start();
+        QWebEngineView *view = w->WebBrowser1();
+        QWebEnginePage *page = view->page();
+        open(*w, "1", "Line 300 of the long topic");
+        QTRY_VERIFY_WITH_TIMEOUT(surface(view)->isVisible(), 5000);
+
+        // Scrolled down before leaving it.
+        QTest::mouseClick(surface(view), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::keyClick(surface(view), Qt::Key_End);
+        QTRY_VERIFY_WITH_TIMEOUT(page->scrollPosition().y() > 200, 15000);
+        const qreal scrolled = page->scrollPosition().y();
+
+        open(*w, "2", "Short body.");
+        // A topic link adds a visit too.
+        view->setUrl(QUrl("http://velm.example/topic.asp?topic_id=3"));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("A SOCKET and a socket."), 15000);
+        QCOMPARE(w->history().size(), size_t(3));
+
+        // Alt+Left twice: topic 1 again, where it stood.
+        QTest::keyClick(surface(view), Qt::Key_Left, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
+        QTest::keyClick(surface(view), Qt::Key_Left, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Line 300 of the long topic"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(page->scrollPosition().y() - scrolled) < 2, 15000);
+        QCOMPARE(view->url().scheme(), QStringLiteral("velm-article"));
+
+        // At the first topic there is nothing further back: nothing is loaded.
+        QSignalSpy started(view, &QWebEngineView::loadStarted);
+        QTest::keyClick(w.get(), Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(w->history().position(), size_t(0));
+        QVERIFY(!w->goBack());
+        QCOMPARE(started.count(), 0);
+
+        // Alt+Right, then the mouse's forward button over the view and back button over the topic list.
+        QTest::keyClick(w.get(), Qt::Key_Right, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
+        mouseButton(surface(view), Qt::ForwardButton);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("A SOCKET and a socket."), 15000);
+        mouseButton(w->DBGrid1()->viewport(), Qt::BackButton);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
+        QCOMPARE(w->history().position(), size_t(1));
+
+        // The view's context menu: both ways open here.
+        QTest::mouseClick(surface(view), Qt::RightButton, {}, QPoint(20, 20));
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QMenu *>(QApplication::activePopupWidget()), 15000);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QAction *back = nullptr;
+        QAction *forward = nullptr;
+        for (QAction *action : menu->actions()) {
+            if (action->text() == QStringLiteral("上一頁"))
+                back = action;
+            if (action->text() == QStringLiteral("下一頁"))
+                forward = action;
+            // The engine's own history moves are not offered: they would leave the reader's history.
+            QVERIFY(action != view->pageAction(QWebEnginePage::Back) && action != view->pageAction(QWebEnginePage::Forward));
+        }
+        QVERIFY(back && forward);
+        QVERIFY(back->isEnabled() && forward->isEnabled());
+        back->trigger();
+        menu->close();
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Line 300 of the long topic"), 15000);
+        QCOMPARE(w->history().position(), size_t(0));
+
+        // A topic opened from here drops the topics ahead.
+        open(*w, "3", "A SOCKET and a socket.");
+        QCOMPARE(w->history().size(), size_t(2));
+        QVERIFY(!w->goForward());
+    }
+
+    void findBarCountsTheMatches()
+    {
+        auto w = start();
+        QWebEngineView *view = w->WebBrowser1();
+        open(*w, "1", "Line 300 of the long topic");
+        FindBar *bar = w->findBar();
+        QVERIFY(!bar->isVisible());
+
+        QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar->isVisible());
+        QTRY_VERIFY(bar->edit()->hasFocus());
+        QSignalSpy found(view->page(), &QWebEnginePage::findTextFinished);
+        QTest::keyClicks(bar->edit(), "socket");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countLabel()->text(), QStringLiteral("第 1 項，共 3 項"), 15000);
+        QTest::keyClick(bar->edit(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countLabel()->text(), QStringLiteral("第 2 項，共 3 項"), 15000);
+        QTest::mouseClick(bar->findChild<QToolButton *>("FindPrevious"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countLabel()->text(), QStringLiteral("第 1 項，共 3 項"), 15000);
+        QTest::mouseClick(bar->findChild<QToolButton *>("FindPrevious"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countLabel()->text(), QStringLiteral("第 3 項，共 3 項"), 15000);
+
+        // A text the page lacks.
+        found.clear();
+        QTest::keyClicks(bar->edit(), "zzz");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countLabel()->text(), QStringLiteral("找不到"), 15000);
+
+        QTest::keyClick(bar->edit(), Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+    }
+
+    void zoomKeysAndWheelAreRemembered()
+    {
+        {
+            auto w = start();
+            QWebEngineView *view = w->WebBrowser1();
+            open(*w, "2", "Short body.");
+            QCOMPARE(w->articleZoom(), 1.0);
+            QTest::keyClick(w.get(), Qt::Key_Plus, Qt::ControlModifier);
+            QCOMPARE(w->articleZoom(), 1.1);
+            QTRY_COMPARE_WITH_TIMEOUT(view->zoomFactor(), 1.1, 5000);
+            QTest::keyClick(w.get(), Qt::Key_0, Qt::ControlModifier);
+            QCOMPARE(w->articleZoom(), 1.0);
+            QTest::keyClick(w.get(), Qt::Key_Minus, Qt::ControlModifier);
+            QTest::keyClick(w.get(), Qt::Key_Minus, Qt::ControlModifier);
+            QCOMPARE(w->articleZoom(), 0.8);
+            ctrlWheel(surface(view), 120);
+            ctrlWheel(surface(view), 120);
+            ctrlWheel(surface(view), 120);
+            QCOMPARE(w->articleZoom(), 1.1);
+            QTRY_COMPARE_WITH_TIMEOUT(view->zoomFactor(), 1.1, 5000);
+            // Another topic keeps the zoom.
+            open(*w, "3", "A SOCKET and a socket.");
+            QTRY_COMPARE_WITH_TIMEOUT(view->zoomFactor(), 1.1, 5000);
+        }
+        QSettings store(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
+        QCOMPARE(store.value("ArticleZoom").toString(), QStringLiteral("1.10"));
+        {
+            auto again = start();
+            QCOMPARE(again->articleZoom(), 1.1);
+            open(*again, "2", "Short body.");
+            QTRY_COMPARE_WITH_TIMEOUT(again->WebBrowser1()->zoomFactor(), 1.1, 5000);
+        }
+    }
+
+    void storedZoomOutsideTheRule_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<double>("zoom");
+        QTest::newRow("text") << QStringLiteral("big") << 1.0;
+        QTest::newRow("not finite") << QStringLiteral("inf") << 1.0;
+        QTest::newRow("negative") << QStringLiteral("-2") << 1.0;
+        QTest::newRow("too large") << QStringLiteral("40") << 5.0;
+        QTest::newRow("too small") << QStringLiteral("0.01") << 0.25;
+    }
+
+    void storedZoomOutsideTheRule()
+    {
+        QFETCH(QString, stored);
+        QFETCH(double, zoom);
+        writeSettings({{"ArticleZoom", stored}});
+        auto w = start();
+        QCOMPARE(w->articleZoom(), zoom);
+    }
+
+    void quickSearchMarksTheKeywordsOfTheTopicsFound()
+    {
+        auto w = start();
+        QWebEngineView *view = w->WebBrowser1();
+        // Enter in the search box searches.
+        w->EditSearch()->setFocus();
+        QTest::keyClicks(w->EditSearch(), "socket");
+        QTest::keyClick(w->EditSearch(), Qt::Key_Return);
+        QCOMPARE(w->statusText(), QStringLiteral("找到 2 篇主題"));
+        QCOMPARE(w->DBGrid1()->model()->rowCount(), 2);
+        QCOMPARE(w->searchKeywords(), std::vector<std::string>{"socket"});
+
+        // The first topic found opens with its keyword marked.
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Line 300 of the long topic"), 15000);
+        QVERIFY(pageHtml(view).contains("Line 50 of the long topic <mark>socket</mark>."));
+
+        // F3 goes from one hit to the next.
+        FindBar *bar = w->findBar();
+        QTest::mouseClick(surface(view), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::keyClick(surface(view), Qt::Key_F3);
+        QVERIFY(bar->isVisible());
+        QCOMPARE(bar->text(), QStringLiteral("socket"));
+        QTRY_VERIFY_WITH_TIMEOUT(bar->countLabel()->text().startsWith(QStringLiteral("第 1 項，共 ")), 15000);
+        const QString total = bar->countLabel()->text().section(QStringLiteral("，"), 1);
+        QTest::keyClick(surface(view), Qt::Key_F3);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countLabel()->text(), QStringLiteral("第 2 項，") + total, 15000);
+        QTest::keyClick(surface(view), Qt::Key_Escape); // from the page too
+        QVERIFY(!bar->isVisible());
+
+        // The next topic found: marked whatever the letter case.
+        w->ToolButton19Click();
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("A SOCKET and a socket."), 15000);
+        const QString html = pageHtml(view);
+        QVERIFY2(html.contains("A <mark>SOCKET</mark> and a <mark>socket</mark>."), qPrintable(html));
+
+        // The button searches as before; nothing found says so.
+        w->EditSearch()->setText("no such words");
+        QTest::mouseClick(w->findChild<QToolButton *>("ToolButton9"), Qt::LeftButton);
+        QCOMPARE(w->DBGrid1()->model()->rowCount(), 0);
+        QCOMPARE(m_messages, QStringList{QStringLiteral("查無資料")});
+
+        // A forum's list is no search: its topics open unmarked.
+        w->tv()->setCurrentItem(findForum(w->tv(), 7));
+        QVERIFY(w->searchKeywords().empty());
+        open(*w, "3", "A SOCKET and a socket.");
+        QTRY_VERIFY_WITH_TIMEOUT(!pageHtml(view).contains("<mark>"), 15000);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    registerArticleScheme();
+    QApplication app(argc, argv);
+    ReadingAidsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "reading_aids_test.moc"
