@@ -612,6 +612,10 @@ FieldType Query::fieldType(int column) const
 
 int Query::findField(std::string_view name) const
 {
+    // Names are mostly asked for as the statement spells them: the exact match is the quick one.
+    for (size_t i = 0; i < m_names.size(); ++i)
+        if (m_names[i] == name)
+            return static_cast<int>(i);
     for (size_t i = 0; i < m_names.size(); ++i)
         if (sameName(m_names[i], name))
             return static_cast<int>(i);

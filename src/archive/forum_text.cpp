@@ -1,6 +1,8 @@
 #include "forum_text.h"
 
+#include "cp950.h"
 #include "database.h"
+#include "error.h"
 #include "gbbig.h"
 #include "util.h"
 
@@ -50,8 +52,9 @@ std::string SubjectText(const std::string &subject, const Value &codeSystem)
 
 namespace {
 
-// Enough for the authors of the rows a list shows at a time, and small beside any member table.
-constexpr std::size_t kCachedNames = 4096;
+// Enough for the authors of a long list (a few megabytes at most), and never the whole of a large
+// member table.
+constexpr std::size_t kCachedNames = 65536;
 
 } // namespace
 
@@ -62,9 +65,9 @@ void MemberNames::open(Connection *connection)
 {
     if (m_open)
         return;
-    m_lookup = std::make_unique<Query>(connection ? connection : DefaultConnection());
-    m_lookup->setSql("select M_NAME from FORUM_MEMBERS where MEMBER_ID=:id order by rowid limit 1");
-    m_lookup->prepare();
+    m_connection = connection ? connection : DefaultConnection();
+    if (!m_connection)
+        raiseUtf8("無Connetion 元件");
     m_open = true;
 }
 
@@ -72,6 +75,8 @@ void MemberNames::close()
 {
     m_names.clear();
     m_lookup.reset();
+    m_db = nullptr;
+    m_connection = nullptr;
     m_open = false;
 }
 
@@ -81,14 +86,22 @@ const std::string *MemberNames::find(std::int64_t memberId)
         open();
     auto it = m_names.find(memberId);
     if (it == m_names.end()) {
+        // One statement, prepared again only when the connection was opened anew.
+        if (!m_lookup || m_db != m_connection->handle()) {
+            m_lookup = m_connection->prepare("select M_NAME from FORUM_MEMBERS where MEMBER_ID=?1 order by rowid limit 1");
+            m_db = m_connection->handle();
+        }
         if (m_names.size() >= kCachedNames)
             m_names.clear();
-        m_lookup->setParam("id", Value::integer(memberId));
-        m_lookup->open();
+        sqlite3_stmt *lookup = m_lookup.get();
+        sqlite3_bind_int64(lookup, 1, memberId);
         std::optional<std::string> name;
-        if (!m_lookup->eof())
-            name = m_lookup->field(0).asString();
-        m_lookup->close();
+        const int rc = sqlite3_step(lookup);
+        if (rc == SQLITE_ROW)
+            name = toCp950(sqlite::columnText(lookup, 0));
+        sqlite3_reset(lookup);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            m_connection->raiseLastError();
         it = m_names.emplace(memberId, std::move(name)).first;
     }
     return it->second ? &*it->second : nullptr;

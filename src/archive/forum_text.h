@@ -1,9 +1,10 @@
 #pragma once
 // How forum values read as text: time stamps, subjects in either code system, author names.
+#include "database.h"
 #include "value.h"
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,8 +44,10 @@ public:
 
 private:
     bool m_open = false;
-    std::unique_ptr<Query> m_lookup;
-    std::map<std::int64_t, std::optional<std::string>> m_names;
+    Connection *m_connection = nullptr;
+    sqlite3 *m_db = nullptr; // the handle the statement was prepared on
+    StatementPtr m_lookup;
+    std::unordered_map<std::int64_t, std::optional<std::string>> m_names;
 };
 
 // The author cell: empty for a blank id, else the member's name, else the id itself.
