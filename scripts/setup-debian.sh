@@ -8,6 +8,8 @@ packages=(
   libsqlite3-dev sqlite3 mdbtools mdbtools-dev libicu-dev zlib1g-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev
   fonts-arphic-uming
+  # Qt's own dialogs in Chinese; installed stand-ins for the Latin faces the pages name.
+  qt6-translations-l10n fonts-liberation fonts-dejavu-core
   xvfb xauth x11-utils imagemagick xdotool
   shared-mime-info desktop-file-utils xdg-utils
   # cpack -G DEB takes the package's dependencies from dpkg-shlibdeps; the install test checks the manual with groff.

@@ -1,6 +1,7 @@
 // velm-reader: the reader's window.
 #include "article_view.h"
 #include "hooks.h"
+#include "localization.h"
 #include "main_window.h"
 #include "messages.h"
 #include "paths.h"
@@ -10,6 +11,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFont>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTreeWidget>
+#include <QWebEngineView>
+
+#include <cstdio>
+#include <initializer_list>
 
 namespace {
 
@@ -37,6 +45,10 @@ int main(int argc, char **argv)
     QFont::insertSubstitutions(QStringLiteral("細明體"), {QStringLiteral("AR PL UMing TW"),
                                                           QStringLiteral("AR PL UMing TW MBE"),
                                                           QStringLiteral("Noto Serif CJK TC")});
+    velm::substitutePageFaces();
+    // Without Qt's translation its dialogs speak English; the reader itself still works.
+    if (QString why; !velm::installQtTranslations(app, &why))
+        qWarning("velm-reader: Qt's own texts stay untranslated: %s", qPrintable(why));
     velm::hooks::setClipboard(
         [](const std::string &text) { QGuiApplication::clipboard()->setText(velm::qFromCp950(text)); });
     velm::hooks::setBusyCursor([](bool busy) {
@@ -55,6 +67,19 @@ int main(int argc, char **argv)
     velm::TfmMain fmMain({programFolder, arguments});
     velm::TFormProgress formProgress;
     fmMain.setProgressWindow(&formProgress);
+    // A screenshot run (scripts/screenshots.sh) drives the window from outside: with VELM_READER_GEOMETRY set,
+    // the places of the controls it clicks are printed once the first show is done.
+    if (qEnvironmentVariableIsSet("VELM_READER_GEOMETRY")) {
+        QObject::connect(&fmMain, &velm::TfmMain::firstShowDone, &fmMain, [&fmMain] {
+            for (const QWidget *w : std::initializer_list<const QWidget *>{
+                     fmMain.EditSearch(), fmMain.tv(), fmMain.DBGrid1(), fmMain.WebBrowser1(), fmMain.WebBrowserDemo()}) {
+                const QPoint at = w->mapToGlobal(QPoint(0, 0));
+                std::printf("geometry %s %d %d %d %d\n", qPrintable(w->objectName()), at.x(), at.y(), w->width(),
+                            w->height());
+            }
+            std::fflush(stdout);
+        });
+    }
     fmMain.show();
     return QApplication::exec();
 }

@@ -18,7 +18,7 @@ inline constexpr const char *kReplySql =
     "select R_MESSAGE,M_NAME,R_DATE,R_CODESYSTEM  from FORUM_REPLY,FORUM_MEMBERS where TOPIC_ID=:tpc_id and "
     "FORUM_REPLY.R_AUTHOR=FORUM_MEMBERS.MEMBER_ID ORDER BY R_DATE";
 
-// The template of PageProducer1 (code page 950): 30 lines, each ending in CR LF.
+// The template of PageProducer1 (code page 950): 31 lines, each ending in CR LF.
 const std::string &ArticleTemplate();
 
 // Copies the template, replacing every "<#NAME>" by tagText(NAME); replacements are not scanned again.

@@ -222,16 +222,26 @@ CharsView trimmed(CharsView text)
     return text;
 }
 
+// Each CR LF becomes a line break. The blanks that start a line (the indentation of code) become
+// non-breaking spaces, which the page keeps where it would fold ordinary ones into one; a tab counts
+// as four. After a "<br>" the browser is never inside a tag, so markup that goes on there is unharmed.
 Chars lineBreaks(CharsView text)
 {
     Chars out;
     out.reserve(text.size() + text.size() / 16);
+    bool lineStart = false;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
             out += u"<br>";
             ++i;
+            lineStart = true;
+        } else if (lineStart && text[i] == u' ') {
+            out += u"&nbsp;";
+        } else if (lineStart && text[i] == u'\t') {
+            out += u"&nbsp;&nbsp;&nbsp;&nbsp;";
         } else {
             out += text[i];
+            lineStart = false;
         }
     }
     return out;

@@ -3,6 +3,7 @@
 #include "qtext.h"
 #include "settings.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFontDialog>
 #include <QFontInfo>
@@ -115,6 +116,8 @@ void TFormConfig::applyAccepted()
     QFont font = m_mainWindow->font();
     font.setFamily(m_label1->font().family());
     font.setPointSize(pointSizeOf(m_label1->font()));
+    // The dialogs, windows of their own, follow the application's font.
+    QApplication::setFont(font);
     m_mainWindow->setFont(font);
     const QFont applied = m_mainWindow->font();
     WriteSetting(kAppKey, "DefaultFontSize", std::to_string(pointSizeOf(applied)));

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -25,6 +26,8 @@ constexpr const char *kBase = "http://velm.example/";
 constexpr const char *kPage1002 =
     R"x(<html>)x" "\r\n"
     R"x(<META http-equiv=Content-Type content="text/html; charset=big5">)x" "\r\n"
+    R"x(<style>font[face]{font-family:Verdana,Arial,Helvetica,"Liberation Sans","DejaVu Sans",sans-serif})x"
+    R"x( a:focus{outline:none}</style>)x" "\r\n"
     R"x(<font size=2 color=blue>黃金文章</font>　<a href=http://velm.example/link.asp?topic_id=1002><fo)x"
     R"x(nt size=2 color=blue>檔案下載(20480 Bytes)</font></a><br><br>)x" "\r\n"
     R"x(<table border="0" width="100%" cellspacing="0" cellpadding="0" align="center">)x" "\r\n"
@@ -134,7 +137,7 @@ TEST_F(FixtureArchive, SourceLinksWithoutGoldenMark)
 {
     const std::string lowerY = page("1003");
     EXPECT_FALSE(has(lowerY, "黃金文章"));
-    EXPECT_TRUE(has(lowerY, "<META http-equiv=Content-Type content=\"text/html; charset=big5\">\r\n"
+    EXPECT_TRUE(has(lowerY, "</style>\r\n"
                             "<a href=http://velm.example/link.asp?topic_id=1003><font size=2 color=blue>原始網址:"
                             "http://velm.example/topic.asp?topic_Id=1003</font></a><br><br>\r\n"));
     EXPECT_TRUE(has(page("1006"), "<font size=2 color=blue>原始網址:")) << "a null file name is no attachment";
@@ -198,6 +201,24 @@ TEST(ArticleTemplate, Expansion)
     };
     for (const Case &c : cases)
         EXPECT_EQ(ExpandTemplate(c.text, tag), c.expected) << c.text;
+}
+
+// The page's own style: sans-serif stand-ins for the faces it names, no focus ring on a followed link.
+TEST(ArticleTemplate, StyleSheet)
+{
+    const std::string &page = ArticleTemplate();
+    const size_t style = page.find("<style>");
+    ASSERT_NE(style, std::string::npos);
+    EXPECT_LT(style, page.find("<#T_GOOD>")); // before anything it styles
+    const std::string sheet = page.substr(style, page.find("</style>") - style);
+    EXPECT_NE(sheet.find("a:focus{outline:none}"), std::string::npos);
+    const size_t faces = sheet.find("font[face]{font-family:");
+    ASSERT_NE(faces, std::string::npos);
+    const std::string families = sheet.substr(faces, sheet.find('}', faces) - faces);
+    EXPECT_LT(families.find("Helvetica"), families.find("\"Liberation Sans\""));
+    EXPECT_LT(families.find("\"Liberation Sans\""), families.find("\"DejaVu Sans\""));
+    EXPECT_LT(families.find("\"DejaVu Sans\""), families.find("sans-serif"));
+    EXPECT_EQ(std::count(page.begin(), page.end(), '\n'), 31);
 }
 
 // Archives built here for what the fixture lacks.

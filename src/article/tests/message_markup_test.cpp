@@ -114,6 +114,25 @@ TEST(MessageMarkup, IconsTrimmingAndLineBreaks)
     });
 }
 
+// Indented code keeps its indentation on the page; the blanks inside a line stay as written.
+TEST(MessageMarkup, LeadingBlanksOfLinesAreKept)
+{
+    expectAll({
+        {"indented code", "begin\r\n  x := 1;\r\n    if x > 0 then\r\nend;",
+         "begin<br>&nbsp;&nbsp;x := 1;<br>&nbsp;&nbsp;&nbsp;&nbsp;if x > 0 then<br>end;"},
+        {"a tab counts as four blanks", "{\r\n\tf();\r\n\t  g();\r\n}",
+         "{<br>&nbsp;&nbsp;&nbsp;&nbsp;f();<br>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;g();<br>}"},
+        {"blanks inside a line stay", "a  b\r\nc   d", "a  b<br>c   d"},
+        {"blank line between indented ones", "x\r\n  a\r\n\r\n  b",
+         "x<br>&nbsp;&nbsp;a<br><br>&nbsp;&nbsp;b"},
+        {"indentation of the first line is trimmed as before", "  a\r\n  b", "a<br>&nbsp;&nbsp;b"},
+        {"a tag that goes on past a break", "<a href=x\r\n  title=y>t</a>",
+         "<a href=x<br>&nbsp;&nbsp;title=y>t</a>"},
+        {"a lone LF starts no line", "a\n  b", "a\n  b"},
+    });
+    EXPECT_EQ(convert("程式:\r\n  x;"), "程式:<br>&nbsp;&nbsp;x;");
+}
+
 TEST(MessageMarkup, GBPostsAreConvertedBeforeAnyRule)
 {
     // 连接 in GB, stored as its bytes read as code page 950.

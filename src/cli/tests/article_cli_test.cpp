@@ -37,7 +37,9 @@ TEST_F(ArticleCli, PageAsUtf8WithItsLineEndsOnTheOptionsOrStoredAddress)
         test::runVelm({"--archive", m_archive, "--base-url", "http://velm.example/", "article", "1002"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("<html>\r\n<META http-equiv=Content-Type content=\"text/html; charset=big5\">\r\n"
-                           "<font size=2 color=blue>黃金文章</font>　<a href=http://velm.example/link.asp?topic_id=1002>"),
+                           "<style>"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("</style>\r\n<font size=2 color=blue>黃金文章</font>　<a href=http://velm.example/link.asp?topic_id=1002>"),
               std::string::npos);
     EXPECT_EQ(run.out.substr(run.out.size() - 11), "</html>\r\n\r\n");
 

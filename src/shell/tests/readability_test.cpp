@@ -1,0 +1,227 @@
+// The reader in Chinese and readable: Qt's own texts translated, installed faces for the ones pages name,
+// the chosen font everywhere, forum names never cut, indented code and followed links shown cleanly.
+#include "config_dialog.h"
+#include "localization.h"
+#include "main_window.h"
+#include "messages.h"
+#include "settings.h"
+#include "test_archive.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontInfo>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <memory>
+
+using namespace velm;
+
+namespace {
+
+const QString kLongForum = QStringLiteral("Windows API, sockets, threads and the message loop: questions and answers");
+
+// The answer of a script run apart from the page; one that comes after the wait gave up lands in state still there.
+QString runScript(QWebEngineView *view, const QString &script)
+{
+    struct Answer {
+        QString text;
+        bool done = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    view->page()->runJavaScript(
+        script, QWebEngineScript::ApplicationWorld, [answer](const QVariant &value) {
+            answer->text = value.toString();
+            answer->done = true;
+        });
+    if (!QTest::qWaitFor([&] { return answer->done; }, 5000))
+        qWarning("the page did not answer");
+    return answer->text;
+}
+
+QTreeWidgetItem *findForum(QTreeWidget *tree, qlonglong id)
+{
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->data(0, Qt::UserRole).toLongLong() == id)
+            return *it;
+    return nullptr;
+}
+
+} // namespace
+
+class ReadabilityTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_config;
+    QTemporaryDir m_programFolder;
+    QStringList m_errors;
+
+    std::unique_ptr<TfmMain> start()
+    {
+        auto window = std::make_unique<TfmMain>(StartupOptions{(m_programFolder.path() + '/').toStdString(), {}});
+        QSignalSpy done(window.get(), &TfmMain::firstShowDone);
+        window->show();
+        if (!done.wait(60000))
+            qWarning("first show did not finish");
+        return window;
+    }
+
+    static void writeSettings(const std::map<QString, QString> &values)
+    {
+        QSettings store(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
+        store.clear();
+        for (const auto &[name, value] : values)
+            store.setValue(name, value);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid() && m_programFolder.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        setMessageHooks({{}, {}, [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
+        writeTestArchive(
+            m_programFolder.filePath("velm.sqlite"),
+            QStringLiteral("INSERT INTO FORUM_MEMBERS VALUES (1, 'writer');"
+                           "INSERT INTO FORUM_CATEGORY VALUES (1, 0, 'Top', 1, 1);"
+                           "INSERT INTO FORUM_FORUM VALUES (7, 1, '%1');"
+                           "INSERT INTO FORUM_TOPICS VALUES (1, 7, 1, 'Linked topic',"
+                           " 'See [url=http://velm.example/topic.asp?topic_id=2]the other one[/url].',"
+                           " '20040101000000', 1, 0, '20040103000000', 'N', 0, '', 0);"
+                           "INSERT INTO FORUM_TOPICS VALUES (2, 7, 1, 'Other topic', 'Plain.', '20040102000000',"
+                           " 1, 0, '20040102000000', 'N', 0, '', 0);")
+                .arg(kLongForum));
+    }
+
+    void init()
+    {
+        m_errors.clear();
+        writeSettings({{"WindowMax", "N"}, {"WindowLeft", "0"}, {"WindowTop", "0"}, {"WindowWidth", "1000"},
+                       {"WindowHeight", "700"}, {"ForumBaseURL", "http://127.0.0.1:9/"}});
+    }
+
+    void qtTextsAreChinese()
+    {
+        QString why;
+        QVERIFY2(installQtTranslations(*qApp, &why), qPrintable(why));
+        QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text().remove(u'&').left(2), QStringLiteral("取消"));
+        QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        for (QMessageBox::StandardButton which : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
+            const QString text = box.button(which)->text();
+            QVERIFY2(std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x4E00; }),
+                     qPrintable(text));
+        }
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove(u'&').left(2), QStringLiteral("取消"));
+    }
+
+    void pageFacesHaveInstalledStandIns()
+    {
+        QCOMPARE(installedSansFamily(), QStringLiteral("Liberation Sans"));
+        substitutePageFaces();
+        for (const QString &face : pageFaces()) {
+            const QString shown = QFontInfo(QFont(face)).family();
+            QVERIFY2(sansStandIns().contains(shown), qPrintable(face + " is shown as " + shown));
+        }
+        // The article view's sans-serif is the same face.
+        auto w = start();
+        QCOMPARE(w->WebBrowser1()->page()->settings()->fontFamily(QWebEngineSettings::SansSerifFont),
+                 QStringLiteral("Liberation Sans"));
+    }
+
+    void chosenFontReachesGridAndDialogs()
+    {
+        writeSettings({{"WindowMax", "N"}, {"WindowWidth", "1000"}, {"WindowHeight", "700"},
+                       {"ForumBaseURL", "http://127.0.0.1:9/"}, {"DefaultFontName", "DejaVu Serif"},
+                       {"DefaultFontSize", "14"}});
+        auto w = start();
+        QCOMPARE(w->DBGrid1()->font().family(), QStringLiteral("DejaVu Serif"));
+        QCOMPARE(w->DBGrid1()->font().pointSize(), 14);
+        QCOMPARE(QDialog(w.get()).font().family(), QStringLiteral("DejaVu Serif"));
+        const int tallRows = w->DBGrid1()->verticalHeader()->defaultSectionSize();
+        QCOMPARE(tallRows, QFontMetrics(w->DBGrid1()->font()).height() + 4);
+
+        // A font chosen in the preferences reaches them too.
+        setFontDialogHook([](const QFont &, QWidget *) { return std::optional<QFont>(QFont("Liberation Sans", 8)); });
+        TFormConfig config(w.get());
+        config.SpeedButton1Click();
+        config.applyAccepted();
+        setFontDialogHook({});
+        QCOMPARE(w->DBGrid1()->font().family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(w->DBGrid1()->font().pointSize(), 8);
+        QCOMPARE(QDialog(w.get()).font().family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(QMessageBox().font().pointSize(), 8);
+    }
+
+    void chosenFontRowsFollow()
+    {
+        writeSettings({{"WindowMax", "N"}, {"WindowWidth", "1000"}, {"WindowHeight", "700"},
+                       {"ForumBaseURL", "http://127.0.0.1:9/"}, {"DefaultFontName", "DejaVu Sans"},
+                       {"DefaultFontSize", "20"}});
+        auto w = start();
+        const int big = w->DBGrid1()->verticalHeader()->defaultSectionSize();
+        QCOMPARE(big, QFontMetrics(QFont("DejaVu Sans", 20)).height() + 4);
+        QVERIFY(big > QFontMetrics(QFont("DejaVu Sans", 9)).height() + 4);
+    }
+
+    void forumNamesAreNeverCut()
+    {
+        auto w = start();
+        QTreeWidgetItem *forum = findForum(w->tv(), 7);
+        QVERIFY(forum);
+        QCOMPARE(forum->text(0), kLongForum);
+        const int textWidth = w->tv()->fontMetrics().horizontalAdvance(kLongForum);
+
+        for (QTreeWidgetItem *up = forum->parent(); up; up = up->parent())
+            up->setExpanded(true);
+        // A wide pane shows the whole name.
+        w->setPanel4Width(900);
+        QTRY_VERIFY(w->tv()->viewport()->width() > textWidth + 2 * w->tv()->indentation() + 40);
+        QTRY_VERIFY(w->tv()->visualItemRect(forum).width() >= textWidth);
+        QTRY_VERIFY(w->tv()->visualItemRect(forum).right() < w->tv()->viewport()->width());
+        QCOMPARE(w->tv()->horizontalScrollBar()->maximum(), 0);
+
+        // A narrow one scrolls sideways to it instead of cutting it.
+        w->setPanel4Width(120);
+        QTRY_VERIFY(w->tv()->viewport()->width() < textWidth);
+        QTRY_VERIFY(w->tv()->horizontalScrollBar()->maximum() > 0);
+        QVERIFY(w->tv()->visualItemRect(forum).width() >= textWidth);
+    }
+
+    void followedLinkHasNoFocusRing()
+    {
+        auto w = start();
+        QSignalSpy loaded(w->WebBrowser1(), &QWebEngineView::loadFinished);
+        w->LoadArticle("1");
+        QTRY_VERIFY_WITH_TIMEOUT(w->WebBrowser1()->url().scheme() == "velm-article" && !loaded.isEmpty() &&
+                                     loaded.constLast().constFirst().toBool(),
+                                 15000);
+        QTRY_COMPARE(runScript(w->WebBrowser1(), "var a = document.querySelector('a[href*=\"topic_id=2\"]');"
+                                                 "a.focus(); (document.activeElement === a) + '|' +"
+                                                 " getComputedStyle(a).outlineStyle"),
+                     QStringLiteral("true|none"));
+        // The faces the page names come out as an installed sans-serif.
+        QTRY_COMPARE(runScript(w->WebBrowser1(), "getComputedStyle(document.querySelector('font[face]')).fontFamily"),
+                     QStringLiteral("Verdana, Arial, Helvetica, \"Liberation Sans\", \"DejaVu Sans\", sans-serif"));
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+    }
+};
+
+QTEST_MAIN(ReadabilityTest)
+#include "readability_test.moc"
