@@ -32,6 +32,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QFileDialog>
 #include <QLabel>
@@ -44,9 +45,12 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineView>
 #include <QWheelEvent>
 
+#include <charconv>
+#include <filesystem>
 #include <utility>
 
 namespace velm {
@@ -107,6 +111,37 @@ void requireForumTables(const Connection &archive, const std::string &path)
             raiseUtf8("不是討論區資料庫: " + path + " (" + e.utf8() + ")");
         }
     }
+}
+
+// A stored forum or topic number: a whole number above 0, anything else (absent, text) reads as 0.
+std::int64_t storedId(const char *name)
+{
+    const std::string text = ReadSetting(kAppKey, name);
+    std::int64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && value > 0 ? value : 0;
+}
+
+// The archive path is kept as a file address, which is plain ASCII whatever the path holds; anything
+// else stored there reads as absent.
+std::string storedArchivePath()
+{
+    const QUrl address = QUrl::fromEncoded(QByteArray::fromStdString(ReadSetting(kAppKey, "LastArchive")), QUrl::StrictMode);
+    return address.isValid() && address.isLocalFile() ? address.toLocalFile().toStdString() : std::string();
+}
+
+// A server as the user would name it: its host, with the port when the address gives one.
+QString serverName(const QUrl &url)
+{
+    if (url.host().isEmpty())
+        return url.toString();
+    return url.port() >= 0 ? url.host() + ':' + QString::number(url.port()) : url.host();
+}
+
+bool sameFile(const std::string &a, const std::string &b)
+{
+    std::error_code ec;
+    return std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), ec) && !ec;
 }
 
 } // namespace
@@ -176,6 +211,8 @@ void TfmMain::restoreLayout()
     if (screen)
         FitLayoutToScreen(layout, screen->availableGeometry());
     QFont font(qFromCp950(layout.fontName), layout.fontSize);
+    // The dialogs are windows of their own and take no font from this one: the application's is theirs.
+    QApplication::setFont(font);
     setFont(font);
     if (layout.maximized) {
         setWindowState(Qt::WindowMaximized);
@@ -226,8 +263,9 @@ void TfmMain::keepOnScreen()
 void TfmMain::FormShow()
 {
     const std::string connectionText = startupConnectionText(m_options.programFolder);
+    bool placeKept = false;
     if (m_archive.connectionText().empty())
-        OpenArchive(m_archive, connectionText);
+        placeKept = openStartArchive(connectionText);
     bool treeBuilt = false;
     if (m_firstShow && !m_options.arguments.isEmpty()) {
         m_firstShow = false;
@@ -238,6 +276,100 @@ void TfmMain::FormShow()
     if (!treeBuilt)
         BuildForumTree();
     prepareArticleQueries();
+    if (placeKept)
+        restorePlace();
+}
+
+bool TfmMain::openStartArchive(const std::string &startupText)
+{
+    const std::string last = storedArchivePath();
+    if (last.empty()) {
+        OpenArchive(m_archive, startupText);
+        return true;
+    }
+    // An archive that is gone is no error: the start is the usual one, without the place kept in it.
+    if (QFileInfo(QString::fromStdString(last)).isFile()) {
+        bool opened = false;
+        guarded([&] { opened = OpenArchive(m_archive, last); });
+        if (opened) {
+            m_lastArchive = last;
+            return true;
+        }
+    }
+    OpenArchive(m_archive, startupText);
+    return false;
+}
+
+void TfmMain::restorePlace()
+{
+    const std::int64_t forumId = storedId("LastForumID");
+    const std::int64_t topicId = storedId("LastTopicID");
+    QTreeWidgetItem *forum = nullptr;
+    for (QTreeWidgetItemIterator it(m_tv); forumId > 0 && *it && !forum; ++it)
+        if ((*it)->data(0, Qt::UserRole).toLongLong() == forumId)
+            forum = *it;
+    if (forum) {
+        for (QTreeWidgetItem *up = forum->parent(); up; up = up->parent())
+            up->setExpanded(true);
+        forum->setExpanded(true);
+        m_tv->setCurrentItem(forum); // lists its topics
+        m_tv->scrollToItem(forum);
+    }
+    if (topicId <= 0)
+        return;
+    if (forum && m_topic.isOpen())
+        m_topic.locate("TOPIC_ID", Value::integer(topicId)); // its row in the list, when it is there
+    const std::string id = std::to_string(topicId);
+    LoadArticle(id);
+    // Shown now, it is not replaced by the list's row when the wait ends; a topic that is gone leaves the
+    // list's row to be shown as after a click on the forum.
+    if (const ArticleVisit *visit = m_history.current(); visit && visit->topicId == id)
+        m_timer1->stop();
+}
+
+void TfmMain::rememberForum(std::int64_t forumId)
+{
+    if (forumId <= 0 || forumId == m_lastForumId)
+        return;
+    m_lastForumId = forumId;
+    WriteSetting(kAppKey, "LastForumID", std::to_string(forumId));
+}
+
+void TfmMain::rememberTopic(const std::string &topicId)
+{
+    if (topicId.empty() || topicId == m_lastTopicId)
+        return;
+    m_lastTopicId = topicId;
+    WriteSetting(kAppKey, "LastTopicID", topicId);
+}
+
+void TfmMain::writePlace()
+{
+    const std::string archive =
+        m_lastArchive.empty() ? std::string() : QUrl::fromLocalFile(QString::fromStdString(m_lastArchive)).toEncoded().toStdString();
+    WriteSetting(kAppKey, "LastArchive", archive);
+    WriteSetting(kAppKey, "LastForumID", m_lastForumId > 0 ? std::to_string(m_lastForumId) : std::string());
+    WriteSetting(kAppKey, "LastTopicID", m_lastTopicId);
+}
+
+void TfmMain::showOfflinePage(QWebEngineView *view, const QWebEngineLoadingInfo &loading)
+{
+    if (loading.status() != QWebEngineLoadingInfo::LoadFailedStatus)
+        return;
+    const QUrl url = loading.url();
+    // The server answered (an HTTP error has its own page), or the load gave way to another one.
+    if (loading.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain ||
+        (loading.errorDomain() == QWebEngineLoadingInfo::InternalErrorDomain && loading.errorCode() == -3))
+        return;
+    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+        return;
+    const QString where = serverName(url);
+    const QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head>"
+                                        "<body style=\"font-size:9pt;margin:4px\">無法連線到 %1 ，離線閱讀不受影響</body></html>")
+                             .arg(where.toHtmlEscaped());
+    if (view == m_webBrowserDemo)
+        m_demoOfflinePage = true;
+    view->setHtml(html);
 }
 
 CallbackImportHost TfmMain::importHost(bool withTree)
@@ -310,14 +442,25 @@ void TfmMain::ToolButton15Click(QObject *sender)
     if (start == UpdateStart::Automatic && !m_archive.connected())
         return;
     CallbackImportHost host = importHost(false);
+    OnlineUpdateResult result;
     changeArchive([&] {
-        RunOnlineUpdate(start, {m_forumBaseUrl, m_downloadMirrors, m_options.programFolder}, m_idHTTP1, m_archive,
-                        m_package, host, {AskYesNo, ShowMessage});
+        result = RunOnlineUpdate(start, {m_forumBaseUrl, m_downloadMirrors, m_options.programFolder}, m_idHTTP1,
+                                 m_archive, m_package, host, {AskYesNo, ShowMessage});
     });
+    // Asked for from the toolbar, a list that could not be fetched is said, with the server and why.
+    if (start == UpdateStart::Toolbar && result.outcome == UpdateOutcome::ListUnavailable) {
+        const std::string where = serverName(QUrl(QString::fromStdString(m_forumBaseUrl))).toStdString();
+        const std::string why = m_idHTTP1.lastError();
+        raiseUtf8("無法連線到 " + where + " 取得補充包清單" + (why.empty() ? std::string() : "（" + why + "）") +
+                  "，離線閱讀不受影響");
+    }
 }
 
 bool TfmMain::WebBrowserDemoBeforeNavigate2(const QUrl &url)
 {
+    // The offline page the pane was just given is the program's own.
+    if (url.scheme() == QLatin1String("data") && std::exchange(m_demoOfflinePage, false))
+        return false;
     return DemoPaneBeforeNavigate(url);
 }
 
@@ -395,6 +538,7 @@ void TfmMain::closeEvent(QCloseEvent *event)
 void TfmMain::FormClose()
 {
     WriteLayout(currentLayout(), [](const char *name, const std::string &value) { WriteSetting(kAppKey, name, value); });
+    writePlace();
     m_topic.unprepare();
     m_article.unprepare();
 }
@@ -447,6 +591,8 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
 
     detachedTopicChange([&] { m_archive.close(); });
     m_currentForumId = 0;
+    m_lastForumId = 0; // the place kept belongs to the archive closed
+    m_lastTopicId.clear();
     m_topicModel->resetMembers();
     m_webBrowser1->setUrl(QUrl(QStringLiteral("about:blank"))); // no page of the archive closed stays
     m_history.clear(); // nor a way back to one
@@ -526,6 +672,7 @@ void TfmMain::tvChange(QTreeWidgetItem *node)
     m_currentForumId = data;
     if (data <= 0)
         return; // the root and the categories list no topics: the grid keeps what it shows
+    rememberForum(data);
     m_searchKeywords.clear(); // a forum's topics are no search result
     changeTopicQuery([&](Query &topic) {
         if (topic.sql() != kForumTopicsSql)
@@ -596,6 +743,7 @@ void TfmMain::applyGridColumnWidths()
     const QFontMetrics metrics(m_grid->font());
     const QFontMetrics titleMetrics(m_grid->horizontalHeader()->font());
     const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    m_grid->verticalHeader()->setDefaultSectionSize(metrics.height() + 4); // rows fit the chosen font
     for (int column = 0; column < TopicGridModel::ColumnCount; ++column) {
         const QString title = m_topicModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
         m_grid->horizontalHeader()->resizeSection(
@@ -606,8 +754,15 @@ void TfmMain::applyGridColumnWidths()
 void TfmMain::ToolButton2Click()
 {
     m_openDialogTitle = QStringLiteral("選擇資料庫來源MDB檔");
-    if (OpenArchive(m_archive, {}))
-        BuildForumTree();
+    if (!OpenArchive(m_archive, {}))
+        return;
+    // The next start opens this archive again, unless it is the start-up archive (or its converted file).
+    const std::string chosen = m_archive.connectionText();
+    const std::string startupMdb = dataSourceOf(startupConnectionText(m_options.programFolder));
+    const std::string startupSqlite = std::filesystem::path(startupMdb).replace_extension(".sqlite").string();
+    m_lastArchive = sameFile(chosen, startupMdb) || sameFile(chosen, startupSqlite) ? std::string() : chosen;
+    BuildForumTree();
+    writePlace();
 }
 
 void TfmMain::ToolButton7Click()

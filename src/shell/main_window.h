@@ -27,6 +27,7 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -145,6 +146,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -181,6 +183,14 @@ private:
     // Runs a command that writes into the archive (an import, the online update); the topic list then
     // shows what the archive holds.
     void changeArchive(const std::function<void()> &change);
+    // The place the next start opens again: the chosen archive, the forum and the topic.
+    bool openStartArchive(const std::string &startupText);
+    void restorePlace();
+    void rememberForum(std::int64_t forumId);
+    void rememberTopic(const std::string &topicId);
+    void writePlace();
+    // A page of the network that could not be reached gives way to a short local page saying so.
+    void showOfflinePage(QWebEngineView *view, const QWebEngineLoadingInfo &loading);
 
     StartupOptions m_options;
     QString m_openDialogTitle;
@@ -231,6 +241,11 @@ private:
     std::optional<QPointF> m_scrollAfterLoad; // where a page shown again is scrolled to once loaded
     double m_articleZoom = 1.0;
     FindBar *m_findBar = nullptr;
+
+    std::string m_lastArchive; // the archive the user chose (a path, UTF-8); empty for the start-up archive
+    std::int64_t m_lastForumId = 0;
+    std::string m_lastTopicId;
+    bool m_demoOfflinePage = false; // the demo pane is about to load the local offline page
 };
 
 // The design caption followed by the program version.

@@ -4,6 +4,7 @@
 #include "messages.h"
 #include "article_view.h"
 #include "find_bar.h"
+#include "localization.h"
 #include "splitter.h"
 #include "topic_model.h"
 
@@ -22,6 +23,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEnginePage>
@@ -161,6 +163,17 @@ void TfmMain::buildToolBar()
     m_toolBar->addWidget(exit);
 }
 
+void TfmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // The grid's style sheet keeps it from following the window's font by itself: the font chosen at start
+    // or in the preferences is handed on, and the rows and columns are laid out for it.
+    if (event->type() == QEvent::FontChange && m_grid && m_grid->font() != font()) {
+        m_grid->setFont(font());
+        applyGridColumnWidths();
+    }
+}
+
 void TfmMain::buildLayout()
 {
     resize(662, 502);
@@ -179,6 +192,9 @@ void TfmMain::buildLayout()
     outer->addLayout(body, 1);
 
     m_profile = new QWebEngineProfile(this); // off the record: nothing of the user's is written
+    // The engine's sans-serif is an installed face, not whatever its own default would pick.
+    if (const QString sans = installedSansFamily(); !sans.isEmpty())
+        m_profile->settings()->setFontFamily(QWebEngineSettings::SansSerifFont, sans);
 
     auto *treePane = new Pane(m_panel1);
     m_panel4 = treePane;
@@ -198,6 +214,11 @@ void TfmMain::buildLayout()
     m_tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tv->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tv->setAllColumnsShowFocus(true);
+    // The column is as wide as its longest name, so a name is never cut short: a pane too narrow for it
+    // scrolls sideways instead.
+    m_tv->header()->setStretchLastSection(false);
+    m_tv->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_tv->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     QPalette treePalette = m_tv->palette();
     treePalette.setColor(QPalette::Base, QColor(255, 255, 215));
     // The selection stays visible when the tree loses the focus.
@@ -217,6 +238,9 @@ void TfmMain::buildLayout()
     connect(m_webBrowserDemo, &QWebEngineView::loadFinished, this, [this](bool ok) {
         if (ok)
             guarded([this] { WebBrowserDemoDocumentComplete(m_webBrowserDemo->url()); });
+    });
+    connect(m_webBrowserDemo->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &loading) {
+        guarded([&] { showOfflinePage(m_webBrowserDemo, loading); });
     });
     treeColumn->addWidget(m_webBrowserDemo);
     body->addWidget(m_panel4);
@@ -279,6 +303,9 @@ void TfmMain::buildLayout()
     });
     m_webBrowser1 = makeBrowser(articlePage, "WebBrowser1", m_pageControl);
     m_pageControl->addWidget(m_webBrowser1);
+    connect(m_webBrowser1->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &loading) {
+        guarded([&] { showOfflinePage(m_webBrowser1, loading); });
+    });
     m_memo = new QPlainTextEdit(m_pageControl);
     m_memo->setObjectName("Memo1");
     m_pageControl->addWidget(m_memo);

@@ -166,6 +166,8 @@ void TfmMain::showArticle(const QByteArray &html, std::optional<QPointF> scroll)
     m_scrollAfterLoad = scroll && (scroll->x() > 0 || scroll->y() > 0) ? scroll : std::nullopt;
     m_visitUrl = m_articlePages->publish(html);
     m_webBrowser1->setUrl(m_visitUrl);
+    if (const ArticleVisit *visit = m_history.current())
+        rememberTopic(visit->topicId);
 }
 
 void TfmMain::rememberScroll()

@@ -12,6 +12,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QProcess>
@@ -119,6 +120,12 @@ private:
     }
 
     std::string folder() const { return (m_programFolder.path() + '/').toStdString(); }
+
+    bool isStartupArchive(TfmMain &w) const
+    {
+        return QFileInfo(QString::fromStdString(w.ADOConnection1().databasePath())).canonicalFilePath() ==
+               QFileInfo(m_programFolder.filePath("velm.sqlite")).canonicalFilePath();
+    }
 
     static void writeSettingsFile(const QByteArray &content)
     {
@@ -723,6 +730,118 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->articleLoads(), loads + 1, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains(first), 15000);
         QCOMPARE(m_errors.size(), 1);
+    }
+
+    // The next start opens the archive chosen, the forum and the topic the last one showed, and writes them
+    // again on closing; once that archive is removed the start is the usual one, without a word.
+    void theNextStartOpensTheLastPlace()
+    {
+        QTemporaryDir dir;
+        const QString other = dir.filePath("other.sqlite");
+        const QString listBox = QStringLiteral("ListBox 的 Items 如何排序");
+        QString topicId;
+        {
+            auto w = start(folder());
+            const std::string startupArchive = w->ADOConnection1().databasePath();
+            std::filesystem::copy_file(startupArchive, other.toStdString());
+            answerFileDialog(other);
+            clickTool(*w, "ToolButton2");
+            QCOMPARE(w->ADOConnection1().databasePath(), other.toStdString());
+            QTreeWidgetItem *forum = findForum(w->tv(), 101);
+            QVERIFY(forum);
+            w->tv()->scrollToItem(forum);
+            const QRect place = w->tv()->visualItemRect(forum);
+            QVERIFY(!place.isEmpty());
+            QTest::mouseClick(w->tv()->viewport(), Qt::LeftButton, {}, place.center());
+            QCOMPARE(w->CurrentForumId(), 101);
+            // Two rows down the list, by the keys.
+            w->DBGrid1()->setFocus();
+            QTest::keyClick(w->DBGrid1(), Qt::Key_Down);
+            QTest::keyClick(w->DBGrid1(), Qt::Key_Down);
+            QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains(listBox), 15000);
+            topicId = QString::fromStdString(w->history().current()->topicId);
+            // Written as they change...
+            QSettings stored(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
+            QCOMPARE(stored.value("LastForumID").toString(), QStringLiteral("101"));
+            QCOMPARE(stored.value("LastTopicID").toString(), topicId);
+            // ...and on closing, over whatever stands there.
+            writeSettings({});
+            QVERIFY(w->close());
+        }
+        {
+            QSettings stored(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
+            QCOMPARE(QUrl(stored.value("LastArchive").toString()).toLocalFile(), other);
+            QCOMPARE(stored.value("LastForumID").toString(), QStringLiteral("101"));
+            QCOMPARE(stored.value("LastTopicID").toString(), topicId);
+        }
+        {
+            auto w = start(folder());
+            QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+            QCOMPARE(w->ADOConnection1().databasePath(), other.toStdString());
+            QTreeWidgetItem *forum = findForum(w->tv(), 101);
+            QVERIFY(forum);
+            QCOMPARE(w->tv()->currentItem(), forum);
+            QCOMPARE(w->CurrentForumId(), 101);
+            for (QTreeWidgetItem *up = forum->parent(); up; up = up->parent())
+                QVERIFY(up->isExpanded());
+            QCOMPARE(w->DBGrid1()->currentIndex().row(), 2);
+            QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains(listBox), 15000);
+            // The kept topic is the one shown: the list's wait does not replace it with its row.
+            QVERIFY(!w->Timer1()->isActive());
+            QCOMPARE(w->articleLoads(), 1);
+            QCOMPARE(QString::fromStdString(w->history().current()->topicId), topicId);
+            QVERIFY(w->close());
+        }
+        QVERIFY(QFile::remove(other));
+        {
+            auto w = start(folder());
+            QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+            QVERIFY(m_messages.isEmpty());
+            QVERIFY(isStartupArchive(*w));
+            QVERIFY(w->tv()->topLevelItemCount() > 0);
+            QCOMPARE(w->tv()->currentItem(), nullptr);
+            QCOMPARE(w->CurrentForumId(), 0);
+            QVERIFY(!w->Timer1()->isActive());
+            QCOMPARE(w->articleLoads(), 0);
+            QVERIFY(w->close());
+        }
+        QSettings stored(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
+        QCOMPARE(stored.value("LastArchive").toString(), QString());
+        QCOMPARE(stored.value("LastForumID").toString(), QString());
+    }
+
+    // A kept forum or topic that is not in the archive, or a stored value of the wrong kind, is left out.
+    void keptPlaceThatIsGoneOrOddIsLeftOut_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<qlonglong>("forum");
+        QTest::newRow("forum and topic gone") << QByteArray("[General]\nLastForumID=999\nLastTopicID=999999\n")
+                                              << 0LL;
+        QTest::newRow("topic gone") << QByteArray("[General]\nLastForumID=101\nLastTopicID=999999\n") << 101LL;
+        QTest::newRow("odd values") << QByteArray("[General]\nLastArchive=@ByteArray(/nowhere)\nLastForumID=abc\n"
+                                                  "LastTopicID=-4\n")
+                                    << 0LL;
+        QTest::newRow("archive address of another kind")
+            << QByteArray("[General]\nLastArchive=http://x/a.sqlite\nLastForumID=101\n") << 101LL;
+    }
+
+    void keptPlaceThatIsGoneOrOddIsLeftOut()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(qlonglong, forum);
+        writeSettingsFile(content);
+        auto w = start(folder());
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+        QVERIFY(isStartupArchive(*w));
+        QCOMPARE(w->CurrentForumId(), forum);
+        if (forum > 0) {
+            // The forum's list shows its first row's page, as after a click on the forum.
+            QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
+        } else {
+            QVERIFY(!w->Timer1()->isActive());
+            QCOMPARE(w->history().current(), nullptr);
+            QCOMPARE(w->WebBrowser1()->url(), QUrl("about:blank"));
+        }
     }
 
     // Another archive replaces the tree, empties the list and the page, and lists any forum chosen in it.

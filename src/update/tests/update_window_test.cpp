@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QWebEnginePage>
@@ -101,6 +102,15 @@ private:
     {
         QSignalSpy loaded(view, &QWebEngineView::loadFinished);
         return loaded.wait(kWait);
+    }
+    static QString pageText(QWebEngineView *view)
+    {
+        // The answer may come after the wait has given up: it then lands in state that is still there.
+        auto answer = std::make_shared<std::pair<QString, bool>>();
+        view->page()->toPlainText([answer](const QString &text) { *answer = {text, true}; });
+        if (!QTest::qWaitFor([&] { return answer->second; }, 5000))
+            qWarning("the page text did not come");
+        return answer->first;
     }
     static void click(QWebEngineView *view, const QString &id)
     {
@@ -232,6 +242,54 @@ private slots:
         // The normal shut-down ran: it wrote the layout.
         QSettings store(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
         QVERIFY(store.contains("WindowMax"));
+    }
+
+    // Without the forum's server, the pane and the package home page say so in a page of their own, and
+    // the update asked for from the toolbar names the server it could not reach.
+    void unreachableServerIsStatedNotShownAsABrokenPage()
+    {
+        std::string closed;
+        {
+            const test::HttpTestServer gone;
+            closed = gone.base();
+        }
+        const QString settings = QString::fromStdString(settingsFilePath(kAppKey));
+        struct Restore {
+            QString file;
+            std::string base;
+            ~Restore() { QSettings(file, QSettings::IniFormat).setValue("ForumBaseURL", QString::fromStdString(base)); }
+        } restore{settings, m_server->base()};
+        {
+            QSettings store(settings, QSettings::IniFormat);
+            store.setValue("ForumBaseURL", QString::fromStdString(closed));
+            store.remove("LastTopicID");
+            store.remove("LastForumID");
+        }
+        const QUrl address(QString::fromStdString(closed));
+        const QString server = address.host() + ':' + QString::number(address.port());
+        const QString offline = QStringLiteral("無法連線到 %1 ，離線閱讀不受影響").arg(server);
+
+        QTemporaryDir folder;
+        auto w = start(folder);
+        QVERIFY(show(*w));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowserDemo()).contains(offline), kWait);
+        QVERIFY(w->WebBrowserDemo()->url().scheme() == QLatin1String("data"));
+        QVERIFY2(m_shown.isEmpty(), qPrintable(m_shown.join('\n')));
+        QVERIFY(m_desktop.isEmpty());
+
+        auto *home = w->findChild<QToolButton *>("ToolButton7");
+        QVERIFY(home);
+        QTest::mouseClick(home, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains(offline), kWait);
+
+        auto *update = w->findChild<QToolButton *>("ToolButton15");
+        QVERIFY(update);
+        QTest::mouseClick(update, Qt::LeftButton);
+        QCOMPARE(m_shown.size(), 1);
+        QVERIFY2(m_shown.first().startsWith(QStringLiteral("error 無法連線到 %1 取得補充包清單（").arg(server)),
+                 qPrintable(m_shown.first()));
+        QVERIFY(m_shown.first().endsWith(QStringLiteral("，離線閱讀不受影響")));
+        QVERIFY(!m_progress.isVisible());
     }
 
     void cleanupTestCase()
