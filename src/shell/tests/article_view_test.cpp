@@ -1,5 +1,6 @@
 // The article view shows posts as written, whatever they hold: nothing in a post takes the view to
 // another page or loads frames into it; pictures still show, and the user's clicks still lead on.
+#include "window_test_support.h"
 #include "article_view.h"
 #include "main_window.h"
 #include "messages.h"
@@ -18,6 +19,8 @@
 #include <memory>
 
 using namespace velm;
+using velm::test::pageText;
+using velm::test::writeSettings;
 
 namespace {
 
@@ -80,23 +83,6 @@ private:
     QStringList m_paths;
 };
 
-QString pageText(QWebEngineView *view)
-{
-    // The answer may come after the wait has given up: it then lands in state that is still there.
-    struct Answer {
-        QString text;
-        bool done = false;
-    };
-    auto answer = std::make_shared<Answer>();
-    view->page()->toPlainText([answer](const QString &t) {
-        answer->text = t;
-        answer->done = true;
-    });
-    if (!QTest::qWaitFor([&] { return answer->done; }, 5000))
-        qWarning("the page text did not come");
-    return answer->text;
-}
-
 bool refused(const QSignalSpy &spy, const QString &path, bool mainFrame)
 {
     for (const QList<QVariant> &call : spy)
@@ -118,11 +104,7 @@ private:
 
     std::unique_ptr<TfmMain> start()
     {
-        auto window = std::make_unique<TfmMain>(StartupOptions{(m_programFolder.path() + '/').toStdString(), {}});
-        QSignalSpy done(window.get(), &TfmMain::firstShowDone);
-        window->show();
-        if (!done.wait(60000))
-            qWarning("first show did not finish");
+        auto window = test::startWindow((m_programFolder.path() + '/').toStdString());
         return window;
     }
 

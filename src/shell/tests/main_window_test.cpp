@@ -1,3 +1,4 @@
+#include "window_test_support.h"
 #include "article_view.h"
 #include "cp950.h"
 #include "main_window.h"
@@ -36,6 +37,8 @@
 #include <memory>
 
 using namespace velm;
+using velm::test::pageText;
+using velm::test::writeSettings;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -60,12 +63,7 @@ private:
 
     std::unique_ptr<TfmMain> start(const std::string &folder)
     {
-        auto window = std::make_unique<TfmMain>(StartupOptions{folder, {}});
-        QSignalSpy done(window.get(), &TfmMain::firstShowDone);
-        window->show();
-        if (!done.wait(60000))
-            qWarning("first show did not finish");
-        return window;
+        return test::startWindow(folder);
     }
 
     static QTreeWidgetItem *findForum(QTreeWidget *tree, qlonglong id)
@@ -74,23 +72,6 @@ private:
             if ((*it)->data(0, Qt::UserRole).toLongLong() == id)
                 return *it;
         return nullptr;
-    }
-
-    static QString pageText(QWebEngineView *view)
-    {
-        // The answer may come after the wait has given up: it then lands in state that is still there.
-        struct Answer {
-            QString text;
-            bool done = false;
-        };
-        auto answer = std::make_shared<Answer>();
-        view->page()->toPlainText([answer](const QString &t) {
-            answer->text = t;
-            answer->done = true;
-        });
-        if (!QTest::qWaitFor([&] { return answer->done; }, 5000))
-            qWarning("the page text did not come");
-        return answer->text;
     }
 
     static bool wheel(QTableView *grid, int delta)
@@ -192,14 +173,6 @@ private:
         QTest::mousePress(bar, Qt::LeftButton, {}, grip);
         QTest::mouseMove(bar, bar->mapFromGlobal(globalTarget));
         QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(globalTarget));
-    }
-
-    void writeSettings(const std::map<QString, QString> &values)
-    {
-        QSettings store(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
-        store.clear();
-        for (const auto &[name, value] : values)
-            store.setValue(name, value);
     }
 
 private slots:

@@ -1,5 +1,6 @@
 // The reader in Chinese and readable: Qt's own texts translated, installed faces for the ones pages name,
 // the chosen font everywhere, forum names never cut, indented code and followed links shown cleanly.
+#include "window_test_support.h"
 #include "config_dialog.h"
 #include "localization.h"
 #include "main_window.h"
@@ -30,6 +31,8 @@
 #include <memory>
 
 using namespace velm;
+using velm::test::pageText;
+using velm::test::writeSettings;
 
 namespace {
 
@@ -73,20 +76,8 @@ private:
 
     std::unique_ptr<TfmMain> start()
     {
-        auto window = std::make_unique<TfmMain>(StartupOptions{(m_programFolder.path() + '/').toStdString(), {}});
-        QSignalSpy done(window.get(), &TfmMain::firstShowDone);
-        window->show();
-        if (!done.wait(60000))
-            qWarning("first show did not finish");
+        auto window = test::startWindow((m_programFolder.path() + '/').toStdString());
         return window;
-    }
-
-    static void writeSettings(const std::map<QString, QString> &values)
-    {
-        QSettings store(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
-        store.clear();
-        for (const auto &[name, value] : values)
-            store.setValue(name, value);
     }
 
 private slots:

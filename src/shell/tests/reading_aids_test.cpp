@@ -1,5 +1,6 @@
 // Reading in the article view: back and forward through the topics shown, finding text, zooming, and the
 // keywords of a search marked in the pages of the topics it found.
+#include "window_test_support.h"
 #include "article_view.h"
 #include "cp950.h"
 #include "find_bar.h"
@@ -29,6 +30,8 @@
 #include <memory>
 
 using namespace velm;
+using velm::test::pageText;
+using velm::test::writeSettings;
 
 namespace {
 
@@ -47,11 +50,6 @@ template <typename Ask> QString ask(Ask query)
     if (!QTest::qWaitFor([&] { return answer->done; }, 5000))
         qWarning("the page did not answer");
     return answer->text;
-}
-
-QString pageText(QWebEngineView *view)
-{
-    return ask([view](auto done) { view->page()->toPlainText(done); });
 }
 
 QString pageHtml(QWebEngineView *view)
@@ -103,11 +101,7 @@ private:
 
     std::unique_ptr<TfmMain> start()
     {
-        auto window = std::make_unique<TfmMain>(StartupOptions{(m_programFolder.path() + '/').toStdString(), {}});
-        QSignalSpy done(window.get(), &TfmMain::firstShowDone);
-        window->show();
-        if (!done.wait(60000))
-            qWarning("first show did not finish");
+        auto window = test::startWindow((m_programFolder.path() + '/').toStdString());
         window->activateWindow();
         if (!QTest::qWaitForWindowActive(window.get()))
             qWarning("the window did not become active");
@@ -119,14 +113,6 @@ private:
     {
         w.LoadArticle(topicId);
         QTRY_VERIFY_WITH_TIMEOUT(pageText(w.WebBrowser1()).contains(text), 15000);
-    }
-
-    static void writeSettings(const std::map<QString, QString> &values)
-    {
-        QSettings store(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
-        store.clear();
-        for (const auto &[name, value] : values)
-            store.setValue(name, value);
     }
 
 private slots:
