@@ -11,23 +11,10 @@ shots="$PWD/build/screenshots"
 keyword="${VELM_SHOT_KEYWORD:-Delphi}"
 mkdir -p "$shots"
 
-display=":$((90 + RANDOM % 100))"
-# The reader runs in a throw-away home so the run leaves the user's settings alone.
-scratch=$(mktemp -d)
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-cleanup() {
-  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+source scripts/xvfb.sh
 
 # Without a window manager nothing maximizes: the window is given the whole screen. The forum's server is
 # a closed port on this machine, so the announcement pane shows what it shows when offline.
-mkdir -p "$scratch/config"
 printf '[General]\nWindowMax=N\nWindowLeft=0\nWindowTop=0\nWindowWidth=1280\nWindowHeight=800\nPanel4Width=260\nForumBaseURL=http://127.0.0.1:9/\n' \
   >"$scratch/config/VELM_Reader.ini"
 HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" VELM_READER_GEOMETRY=1 \
