@@ -44,7 +44,6 @@ std::string trimmed(const std::string &s)
 using sqlite::DatabasePtr;
 using sqlite::StatementPtr;
 using sqlite::tableExists;
-constexpr auto exec = sqlite::execute;
 
 DatabasePtr openSqlite(const std::string &name, int flags, const std::string &path = {})
 {
@@ -127,11 +126,11 @@ SourceStamp stampOf(const std::string &path)
 
 void recordSource(sqlite3 *db, const SourceStamp &stamp)
 {
-    exec(db, "CREATE TABLE IF NOT EXISTS VELM_SOURCE (SOURCE_SIZE INTEGER, SOURCE_MTIME INTEGER)");
-    exec(db, "DELETE FROM VELM_SOURCE");
+    sqlite::execute(db, "CREATE TABLE IF NOT EXISTS VELM_SOURCE (SOURCE_SIZE INTEGER, SOURCE_MTIME INTEGER)");
+    sqlite::execute(db, "DELETE FROM VELM_SOURCE");
     const std::string insert = "INSERT INTO VELM_SOURCE VALUES (" + std::to_string(stamp.size) + "," +
         std::to_string(stamp.modified) + ")";
-    exec(db, insert);
+    sqlite::execute(db, insert);
 }
 
 std::optional<SourceStamp> recordedSource(sqlite3 *db)
@@ -314,9 +313,10 @@ sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, st
     }
     case FileKind::Missing: {
         const std::string sibling = sqliteSiblingOf(path);
-        if (sibling == path || fileKindOf(sibling) == FileKind::Missing)
+        const FileKind siblingKind = sibling == path ? FileKind::Missing : fileKindOf(sibling);
+        if (siblingKind == FileKind::Missing)
             raiseForFile("找不到資料庫檔案", path);
-        if (fileKindOf(sibling) != FileKind::SQLite)
+        if (siblingKind != FileKind::SQLite)
             raiseForFile("不是資料庫檔案", sibling);
         target = sibling;
         break;
@@ -329,9 +329,9 @@ sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, st
     try {
         // A file the user cannot write (an installed demo archive) opens read-only, in the journal mode it has.
         if (!sqlite3_db_readonly(db.get(), "main"))
-            exec(db.get(), "PRAGMA journal_mode=WAL");
-        exec(db.get(), "PRAGMA synchronous=NORMAL");
-        exec(db.get(), "PRAGMA foreign_keys=OFF");
+            sqlite::execute(db.get(), "PRAGMA journal_mode=WAL");
+        sqlite::execute(db.get(), "PRAGMA synchronous=NORMAL");
+        sqlite::execute(db.get(), "PRAGMA foreign_keys=OFF");
         upgradeIfOlder(db.get(), target, progress);
         if (!sqlite3_db_readonly(db.get(), "main"))
             createArchiveIndexes(db.get());
@@ -354,7 +354,7 @@ sqlite3 *openPackageDatabase(const std::string &path, ProgressSink *progress, st
         // A package is only read: opened immutable, it gets no -wal or -shm beside it and is never written.
         DatabasePtr db = openSqlite(readOnlyUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, path);
         try {
-            exec(db.get(), "select count(*) from sqlite_master");
+            sqlite::execute(db.get(), "select count(*) from sqlite_master");
         } catch (const Error &e) {
             raiseForFile("無法開啟資料庫檔案", path, e.utf8());
         }

@@ -30,10 +30,8 @@ struct Table {
 };
 
 using sqlite::columnText;
+using sqlite::quoteIdentifier;
 using sqlite::StatementPtr;
-constexpr auto quoted = sqlite::quoteIdentifier;
-constexpr auto run = sqlite::execute;
-constexpr auto prepared = sqlite::prepare;
 
 bool isText(const std::string &declaredType)
 {
@@ -43,7 +41,7 @@ bool isText(const std::string &declaredType)
 
 int userVersion(sqlite3 *db)
 {
-    const StatementPtr stmt = prepared(db, "PRAGMA user_version");
+    const StatementPtr stmt = sqlite::prepare(db, "PRAGMA user_version");
     return sqlite3_step(stmt.get()) == SQLITE_ROW ? sqlite3_column_int(stmt.get(), 0) : 0;
 }
 
@@ -51,7 +49,7 @@ int userVersion(sqlite3 *db)
 std::vector<Table> tablesToRebuild(sqlite3 *db)
 {
     std::vector<Table> tables;
-    const StatementPtr list = prepared(
+    const StatementPtr list = sqlite::prepare(
         db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
             "ORDER BY rowid");
     while (sqlite3_step(list.get()) == SQLITE_ROW)
@@ -59,7 +57,7 @@ std::vector<Table> tablesToRebuild(sqlite3 *db)
     std::vector<Table> rebuilt;
     for (Table &table : tables) {
         bool needed = false;
-        const StatementPtr info = prepared(db, "PRAGMA table_info(" + quoted(table.name) + ")");
+        const StatementPtr info = sqlite::prepare(db, "PRAGMA table_info(" + quoteIdentifier(table.name) + ")");
         while (sqlite3_step(info.get()) == SQLITE_ROW) {
             Column column{columnText(info.get(), 1), columnText(info.get(), 2), sqlite3_column_int(info.get(), 3) != 0,
                           columnText(info.get(), 4), sqlite3_column_int(info.get(), 5), false};
@@ -77,7 +75,7 @@ std::vector<Table> tablesToRebuild(sqlite3 *db)
         }
         if (!needed)
             continue;
-        const StatementPtr indexes = prepared(
+        const StatementPtr indexes = sqlite::prepare(
             db, "SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL ORDER BY rowid");
         sqlite3_bind_text(indexes.get(), 1, table.name.c_str(), -1, SQLITE_TRANSIENT);
         while (sqlite3_step(indexes.get()) == SQLITE_ROW)
@@ -89,11 +87,11 @@ std::vector<Table> tablesToRebuild(sqlite3 *db)
 
 std::string createSql(const std::string &name, const std::vector<Column> &columns)
 {
-    std::string sql = "CREATE TABLE " + quoted(name) + " (";
+    std::string sql = "CREATE TABLE " + quoteIdentifier(name) + " (";
     std::vector<std::pair<int, std::string>> key;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const Column &c = columns[i];
-        sql += (i ? ", " : "") + quoted(c.name);
+        sql += (i ? ", " : "") + quoteIdentifier(c.name);
         if (!c.type.empty())
             sql += " " + (c.caseBlind ? caseBlindDeclaration(c.type) : c.type);
         if (c.notNull)
@@ -101,7 +99,7 @@ std::string createSql(const std::string &name, const std::vector<Column> &column
         if (!c.defaultValue.empty())
             sql += " DEFAULT " + c.defaultValue;
         if (c.keyPosition > 0)
-            key.emplace_back(c.keyPosition, quoted(c.name));
+            key.emplace_back(c.keyPosition, quoteIdentifier(c.name));
     }
     if (!key.empty()) {
         std::sort(key.begin(), key.end());
@@ -127,7 +125,7 @@ bool archiveNeedsUpgrade(sqlite3 *db)
 
 void markCurrentForm(sqlite3 *db)
 {
-    run(db, "PRAGMA user_version = " + std::to_string(kArchiveForm));
+    sqlite::execute(db, "PRAGMA user_version = " + std::to_string(kArchiveForm));
 }
 
 void upgradeArchive(sqlite3 *db, const std::string &path, ProgressSink *progress,
@@ -149,17 +147,17 @@ void upgradeArchive(sqlite3 *db, const std::string &path, ProgressSink *progress
                 progress->processEvents();
             }
             const std::string old = "velm_upgrade_old";
-            run(db, "ALTER TABLE " + quoted(table.name) + " RENAME TO " + quoted(old));
-            run(db, createSql(table.name, table.columns));
+            sqlite::execute(db, "ALTER TABLE " + quoteIdentifier(table.name) + " RENAME TO " + quoteIdentifier(old));
+            sqlite::execute(db, createSql(table.name, table.columns));
             std::string columns;
             for (std::size_t i = 0; i < table.columns.size(); ++i)
-                columns += (i ? ", " : "") + quoted(table.columns[i].name);
-            run(db, "INSERT INTO " + quoted(table.name) + " (" + columns + ") SELECT " + columns + " FROM " +
-                        quoted(old) + " ORDER BY rowid");
-            run(db, "DROP TABLE " + quoted(old));
+                columns += (i ? ", " : "") + quoteIdentifier(table.columns[i].name);
+            sqlite::execute(db, "INSERT INTO " + quoteIdentifier(table.name) + " (" + columns + ") SELECT " + columns + " FROM " +
+                        quoteIdentifier(old) + " ORDER BY rowid");
+            sqlite::execute(db, "DROP TABLE " + quoteIdentifier(old));
             // The indexes were dropped with the old table; made again, text keys take the new comparison.
             for (const std::string &index : table.indexSql)
-                run(db, index);
+                sqlite::execute(db, index);
             if (progress)
                 progress->step();
         }

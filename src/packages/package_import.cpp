@@ -40,8 +40,6 @@ public:
     ImportRunning &operator=(const ImportRunning &) = delete;
 };
 
-constexpr auto exec = sqlite::execute;
-
 // Rows are merged in batches, one savepoint each, for speed. A row the archive refuses rolls its batch
 // back, so its own delete is undone; the rows before it in the batch are merged again and committed.
 class MergeBatch {
@@ -63,7 +61,7 @@ public:
             raiseUtf8("匯入中資料庫連線已被關閉");
         if (m_open)
             return false;
-        exec(m_db, "SAVEPOINT velm_merge");
+        sqlite::execute(m_db, "SAVEPOINT velm_merge");
         m_open = true;
         m_started = std::chrono::steady_clock::now();
         return true;
@@ -74,7 +72,7 @@ public:
         if (!m_open)
             return;
         m_open = false;
-        exec(m_db, "RELEASE velm_merge");
+        sqlite::execute(m_db, "RELEASE velm_merge");
     }
     void rollBack()
     {
@@ -133,7 +131,7 @@ public:
         if (!alive())
             raiseUtf8("匯入中資料庫連線已被關閉");
         m_open = false;
-        exec(m_db, "COMMIT");
+        sqlite::execute(m_db, "COMMIT");
     }
 
 private:

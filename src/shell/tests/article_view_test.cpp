@@ -104,8 +104,7 @@ private:
 
     std::unique_ptr<TfmMain> start()
     {
-        auto window = test::startWindow((m_programFolder.path() + '/').toStdString());
-        return window;
+        return test::startWindow((m_programFolder.path() + '/').toStdString());
     }
 
 private slots:

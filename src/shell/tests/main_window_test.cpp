@@ -37,6 +37,7 @@
 #include <memory>
 
 using namespace velm;
+using velm::test::findForum;
 using velm::test::pageText;
 using velm::test::writeSettings;
 
@@ -64,14 +65,6 @@ private:
     std::unique_ptr<TfmMain> start(const std::string &folder)
     {
         return test::startWindow(folder);
-    }
-
-    static QTreeWidgetItem *findForum(QTreeWidget *tree, qlonglong id)
-    {
-        for (QTreeWidgetItemIterator it(tree); *it; ++it)
-            if ((*it)->data(0, Qt::UserRole).toLongLong() == id)
-                return *it;
-        return nullptr;
     }
 
     static bool wheel(QTableView *grid, int delta)

@@ -31,6 +31,7 @@
 #include <memory>
 
 using namespace velm;
+using velm::test::findForum;
 using velm::test::pageText;
 using velm::test::writeSettings;
 
@@ -56,14 +57,6 @@ QString runScript(QWebEngineView *view, const QString &script)
     return answer->text;
 }
 
-QTreeWidgetItem *findForum(QTreeWidget *tree, qlonglong id)
-{
-    for (QTreeWidgetItemIterator it(tree); *it; ++it)
-        if ((*it)->data(0, Qt::UserRole).toLongLong() == id)
-            return *it;
-    return nullptr;
-}
-
 } // namespace
 
 class ReadabilityTest : public QObject {
@@ -76,8 +69,7 @@ private:
 
     std::unique_ptr<TfmMain> start()
     {
-        auto window = test::startWindow((m_programFolder.path() + '/').toStdString());
-        return window;
+        return test::startWindow((m_programFolder.path() + '/').toStdString());
     }
 
 private slots:

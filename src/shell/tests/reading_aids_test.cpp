@@ -30,6 +30,7 @@
 #include <memory>
 
 using namespace velm;
+using velm::test::findForum;
 using velm::test::pageText;
 using velm::test::writeSettings;
 
@@ -78,14 +79,6 @@ void ctrlWheel(QWidget *target, int delta)
     QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::ControlModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(target, &event);
-}
-
-QTreeWidgetItem *findForum(QTreeWidget *tree, qlonglong id)
-{
-    for (QTreeWidgetItemIterator it(tree); *it; ++it)
-        if ((*it)->data(0, Qt::UserRole).toLongLong() == id)
-            return *it;
-    return nullptr;
 }
 
 } // namespace

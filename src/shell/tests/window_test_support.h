@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -24,6 +26,15 @@ inline std::unique_ptr<TfmMain> startWindow(const std::string &programFolder)
     if (!done.wait(60000))
         qWarning("first show did not finish");
     return window;
+}
+
+// The tree's item of a forum, or null.
+inline QTreeWidgetItem *findForum(QTreeWidget *tree, qlonglong id)
+{
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->data(0, Qt::UserRole).toLongLong() == id)
+            return *it;
+    return nullptr;
 }
 
 // The text of the page a view shows.
