@@ -6,6 +6,7 @@
 #include "error.h"
 #include "file_lock.h"
 #include "jet_reader.h"
+#include "percent.h"
 
 #include <sqlite3.h>
 
@@ -60,18 +61,9 @@ DatabasePtr openSqlite(const std::string &name, int flags, const std::string &pa
 // A file: URI that opens the file read-only and immutable, whatever characters its path holds.
 std::string readOnlyUri(const std::string &path)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string uri = "file:";
-    for (unsigned char c : fs::absolute(path).string()) {
-        if (c == '%' || c == '?' || c == '#' || c < 0x21 || c >= 0x7f) {
-            uri += '%';
-            uri += kDigits[c >> 4];
-            uri += kDigits[c & 15];
-        } else {
-            uri += static_cast<char>(c);
-        }
-    }
-    return uri + "?immutable=1";
+    // A path keeps its separators and every visible character but those that would end it or escape.
+    const KeptByte inPath = [](unsigned char c) { return c >= 0x21 && c < 0x7f && c != '%' && c != '?' && c != '#'; };
+    return "file:" + percentEncoded(fs::absolute(path).string(), inPath) + "?immutable=1";
 }
 
 SourceChangedHandler &sourceChangedHandler()

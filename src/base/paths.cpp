@@ -3,8 +3,10 @@
 #include "error.h"
 #include "file_lock.h"
 
+#include <QStandardPaths>
+#include <QString>
+
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -45,14 +47,9 @@ std::string programFolder()
         if (::access(folder.c_str(), W_OK) == 0)
             return folder.string() + kPathSeparator;
     }
-    fs::path data;
-    if (const char *xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-        data = xdg;
-    else if (const char *home = std::getenv("HOME"); home && *home)
-        data = fs::path(home) / ".local" / "share";
-    else
-        data = fs::temp_directory_path();
-    const fs::path folder = data / "velm-reader";
+    // $XDG_DATA_HOME, ~/.local/share without it.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const fs::path folder = (data.isEmpty() ? fs::temp_directory_path() : fs::path(data.toStdString())) / "velm-reader";
     std::error_code ec;
     fs::create_directories(folder, ec);
     return folder.string() + kPathSeparator;

@@ -6,6 +6,7 @@
 #include "http_client.h"
 #include "package_file.h"
 #include "package_import.h"
+#include "percent.h"
 #include "progress.h"
 #include "util.h"
 
@@ -63,19 +64,7 @@ std::string bytes(std::string_view text, std::size_t from, std::size_t count)
 // A file name made of list bytes must stay one path segment of a valid address.
 std::string urlSegment(std::string_view name)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : name) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-            c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kDigits[c >> 4];
-            out += kDigits[c & 15];
-        }
-    }
-    return out;
+    return percentEncoded(name, isUriUnreserved);
 }
 
 } // namespace

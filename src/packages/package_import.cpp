@@ -4,6 +4,7 @@
 #include "cp950.h"
 #include "error.h"
 #include "package_file.h"
+#include "percent.h"
 #include "progress.h"
 #include "util.h"
 
@@ -156,12 +157,9 @@ void requirePlainName(const std::string &name)
 
 std::string hexBytes(const std::string &raw)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out = "X'";
-    for (unsigned char c : raw) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
-    }
+    for (unsigned char c : raw)
+        appendHexByte(out, c);
     return out + "'";
 }
 

@@ -2,36 +2,32 @@
 
 #include "cp950.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QString>
+#include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <deque>
 #include <sstream>
-#include <thread>
 #include <vector>
-
-extern char **environ;
-
-namespace fs = std::filesystem;
 
 namespace velm {
 namespace {
 
-constexpr std::chrono::seconds kRefreshTimeLimit{10};
+constexpr std::chrono::milliseconds kRefreshTimeLimit{10000};
 constexpr const char *kDefaultsSection = "[Default Applications]";
-
-const std::string kIconSvg = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="48" height="48" viewBox="0 0 48 48">
-  <rect x="2" y="2" width="44" height="44" rx="8" fill="#1f3f7a"/>
-  <path d="M9 12h11l4 14 4-14h11L29 38h-10z" fill="#ffffff"/>
-  <path d="M8 40c6-3 10-3 16 0c6-3 10-3 16 0" stroke="#9fd39f" stroke-width="3" fill="none"/>
-</svg>
-)svg";
+// The icon is data/icons/velm-reader.svg, built in as a resource: the install and the registration share it.
+constexpr const char *kIconResource = ":/icons/velm-reader.svg";
 
 struct Names {
     std::string extension; // with its dot
@@ -158,43 +154,35 @@ std::string desktopEntry(const Names &names, const std::string &description, con
            "Terminal=false\n";
 }
 
-bool readFile(const fs::path &path, std::string &content)
+QString qText(const std::string &utf8)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    return QString::fromStdString(utf8);
+}
+
+bool readFile(const QString &path, std::string &content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    content = text.str();
+    content = file.readAll().toStdString();
     return true;
 }
 
 // Writes through a temporary file and a rename, so a reader never sees half a file; an unchanged file
 // is left alone. False when the folder or the file cannot be written.
-bool writeFile(const fs::path &path, const std::string &content, bool &changed)
+bool writeFile(const QString &path, const std::string &content, bool &changed)
 {
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    if (ec || !fs::is_directory(path.parent_path()))
+    if (!QDir().mkpath(QFileInfo(path).path()))
         return false;
     std::string old;
     if (readFile(path, old) && old == content)
         return true;
-    const fs::path temporary = path.string() + ".tmp-" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << content;
-        out.close();
-        if (!out) {
-            fs::remove(temporary, ec);
-            return false;
-        }
-    }
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
-    }
+    file.write(content.data(), static_cast<qint64>(content.size()));
+    if (!file.commit())
+        return false;
     changed = true;
     return true;
 }
@@ -245,76 +233,142 @@ std::string withDefault(const std::string &list, const std::string &mimeType, co
     return out;
 }
 
-fs::path xdgFolder(const char *variable, const char *fallbackUnderHome)
-{
-    if (const char *value = std::getenv(variable); value && *value == '/')
-        return value;
-    if (const char *home = std::getenv("HOME"); home && *home)
-        return fs::path(home) / fallbackUnderHome;
-    return {};
-}
-
-fs::path findTool(const std::string &name)
-{
-    const char *path = std::getenv("PATH");
-    std::istringstream folders(path ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        if (folder.empty())
-            continue;
-        const fs::path candidate = fs::path(folder) / name;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return {};
-}
-
-// A started tool, always waited for; one that overruns its time is stopped.
-class ChildProcess {
-public:
-    ChildProcess(const fs::path &tool, const fs::path &argument)
-    {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        std::string toolText = tool.string();
-        std::string argumentText = argument.string();
-        char *argv[] = {toolText.data(), argumentText.data(), nullptr};
-        if (posix_spawn(&m_pid, tool.c_str(), &actions, nullptr, argv, environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~ChildProcess() { wait(); }
-    ChildProcess(const ChildProcess &) = delete;
-    ChildProcess &operator=(const ChildProcess &) = delete;
-
-    void wait()
-    {
-        if (m_pid <= 0)
-            return;
-        const auto deadline = std::chrono::steady_clock::now() + kRefreshTimeLimit;
-        while (::waitpid(m_pid, nullptr, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(m_pid, SIGKILL);
-                ::waitpid(m_pid, nullptr, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        m_pid = -1;
-    }
-
-private:
-    pid_t m_pid = -1;
+// One refresh: a tool rebuilding the database of a folder.
+struct Refresh {
+    QString tool;
+    QString folder;
 };
 
-// A database is rebuilt when its sources changed or it was never built (its tool came later).
-void refresh(const char *toolName, const fs::path &folder, const fs::path &cache, bool changed)
+QProcess *refreshProcess(const Refresh &refresh, QObject *parent)
 {
-    if (!changed && fs::exists(cache))
+    auto *process = new QProcess(parent);
+    process->setProgram(refresh.tool);
+    process->setArguments({refresh.folder});
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    return process;
+}
+
+// Waits for a started tool; one that overruns the time left of its limit is stopped.
+void finishWithin(QProcess &process, std::chrono::milliseconds left)
+{
+    if (process.state() == QProcess::NotRunning)
         return;
-    if (const fs::path tool = findTool(toolName); !tool.empty())
-        ChildProcess(tool, folder).wait();
+    if (!process.waitForFinished(static_cast<int>(std::max(left.count(), std::chrono::milliseconds::rep{0})))) {
+        process.kill();
+        process.waitForFinished(-1);
+    }
+}
+
+void refreshNow(const Refresh &refresh)
+{
+    QObject owner;
+    QProcess *process = refreshProcess(refresh, &owner);
+    process->start();
+    finishWithin(*process, kRefreshTimeLimit);
+}
+
+// The refreshes of an application, run in the background one after the other: start-up never waits for
+// a tool, and two tools never compete for the disk. A refresh asked for while the same folder's refresh
+// waits is already covered; while it runs, it is covered unless the sources changed since it started.
+// The queue is a child of the application: the refreshes left when the application ends are finished then,
+// each within its time limit, so no database stays behind its sources and no tool outlives the program.
+class RefreshQueue : public QObject {
+public:
+    explicit RefreshQueue(QObject *application) : QObject(application) {}
+    ~RefreshQueue() override
+    {
+        if (m_running) {
+            m_running->disconnect(this); // its end starts nothing more: what waits is run below
+            finishWithin(*m_running, kRefreshTimeLimit - std::chrono::milliseconds(m_clock.elapsed()));
+        }
+        for (const Refresh &refresh : m_waiting)
+            refreshNow(refresh);
+    }
+    RefreshQueue(const RefreshQueue &) = delete;
+    RefreshQueue &operator=(const RefreshQueue &) = delete;
+
+    void request(Refresh refresh, bool sourcesChanged)
+    {
+        for (const Refresh &waiting : m_waiting)
+            if (waiting.folder == refresh.folder)
+                return;
+        if (m_running && m_runningFolder == refresh.folder && !sourcesChanged)
+            return;
+        m_waiting.push_back(std::move(refresh));
+        startNext();
+    }
+
+    bool idle() const { return !m_running && m_waiting.empty(); }
+
+private:
+    void startNext()
+    {
+        if (m_running || m_waiting.empty())
+            return;
+        const Refresh refresh = m_waiting.front();
+        m_waiting.pop_front();
+        QProcess *process = refreshProcess(refresh, this);
+        m_running = process;
+        m_runningFolder = refresh.folder;
+        m_clock.start();
+        connect(process, &QProcess::finished, this, [this, process] { done(process); });
+        connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) // no finished() follows
+                done(process);
+        });
+        QTimer::singleShot(kRefreshTimeLimit, process, &QProcess::kill);
+        process->start();
+    }
+
+    void done(QProcess *process)
+    {
+        process->deleteLater();
+        if (process != m_running)
+            return;
+        m_running = nullptr;
+        m_runningFolder.clear();
+        startNext();
+    }
+
+    std::deque<Refresh> m_waiting;
+    QProcess *m_running = nullptr;
+    QString m_runningFolder;
+    QElapsedTimer m_clock;
+};
+
+QPointer<RefreshQueue> &refreshQueue()
+{
+    static QPointer<RefreshQueue> queue;
+    return queue;
+}
+
+// The application's queue when called on its thread; without an event loop there is none, and a refresh
+// is waited for instead.
+RefreshQueue *applicationQueue()
+{
+    QCoreApplication *application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() != application->thread())
+        return nullptr;
+    QPointer<RefreshQueue> &queue = refreshQueue();
+    if (!queue)
+        queue = new RefreshQueue(application);
+    return queue;
+}
+
+// A database is rebuilt when its sources changed or it was never built (its tool came later).
+void refresh(const char *toolName, const QString &folder, const QString &cache, bool changed)
+{
+    if (!changed && QFileInfo::exists(cache))
+        return;
+    const QString tool = QStandardPaths::findExecutable(QString::fromLatin1(toolName));
+    if (tool.isEmpty())
+        return;
+    if (RefreshQueue *queue = applicationQueue())
+        queue->request({tool, folder}, changed);
+    else
+        refreshNow({tool, folder});
 }
 
 void registerSteps(const std::string &extension, const std::string &typeName, const std::string &description,
@@ -322,9 +376,9 @@ void registerSteps(const std::string &extension, const std::string &typeName, co
 {
     if (extension.empty() || programPath.empty())
         return;
-    const fs::path dataHome = xdgFolder("XDG_DATA_HOME", ".local/share");
-    const fs::path configHome = xdgFolder("XDG_CONFIG_HOME", ".config");
-    if (dataHome.empty() || configHome.empty())
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (!QDir::isAbsolutePath(dataHome) || !QDir::isAbsolutePath(configHome))
         return;
     const Names names = namesFor(extension, typeName, contentType);
     const std::string text = fromCp950(description);
@@ -332,22 +386,24 @@ void registerSteps(const std::string &extension, const std::string &typeName, co
     bool mimeChanged = false;
     bool desktopChanged = false;
     bool unused = false;
-    const fs::path mime = dataHome / "mime";
-    const fs::path applications = dataHome / "applications";
-    if (!writeFile(mime / "packages" / (names.id + ".xml"), mimePackage(names, text), mimeChanged))
+    const QString mime = dataHome + QStringLiteral("/mime");
+    const QString applications = dataHome + QStringLiteral("/applications");
+    if (!writeFile(mime + "/packages/" + qText(names.id) + ".xml", mimePackage(names, text), mimeChanged))
         return;
-    if (!writeFile(applications / (names.id + ".desktop"), desktopEntry(names, text, programPath), desktopChanged))
+    if (!writeFile(applications + "/" + qText(names.id) + ".desktop", desktopEntry(names, text, programPath),
+                   desktopChanged))
         return;
-    const fs::path icon = dataHome / "icons/hicolor/scalable/apps" / (std::string(kProgramIconName) + ".svg");
-    if (!writeFile(icon, kIconSvg, unused))
+    const QString icon = dataHome + "/icons/hicolor/scalable/apps/" + kProgramIconName + ".svg";
+    if (!writeFile(icon, ProgramIconSvg(), unused))
         return;
-    const fs::path mimeApps = configHome / "mimeapps.list";
+    const QString mimeApps = configHome + QStringLiteral("/mimeapps.list");
     std::string list;
     readFile(mimeApps, list);
     if (!writeFile(mimeApps, withDefault(list, names.mimeType, names.id + ".desktop"), unused))
         return;
-    refresh("update-mime-database", mime, mime / "mime.cache", mimeChanged);
-    refresh("update-desktop-database", applications, applications / "mimeinfo.cache", desktopChanged);
+    refresh("update-mime-database", mime, mime + QStringLiteral("/mime.cache"), mimeChanged);
+    refresh("update-desktop-database", applications, applications + QStringLiteral("/mimeinfo.cache"),
+            desktopChanged);
 }
 
 } // namespace
@@ -362,9 +418,19 @@ void RegisterFileType(const std::string &extension, const std::string &typeName,
     }
 }
 
+bool FileTypeRefreshPending()
+{
+    const RefreshQueue *queue = refreshQueue();
+    return queue && !queue->idle();
+}
+
 const std::string &ProgramIconSvg()
 {
-    return kIconSvg;
+    static const std::string svg = [] {
+        QFile file(QString::fromLatin1(kIconResource));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    }();
+    return svg;
 }
 
 } // namespace velm

@@ -12,8 +12,14 @@ namespace velm {
 // An empty extension or program path does nothing; a folder that cannot be written ends the registration
 // silently at that step. Extension, type name, description and content type are code page 950; the
 // program path is UTF-8. An empty type name becomes the extension without its dot followed by "file".
+// Called on the thread of a QCoreApplication, the call returns with the files written and the refreshes
+// running in the background, one at a time; those left when the application ends are finished then.
+// Without an application each refresh is waited for (at most ten seconds, then its tool is stopped).
 void RegisterFileType(const std::string &extension, const std::string &typeName, const std::string &description,
                       const std::string &programPath, const std::string &contentType);
+
+// True while a refresh that a registration started in the background waits or runs.
+bool FileTypeRefreshPending();
 
 // The program's icon as installed, SVG text.
 const std::string &ProgramIconSvg();

@@ -1,46 +1,12 @@
 #include "form_script.h"
 
+#include <QString>
+#include <QStringDecoder>
+
 #include <cstdint>
 
 namespace velm {
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Decodes one UTF-8 sequence at text[i], advancing i; a malformed sequence gives U+FFFD for one byte.
-char32_t nextCodePoint(std::string_view text, size_t &i)
-{
-    const auto lead = static_cast<unsigned char>(text[i++]);
-    if (lead < 0x80)
-        return lead;
-    int extra = 0;
-    char32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2;
-        cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3;
-        cp = lead & 0x07;
-    } else {
-        return kReplacement;
-    }
-    if (i + static_cast<size_t>(extra) > text.size())
-        return kReplacement;
-    for (int k = 0; k < extra; ++k) {
-        const auto c = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
-        if ((c & 0xC0) != 0x80)
-            return kReplacement;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    const bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
-    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return kReplacement;
-    i += static_cast<size_t>(extra);
-    return cp;
-}
 
 void appendUnit(std::string &out, std::uint32_t unit)
 {
@@ -50,29 +16,30 @@ void appendUnit(std::string &out, std::uint32_t unit)
         out += kHex[(unit >> shift) & 0xF];
 }
 
-bool isPlain(char32_t cp)
+bool isPlain(char16_t unit)
 {
-    if (cp < 0x20 || cp >= 0x7F)
+    if (unit < 0x20 || unit >= 0x7F)
         return false;
     constexpr std::string_view kEscaped = "\"'\\<>&";
-    return kEscaped.find(static_cast<char>(cp)) == std::string_view::npos;
+    return kEscaped.find(static_cast<char>(unit)) == std::string_view::npos;
 }
 
 } // namespace
 
 std::string JsStringLiteral(std::string_view utf8)
 {
+    // The escapes are UTF-16 code units, a character beyond the Basic Multilingual Plane a surrogate pair.
+    // Each byte of a malformed sequence becomes U+FFFD; a leading byte order mark is kept as a character.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    const QString text = decoder.decode(QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
     std::string out = "\"";
-    for (size_t i = 0; i < utf8.size();) {
-        const char32_t cp = nextCodePoint(utf8, i);
-        if (isPlain(cp)) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x10000) {
-            appendUnit(out, cp);
-        } else {
-            appendUnit(out, 0xD800 + ((cp - 0x10000) >> 10));
-            appendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
-        }
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        if (isPlain(unit))
+            out += static_cast<char>(unit);
+        else
+            appendUnit(out, unit);
     }
     out += '"';
     return out;

@@ -3,6 +3,7 @@
 #include "cp950.h"
 #include "gbbig.h"
 #include "layout.h"
+#include "percent.h"
 #include "site_table.h"
 #include "typed_text.h"
 
@@ -112,7 +113,6 @@ SearchUrl ParseSearchUrl(std::string_view urlText)
 
 std::string RequestAddress(std::string_view address)
 {
-    constexpr char kHex[] = "0123456789ABCDEF";
     // Brackets belong only to a host; a Big5 trail byte may be one in the path or query.
     size_t authorityEnd = 0;
     if (const size_t scheme = address.find("://"); scheme != std::string_view::npos)
@@ -124,13 +124,10 @@ std::string RequestAddress(std::string_view address)
         const bool validEscape = c == '%' && i + 2 < address.size() && isHexDigit(address[i + 1]) &&
                                  isHexDigit(address[i + 2]);
         const bool bracket = (c == '[' || c == ']') && i >= authorityEnd;
-        if (mayNotStand(c) || bracket || (c == '%' && !validEscape)) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        } else {
+        if (mayNotStand(c) || bracket || (c == '%' && !validEscape))
+            appendPercentEscape(out, c);
+        else
             out += static_cast<char>(c);
-        }
     }
     return out;
 }

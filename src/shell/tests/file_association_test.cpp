@@ -1,6 +1,8 @@
 #include "file_association.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QtCore/qtestsupport_core.h>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -38,15 +41,28 @@ std::string lineStarting(const std::string &text, const std::string &prefix)
     return {};
 }
 
+// The tools run in the background of an application, as in the reader; generous for a loaded machine.
+constexpr int kRefreshWaitMs = 60000;
+
+std::unique_ptr<QCoreApplication> makeApplication()
+{
+    static int argc = 1;
+    static char name[] = "file_association_tests";
+    static char *argv[] = {name, nullptr};
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 // Redirected XDG folders and a PATH holding stand-ins for the two refresh tools, which log their calls.
 class FileAssociation : public ::testing::Test {
 protected:
     QTemporaryDir m_dir;
     fs::path m_data, m_config, m_bin, m_log;
     std::string m_savedPath;
+    std::unique_ptr<QCoreApplication> m_application;
 
     void SetUp() override
     {
+        m_application = makeApplication();
         const fs::path root = m_dir.path().toStdString();
         m_data = root / "data";
         m_config = root / "config";
@@ -60,14 +76,50 @@ protected:
         tool("update-mime-database", "mime.cache");
         tool("update-desktop-database", "mimeinfo.cache");
     }
-    void TearDown() override { setenv("PATH", m_savedPath.c_str(), 1); }
+    void TearDown() override
+    {
+        waitForRefreshes();
+        m_application.reset();
+        setenv("PATH", m_savedPath.c_str(), 1);
+    }
 
-    void tool(const std::string &name, const std::string &cache)
+    // The log is complete, and the folders are the tools' no longer, once no refresh waits or runs.
+    static void waitForRefreshes()
+    {
+        EXPECT_TRUE(QTest::qWaitFor([] { return !FileTypeRefreshPending(); }, kRefreshWaitMs));
+    }
+
+    // A held tool marks that it started, then waits for its release before it logs and builds.
+    void tool(const std::string &name, const std::string &cache, bool held = false)
     {
         const fs::path script = m_bin / name;
         const std::string logLine = "echo \"" + name + " $1\" >> '" + m_log.string() + "'\n";
-        writeText(script, "#!/bin/sh\n" + logLine + ": > \"$1/" + cache + "\"\n");
+        const std::string hold = "echo >> '" + started(name).string() + "'\n" + "while [ ! -e '" +
+                                 released(name).string() + "' ]; do sleep 0.01; done\n";
+        writeText(script, "#!/bin/sh\n" + (held ? hold : "") + logLine + ": > \"$1/" + cache + "\"\n");
         fs::permissions(script, fs::perms::owner_all);
+    }
+    void holdTools()
+    {
+        tool("update-mime-database", "mime.cache", true);
+        tool("update-desktop-database", "mimeinfo.cache", true);
+    }
+    void release(const std::string &name) const { writeText(released(name), ""); }
+    fs::path started(const std::string &name) const { return m_bin.parent_path() / (name + ".started"); }
+    fs::path released(const std::string &name) const { return m_bin.parent_path() / (name + ".released"); }
+    long starts(const std::string &name) const
+    {
+        const std::string text = readText(started(name));
+        return std::count(text.begin(), text.end(), '\n');
+    }
+    std::string expectedLog(int mimeRuns, int desktopRuns) const
+    {
+        std::string text;
+        for (int i = 0; i < mimeRuns; ++i)
+            text += "update-mime-database " + (m_data / "mime").string() + "\n";
+        for (int i = 0; i < desktopRuns; ++i)
+            text += "update-desktop-database " + (m_data / "applications").string() + "\n";
+        return text;
     }
 
     void registerVlp(const std::string &program) { RegisterFileType(".VLP", "", "Velm Package", program, ""); }
@@ -103,6 +155,7 @@ TEST_F(FileAssociation, WritesTypeEntryIconAndDefaultWithTheProgramPath)
     EXPECT_EQ(lineStarting(entry, "Type="), "Type=Application");
     EXPECT_EQ(readText(icon()), ProgramIconSvg());
     EXPECT_EQ(readText(mimeApps()), "[Default Applications]\napplication/x-vlpfile=velm-reader-vlpfile.desktop;\n");
+    waitForRefreshes();
     EXPECT_EQ(log(), "update-mime-database " + (m_data / "mime").string() + "\nupdate-desktop-database " +
                          (m_data / "applications").string() + "\n");
 }
@@ -110,12 +163,15 @@ TEST_F(FileAssociation, WritesTypeEntryIconAndDefaultWithTheProgramPath)
 TEST_F(FileAssociation, AnotherFolderRewritesCommandAndAnUnchangedStartRefreshesNothing)
 {
     registerVlp("/opt/a/velm-reader");
+    waitForRefreshes();
     registerVlp("/opt/a/velm-reader");
+    waitForRefreshes();
     EXPECT_EQ(toolRuns(), 2) << "an unchanged start rebuilt the databases";
     fs::remove(icon());
     registerVlp("/home/u/b/velm-reader");
     EXPECT_EQ(lineStarting(readText(desktopEntry()), "Exec="), "Exec=/home/u/b/velm-reader %f");
     EXPECT_TRUE(fs::exists(icon()));
+    waitForRefreshes();
     EXPECT_EQ(toolRuns(), 3) << log(); // only the desktop database: its entry changed
     EXPECT_NE(log().rfind("update-desktop-database"), std::string::npos);
 }
@@ -127,7 +183,57 @@ TEST_F(FileAssociation, DatabasesNeverBuiltAreBuiltOnceTheToolsAppear)
     EXPECT_TRUE(fs::exists(desktopEntry()));
     setenv("PATH", m_bin.c_str(), 1);
     registerVlp("/opt/velm/velm-reader");
+    waitForRefreshes();
     EXPECT_EQ(toolRuns(), 2);
+}
+
+TEST_F(FileAssociation, StartUpNeverWaitsForTheTools)
+{
+    holdTools();
+    registerVlp("/opt/velm/velm-reader");
+    // Back from the call with every file written, while the first tool has not even been let go.
+    EXPECT_TRUE(fs::exists(icon()));
+    EXPECT_EQ(readText(mimeApps()), "[Default Applications]\napplication/x-vlpfile=velm-reader-vlpfile.desktop;\n");
+    EXPECT_TRUE(FileTypeRefreshPending());
+    EXPECT_EQ(log(), "");
+    release("update-mime-database");
+    release("update-desktop-database");
+    waitForRefreshes();
+    EXPECT_EQ(log(), expectedLog(1, 1)) << "one tool after the other, each once";
+}
+
+TEST_F(FileAssociation, StartsWhileToolsRunAddARefreshOnlyForSourcesChangedSinceItsStart)
+{
+    holdTools();
+    registerVlp("/opt/a/velm-reader"); // the type database's tool runs, the entry database's waits
+    registerVlp("/opt/a/velm-reader"); // nothing changed: both already under way
+    registerVlp("/opt/b/velm-reader"); // the entry changed, but its refresh has not started: it reads the new one
+    release("update-mime-database");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return starts("update-desktop-database") == 1; }, kRefreshWaitMs));
+    registerVlp("/opt/c/velm-reader"); // the entry changed while its refresh runs: one more after it
+    release("update-desktop-database");
+    waitForRefreshes();
+    EXPECT_EQ(log(), expectedLog(1, 2));
+    EXPECT_EQ(starts("update-mime-database"), 1);
+    EXPECT_EQ(starts("update-desktop-database"), 2);
+}
+
+TEST_F(FileAssociation, TheApplicationsEndFinishesTheToolsItLeft)
+{
+    holdTools();
+    registerVlp("/opt/a/velm-reader");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return starts("update-mime-database") == 1; }, kRefreshWaitMs));
+    release("update-mime-database");
+    release("update-desktop-database");
+    m_application.reset(); // one tool running, the other waiting
+    EXPECT_EQ(log(), expectedLog(1, 1));
+    EXPECT_FALSE(FileTypeRefreshPending());
+
+    // The next application has a queue of its own.
+    m_application = makeApplication();
+    registerVlp("/opt/b/velm-reader");
+    waitForRefreshes();
+    EXPECT_EQ(log(), expectedLog(1, 2));
 }
 
 TEST_F(FileAssociation, ProgramPathsAreQuotedAsDesktopEntriesNeed)
@@ -151,6 +257,7 @@ TEST_F(FileAssociation, ArgumentsShapeTheNames)
 {
     RegisterFileType("VLP", "", "Velm Package", "/p/velm", "");
     const std::string withoutDot = readText(mimePackage());
+    waitForRefreshes();
     fs::remove_all(m_data);
     registerVlp("/p/velm");
     EXPECT_EQ(readText(mimePackage()), withoutDot);
@@ -164,6 +271,7 @@ TEST_F(FileAssociation, ArgumentsShapeTheNames)
               "MimeType=application/x-velm-pack;");
 
     // Nothing to register without an extension or a program.
+    waitForRefreshes();
     fs::remove_all(m_data);
     RegisterFileType("", "", "Velm Package", "/p/velm", "");
     RegisterFileType(".VLP", "", "Velm Package", "", "");
@@ -194,6 +302,7 @@ TEST_F(FileAssociation, AFolderThatCannotBeWrittenEndsTheRegistrationSilently)
     EXPECT_TRUE(fs::exists(mimePackage()));
     EXPECT_FALSE(fs::exists(icon()));
     EXPECT_FALSE(fs::exists(mimeApps()));
+    waitForRefreshes();
     EXPECT_EQ(log(), "");
 
     fs::remove_all(m_data);
