@@ -36,18 +36,18 @@ struct Figures {
 Figures timeBuild(velm::ArticlePage &article, const std::string &topicId, int iterations, bool withUtf8)
 {
     std::vector<double> times;
-    std::string page;
+    velm::Big5Text page;
     size_t bytes = 0;
     for (int i = 0; i < iterations; ++i) {
         const auto start = Clock::now();
         if (!article.build(topicId, kBaseUrl, page))
             throw velm::Error("no page for topic " + topicId);
         if (withUtf8)
-            bytes = velm::fromCp950(page).size();
+            bytes = page.toUtf8().size();
         times.push_back(milliseconds(Clock::now() - start));
     }
     std::sort(times.begin(), times.end());
-    return {times.front(), times[times.size() / 2], withUtf8 ? bytes : page.size()};
+    return {times.front(), times[times.size() / 2], withUtf8 ? bytes : page.bytes().size()};
 }
 
 struct TopicSize {
@@ -91,9 +91,9 @@ void convertAll(velm::Connection &connection, const char *sql)
     double total = 0;
     double slowest = 0;
     for (; !query.eof(); query.next()) {
-        const std::string message = query.field(0).asString();
+        const velm::Big5Text message(query.field(0).asString());
         const auto start = Clock::now();
-        bytes += velm::ConvertMessageMarkup(message, static_cast<int>(query.field(1).asInteger()), kBaseUrl).size();
+        bytes += velm::ConvertMessageMarkup(message, static_cast<int>(query.field(1).asInteger()), kBaseUrl).bytes().size();
         const double ms = milliseconds(Clock::now() - start);
         total += ms;
         slowest = std::max(slowest, ms);

@@ -134,7 +134,7 @@ small_tree=$("$build/bin/velm" --archive "$work/reference-small.mdb" tree)
 echo "$demo_tree" | grep -q '^  Delphi 程式設計$' || fail "the build's demo tree lacks its first category"
 echo "$small_tree" | grep -q 'Delphi 程式設計' || fail "the build's tree of archive-small.mdb lacks its first category"
 
-version=$(sed -n 's/.*kProgramVersion = "\([^"]*\)".*/\1/p' "$source/src/shell/version.h")
+version=$(sed -n 's/.*kProgramVersion = "\([^"]*\)".*/\1/p' "$source/src/settings/version.h")
 if got=$(run "$prefix/bin/velm" --version) && [ -n "$version" ] && [ "$got" = "$version" ]; then
   pass "velm --version prints $version"
 else

@@ -3,6 +3,7 @@
 #include "cp950.h"
 #include "forum_text.h"
 #include "util.h"
+#include "web_address.h"
 
 #include <charconv>
 
@@ -134,7 +135,7 @@ void ArticlePage::unprepare()
     m_reply.unprepare();
 }
 
-bool ArticlePage::build(const std::string &topicIdText, const std::string &forumBaseUrl, std::string &pageCp950)
+bool ArticlePage::build(const std::string &topicIdText, std::string_view forumBaseUrl, Big5Text &page)
 {
     // tpc_id is an integer parameter: text that is no whole number names no topic.
     std::int64_t topicId = 0;
@@ -152,8 +153,10 @@ bool ArticlePage::build(const std::string &topicIdText, const std::string &forum
     m_reply.setParam("tpc_id", Value::integer(topicId));
     m_reply.open();
 
-    m_forumBaseUrl = forumBaseUrl;
-    pageCp950 = ExpandTemplate(ArticleTemplate(), [this](std::string_view name) { return PageProducer1HTMLTag(name); });
+    m_linkBase = wireAddress(forumBaseUrl);
+    m_shownBase = toCp950(forumBaseUrl);
+    page = Big5Text(
+        ExpandTemplate(ArticleTemplate(), [this](std::string_view name) { return PageProducer1HTMLTag(name); }));
     return true;
 }
 
@@ -179,7 +182,7 @@ std::string ArticlePage::PageProducer1HTMLTag(std::string_view tagName)
 std::string ArticlePage::markerLine() const
 {
     const std::string topicId = m_topic.fieldByName("TOPIC_ID").asString();
-    const std::string link = "<a href=" + m_forumBaseUrl + "link.asp?topic_id=" + topicId;
+    const std::string link = "<a href=" + m_linkBase + "link.asp?topic_id=" + topicId;
     std::string line;
     if (m_topic.fieldByName("T_GOOD").asString() == "Y")
         line += B5("<font size=2 color=blue>黃金文章</font>　");
@@ -187,7 +190,7 @@ std::string ArticlePage::markerLine() const
         line += link + B5("><font size=2 color=blue>檔案下載(") + m_topic.fieldByName("T_FILESIZE").asString() +
                 " Bytes)</font></a>";
     } else {
-        line += link + B5("><font size=2 color=blue>原始網址:") + m_forumBaseUrl + "topic.asp?topic_Id=" + topicId +
+        line += link + B5("><font size=2 color=blue>原始網址:") + m_shownBase + "topic.asp?topic_Id=" + topicId +
                 "</font></a>";
     }
     return line + "<br>";
@@ -210,8 +213,9 @@ std::string ArticlePage::postRows()
     std::string rows;
     rows.append(kFirstRowStart).append(m_topic.fieldByName("M_NAME").asString()).append(kNameEnd);
     rows.append(FormatForumDateBreak(m_topic.fieldByName("T_DATE").asString())).append(kFirstRowMiddle);
-    rows.append(ConvertMessageMarkup(m_topic.fieldByName("T_MESSAGE").asString(),
-                                     codeSystemOf(m_topic.fieldByName("T_CODESYSTEM")), m_forumBaseUrl));
+    rows.append(ConvertMessageMarkup(Big5Text(m_topic.fieldByName("T_MESSAGE").asString()),
+                                     codeSystemOf(m_topic.fieldByName("T_CODESYSTEM")), m_linkBase)
+                    .bytes());
     rows.append(kFirstRowEnd);
 
     const Field message = m_reply.field(0);
@@ -221,7 +225,7 @@ std::string ArticlePage::postRows()
     for (; !m_reply.eof(); m_reply.next()) {
         rows.append(kReplyRowStart).append(name.asString()).append(kNameEnd);
         rows.append(FormatForumDateBreak(date.asString())).append(kReplyRowMiddle);
-        rows.append(ConvertMessageMarkup(message.asString(), codeSystemOf(codeSystem), m_forumBaseUrl));
+        rows.append(ConvertMessageMarkup(Big5Text(message.asString()), codeSystemOf(codeSystem), m_linkBase).bytes());
         rows.append(kReplyRowEnd);
     }
     return rows;

@@ -31,9 +31,9 @@ public:
     void unprepare();
     bool prepared() const { return m_topic.prepared() && m_reply.prepared(); }
 
-    // Builds the page of a topic (code page 950). False, with Reply and the page left untouched, when the
-    // topic has no row, its author no member row, or the id is no whole number.
-    bool build(const std::string &topicIdText, const std::string &forumBaseUrl, std::string &pageCp950);
+    // Builds the page of a topic; forumBaseUrl is the forum's address (UTF-8). False, with Reply and the page
+    // left untouched, when the topic has no row, its author no member row, or the id is no whole number.
+    bool build(const std::string &topicIdText, std::string_view forumBaseUrl, Big5Text &page);
 
     // The text of a tag for the current row of Topic; names compare without regard to case,
     // other names give empty text. REPLY reads Reply from its current row to its end.
@@ -49,7 +49,8 @@ private:
 
     Query m_topic;
     Query m_reply;
-    std::string m_forumBaseUrl;
+    std::string m_linkBase; // the forum's address in links: ASCII
+    std::string m_shownBase; // the forum's address as the page shows it: code page 950
 };
 
 } // namespace velm

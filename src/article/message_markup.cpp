@@ -1,6 +1,7 @@
 #include "message_markup.h"
 
 #include "gbbig.h"
+#include "web_address.h"
 
 #include <algorithm>
 
@@ -249,14 +250,16 @@ Chars lineBreaks(CharsView text)
 
 } // namespace
 
-std::string ConvertMessageMarkup(std::string_view messageCp950, int codeSystem, const std::string &forumBaseUrl)
+Big5Text ConvertMessageMarkup(const Big5Text &message, int codeSystem, std::string_view forumBaseUrl)
 {
+    const std::string &messageCp950 = message.bytes();
     Chars text = codeSystem == 1 ? decode(GBToBig5(messageCp950)) : decode(messageCp950);
     text = labelledLinks(std::move(text));
     text = addressLinks(std::move(text));
     text = bareAddresses(std::move(text));
-    text = iconSources(std::move(text), decode(forumBaseUrl));
-    return encode(lineBreaks(trimmed(text)));
+    // The page may be read in any code page: the icons' address goes in its ASCII form.
+    text = iconSources(std::move(text), decode(wireAddress(forumBaseUrl)));
+    return Big5Text(encode(lineBreaks(trimmed(text))));
 }
 
 } // namespace velm

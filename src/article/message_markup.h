@@ -1,11 +1,13 @@
 #pragma once
 // ConvertMessageMarkup: one stored post as the HTML of its cell in the article page.
-#include <string>
+#include "cp950.h"
+
 #include <string_view>
 
 namespace velm {
 
-// Code page 950 in and out; codeSystem 1 marks a GB-coded post. Never fails, and ends for every text.
-std::string ConvertMessageMarkup(std::string_view messageCp950, int codeSystem, const std::string &forumBaseUrl);
+// codeSystem 1 marks a GB-coded post; forumBaseUrl (UTF-8) is where the post icons are. Never fails, and ends
+// for every text.
+Big5Text ConvertMessageMarkup(const Big5Text &message, int codeSystem, std::string_view forumBaseUrl);
 
 } // namespace velm

@@ -102,4 +102,14 @@ std::string utf8ToGbk(std::string_view utf8)
     return convert(c.gbk.get(), c.utf8.get(), utf8);
 }
 
+Big5Text Big5Text::fromUtf8(std::string_view utf8)
+{
+    return Big5Text(toCp950(utf8));
+}
+
+std::string Big5Text::toUtf8() const
+{
+    return fromCp950(m_bytes);
+}
+
 } // namespace velm

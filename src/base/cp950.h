@@ -2,8 +2,30 @@
 // Code page 950 (Big5) is the text of the archive and of the interface in core code.
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace velm {
+
+// Code page 950 text where it crosses from one module to another. It is made only on purpose, from bytes
+// known to be code page 950 or by converting UTF-8, so it never passes for UTF-8 (an address, a file name,
+// SQL for SQLite, a QString) without a conversion: the compiler refuses the mix-up.
+class Big5Text {
+public:
+    Big5Text() = default;
+    explicit Big5Text(std::string bytes) : m_bytes(std::move(bytes)) {}
+    // Characters without a Big5 form become '?'.
+    static Big5Text fromUtf8(std::string_view utf8);
+    // Bytes that form no character become U+FFFD.
+    std::string toUtf8() const;
+
+    const std::string &bytes() const & { return m_bytes; }
+    std::string bytes() && { return std::move(m_bytes); }
+    bool empty() const { return m_bytes.empty(); }
+    bool operator==(const Big5Text &) const = default;
+
+private:
+    std::string m_bytes;
+};
 
 // UTF-8 to code page 950 bytes; characters without a Big5 form become '?'.
 std::string toCp950(std::string_view utf8);

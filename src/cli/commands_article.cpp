@@ -13,9 +13,10 @@
 namespace velm {
 namespace {
 
+// The forum's address, UTF-8 like every address: as given on the command line, or the stored one.
 std::string forumBaseUrl(const Session &session)
 {
-    return session.options().baseUrl.empty() ? ForumBaseURL() : toCp950(session.options().baseUrl);
+    return session.options().baseUrl.empty() ? ForumBaseURL() : session.options().baseUrl;
 }
 
 int written(Session &session)
@@ -33,12 +34,12 @@ int article(Session &session, const std::vector<std::string> &args)
         return 2;
     ArticlePage page;
     page.prepare(&session.archive());
-    std::string html;
+    Big5Text html;
     if (!page.build(args[0], forumBaseUrl(session), html)) {
         session.err() << "velm: no topic " << args[0] << " in the archive\n";
         return 1;
     }
-    session.out() << fromCp950(html);
+    session.out() << html.toUtf8();
     return written(session);
 }
 
@@ -58,7 +59,7 @@ int markup(Session &session, const std::vector<std::string> &args)
         session.err() << "velm: reading the input failed\n";
         return 1;
     }
-    session.out() << ConvertMessageMarkup(message, codeSystem, forumBaseUrl(session));
+    session.out() << ConvertMessageMarkup(Big5Text(message), codeSystem, forumBaseUrl(session)).bytes();
     return written(session);
 }
 

@@ -1,9 +1,11 @@
 #include "http_client.h"
 
 #include "progress.h"
+#include "web_address.h"
 
 #include <QSaveFile>
 #include <QString>
+#include <QUrl>
 
 #include <curl/curl.h>
 
@@ -37,6 +39,19 @@ struct EasyCloser {
 struct ListCloser {
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
 };
+
+// Names under "localhost" belong to this machine (RFC 6761), as the browser engine treats them; the system
+// resolver may not know them. The list tells the transfer their addresses; empty for any other host.
+std::unique_ptr<curl_slist, ListCloser> loopbackNames(const std::string &wireAddress)
+{
+    const QUrl url(QString::fromStdString(wireAddress), QUrl::StrictMode);
+    const QString host = url.host(QUrl::FullyEncoded).toLower();
+    if (!host.endsWith(QLatin1String(".localhost")))
+        return nullptr;
+    const int port = url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
+    const std::string entry = host.toStdString() + ':' + std::to_string(port) + ":127.0.0.1";
+    return std::unique_ptr<curl_slist, ListCloser>(curl_slist_append(nullptr, entry.c_str()));
+}
 
 // A page fetched into memory gets room for its declared length at once, up to this much; a larger
 // declaration is not trusted before the bytes come.
@@ -341,7 +356,10 @@ bool HttpClient::perform(const std::string &url, HttpBody &body)
 
     Transfer transfer{m_events, body, m_stallTimeout};
     m_handle->errors[0] = '\0';
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    const std::string address = wireAddress(url);
+    const std::unique_ptr<curl_slist, ListCloser> resolve = loopbackNames(address);
+    curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(easy, CURLOPT_RESOLVE, resolve.get());
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);

@@ -1,6 +1,7 @@
 #include "layout.h"
 
 #include "cp950.h"
+#include "whole_number.h"
 
 #include <algorithm>
 #include <array>
@@ -47,22 +48,6 @@ int placedWithin(int start, int length, int areaStart, int areaLength)
 const std::string &DesignFontName()
 {
     return B5("細明體");
-}
-
-bool parseWholeNumber(const std::string &text, int &out)
-{
-    const char *begin = text.data();
-    const char *end = begin + text.size();
-    if (begin != end && *begin == '+')
-        ++begin;
-    if (begin == end)
-        return false;
-    int value = 0;
-    const auto [ptr, ec] = std::from_chars(begin, end, value);
-    if (ec != std::errc() || ptr != end)
-        return false;
-    out = value;
-    return true;
 }
 
 std::optional<double> parseArticleZoom(const std::string &text)

@@ -27,9 +27,6 @@ inline constexpr int kMaxFontSize = 72;
 // The design face of every control, 細明體, in code page 950.
 const std::string &DesignFontName();
 
-// A signed decimal integer and nothing else.
-bool parseWholeNumber(const std::string &text, int &out);
-
 using SettingReader = std::function<std::string(const char *name)>;
 using SettingWriter = std::function<void(const char *name, const std::string &value)>;
 

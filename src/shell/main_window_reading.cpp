@@ -151,10 +151,10 @@ bool TfmMain::buildArticle(const ArticleVisit &visit, QByteArray &html)
 {
     if (!m_article.prepared())
         prepareArticleQueries();
-    std::string page;
+    Big5Text page;
     if (!m_article.build(visit.topicId, m_forumBaseUrl, page))
         return false;
-    std::string utf8 = fromCp950(page);
+    std::string utf8 = page.toUtf8();
     if (!visit.keywords.empty())
         utf8 = HighlightKeywords(utf8, visit.keywords);
     html = QByteArray(utf8.data(), static_cast<qsizetype>(utf8.size()));

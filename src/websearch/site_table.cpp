@@ -1,6 +1,7 @@
 #include "site_table.h"
 
 #include "cp950.h"
+#include "web_address.h"
 
 #include <array>
 
@@ -95,7 +96,8 @@ std::string SiteCaption(const WebSite &site)
 std::string SiteTemplate(const WebSite &site, const std::string &forumBaseUrl)
 {
     if (!site.host) {
-        std::string base = forumBaseUrl;
+        // The keyword joins the template in its own code page: the forum's address goes in its ASCII form.
+        std::string base = wireAddress(forumBaseUrl);
         if (base.empty() || base.back() != '/')
             base += '/';
         return base + (site.path + 1);

@@ -25,7 +25,8 @@ const WebSite *findWebSite(int number);
 // The address the dialog's mail link writes to.
 const char *WebSearchContactAddress();
 
-// Code page 950 caption; the template and hint are ASCII addresses.
+// Code page 950 caption; the template is an ASCII address (the forum's own in its ASCII form). The home
+// page address is UTF-8, as every address; forumBaseUrl is too.
 std::string SiteCaption(const WebSite &site);
 std::string SiteTemplate(const WebSite &site, const std::string &forumBaseUrl);
 std::string SiteHome(const WebSite &site, const std::string &forumBaseUrl);

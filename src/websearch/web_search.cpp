@@ -2,10 +2,11 @@
 
 #include "cp950.h"
 #include "gbbig.h"
-#include "layout.h"
 #include "percent.h"
 #include "site_table.h"
 #include "typed_text.h"
+#include "web_address.h"
+#include "whole_number.h"
 
 #include <algorithm>
 #include <memory>
@@ -107,16 +108,20 @@ SearchUrl ParseSearchUrl(std::string_view urlText)
     if (const size_t key = url.address.find("#KEY"); key != std::string::npos)
         url.address.replace(key, 4, url.fieldValue);
     int number = 0;
-    url.formNumber = parseWholeNumber(std::string(fields[1]), number) ? number : -1;
+    url.formNumber = parseWholeNumber(fields[1], number) ? number : -1;
     return url;
 }
 
-std::string RequestAddress(std::string_view address)
+std::string RequestAddress(std::string_view typed)
 {
+    // An international host name goes in its ASCII form; the keyword bytes lie in the path or query.
+    const AuthoritySpan host = authorityOf(typed);
+    const std::string asciiHost = std::string(typed.substr(0, host.begin)) +
+                                  asciiAuthority(typed.substr(host.begin, host.end - host.begin)) +
+                                  std::string(typed.substr(host.end));
+    const std::string_view address = asciiHost;
     // Brackets belong only to a host; a Big5 trail byte may be one in the path or query.
-    size_t authorityEnd = 0;
-    if (const size_t scheme = address.find("://"); scheme != std::string_view::npos)
-        authorityEnd = std::min(address.find_first_of("/?#", scheme + 3), address.size());
+    const size_t authorityEnd = authorityOf(address).end;
     std::string out;
     out.reserve(address.size() * 3);
     for (size_t i = 0; i < address.size(); ++i) {

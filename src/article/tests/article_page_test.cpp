@@ -102,9 +102,9 @@ protected:
 
     std::string page(const std::string &topicId)
     {
-        std::string built;
+        Big5Text built;
         EXPECT_TRUE(m_article.build(topicId, kBase, built)) << topicId;
-        return built;
+        return built.bytes();
     }
 
     static inline std::unique_ptr<QTemporaryDir> s_dir;
@@ -166,8 +166,8 @@ TEST_F(FixtureArchive, LongFirstPostArrivesWhole)
 
 TEST_F(FixtureArchive, MissingTopicLeavesPageAndRepliesAlone)
 {
-    std::string p = page("1001");
-    const std::string before = p;
+    Big5Text p(page("1001"));
+    const Big5Text before = p;
     ASSERT_TRUE(m_article.Reply().eof());
     for (const char *id : {"1005", "99999", "", "1001x", "99999999999999999999"}) {
         EXPECT_FALSE(m_article.build(id, kBase, p)) << id;
@@ -265,22 +265,23 @@ TEST(ArticleEdges, ForumNamesAttachmentsAndReplyOrder)
     ArticlePage article;
     article.prepare(&connection);
 
-    std::string p;
-    ASSERT_TRUE(article.build("1", kBase, p));
+    Big5Text built;
+    const std::string &p = built.bytes();
+    ASSERT_TRUE(article.build("1", kBase, built));
     EXPECT_NE(p.find("&nbsp;&nbsp;"), std::string::npos) << "a forum without a row has no name";
     EXPECT_TRUE(has(p, "黃金文章</font>　<a href=http://velm.example/link.asp?topic_id=1><font size=2 color=blue>原始網址:"))
         << "blanks and control characters are no file name";
     EXPECT_NE(p.find("<b>ann</b><br>2004//<br>::</font>"), std::string::npos) << "a short time stamp keeps its marks";
     EXPECT_NE(p.find("m1</font></td></tr>\r\n  </table>"), std::string::npos) << "no replies: the first row alone";
 
-    ASSERT_TRUE(article.build("2", kBase, p));
+    ASSERT_TRUE(article.build("2", kBase, built));
     EXPECT_NE(p.find("&nbsp;&nbsp;"), std::string::npos) << "a topic without a forum id has no forum name";
     const size_t first = p.find("first</td>");
     ASSERT_NE(first, std::string::npos);
     EXPECT_LT(first, p.find("second</td>"));
     EXPECT_EQ(p.find("lost"), std::string::npos);
 
-    EXPECT_FALSE(article.build("3", kBase, p)) << "a topic whose author is missing is not shown";
+    EXPECT_FALSE(article.build("3", kBase, built)) << "a topic whose author is missing is not shown";
 }
 
 TEST(ArticleEdges, FailedForumLookupPassesOnWithItsStatement)
@@ -294,11 +295,11 @@ TEST(ArticleEdges, FailedForumLookupPassesOnWithItsStatement)
     article.prepare(&connection);
     std::string clipboard;
     hooks::setClipboard([&](const std::string &text) { clipboard = text; });
-    std::string p = "unchanged";
+    Big5Text p("unchanged");
     EXPECT_THROW(article.build("1", kBase, p), Error);
     hooks::setClipboard(nullptr);
     EXPECT_EQ(clipboard, "SELECT F_SUBJECT FROM FORUM_FORUM WHERE FORUM_ID=999");
-    EXPECT_EQ(p, "unchanged");
+    EXPECT_EQ(p.bytes(), "unchanged");
 }
 
 } // namespace

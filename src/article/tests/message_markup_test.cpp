@@ -16,7 +16,7 @@ constexpr const char *kBase = "http://velm.example/";
 // UTF-8 in and out, Big5 in between, as the page holds it.
 std::string convert(const std::string &utf8, int codeSystem = 0)
 {
-    return fromCp950(ConvertMessageMarkup(toCp950(utf8), codeSystem, kBase));
+    return ConvertMessageMarkup(Big5Text::fromUtf8(utf8), codeSystem, kBase).toUtf8();
 }
 
 struct Case {
@@ -90,7 +90,7 @@ TEST(MessageMarkup, PositionsCountCharacters)
          "href=http://中文http://x"},
     });
     // Bytes outside every character set pass as stored.
-    EXPECT_EQ(ConvertMessageMarkup("\x81\x40 \xFF\xA4", 0, kBase), "\x81\x40 \xFF\xA4");
+    EXPECT_EQ(ConvertMessageMarkup(Big5Text("\x81\x40 \xFF\xA4"), 0, kBase).bytes(), "\x81\x40 \xFF\xA4");
 }
 
 TEST(MessageMarkup, IconsTrimmingAndLineBreaks)
@@ -137,9 +137,9 @@ TEST(MessageMarkup, GBPostsAreConvertedBeforeAnyRule)
 {
     // 连接 in GB, stored as its bytes read as code page 950.
     const std::string gb = "\xC1\xAC\xBD\xD3 [url=http://srv]\xC1\xAC[/url] http://x";
-    EXPECT_EQ(fromCp950(ConvertMessageMarkup(gb, 1, kBase)),
+    EXPECT_EQ(ConvertMessageMarkup(Big5Text(gb), 1, kBase).toUtf8(),
               R"(連接 <a href=http://srv>連</a> <a href="http://x">http://x</a>)");
-    EXPECT_EQ(ConvertMessageMarkup(gb, 2, kBase), ConvertMessageMarkup(gb, 0, kBase));
+    EXPECT_EQ(ConvertMessageMarkup(Big5Text(gb), 2, kBase), ConvertMessageMarkup(Big5Text(gb), 0, kBase));
 }
 
 // Unclosed links whose address holds another opener would be copied, and grow, for ever.
@@ -156,11 +156,11 @@ TEST(MessageMarkup, EveryTextEnds)
     for (int i = 0; i < 2000; ++i)
         nested += "[url=";
     nested += "x]";
-    EXPECT_LT(ConvertMessageMarkup(nested, 0, kBase).size(), 2 * nested.size());
+    EXPECT_LT(ConvertMessageMarkup(Big5Text(nested), 0, kBase).bytes().size(), 2 * nested.size());
     std::string doubled;
     for (int i = 0; i < 60; ++i)
         doubled = "[url]" + doubled + "[/url]";
-    EXPECT_LT(ConvertMessageMarkup(doubled, 0, kBase).size(), 4 * doubled.size());
+    EXPECT_LT(ConvertMessageMarkup(Big5Text(doubled), 0, kBase).bytes().size(), 4 * doubled.size());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
@@ -177,7 +177,7 @@ TEST(MessageMarkup, RandomMarkupEndsWithBoundedGrowth)
         for (int n = length(random); n > 0; --n)
             text += pieces[pick(random)];
         const std::string big5 = toCp950(text);
-        const std::string html = ConvertMessageMarkup(big5, 0, kBase);
+        const std::string html = ConvertMessageMarkup(Big5Text(big5), 0, kBase).bytes();
         ASSERT_LE(html.size(), 16 * big5.size() + 64) << text;
     }
 }

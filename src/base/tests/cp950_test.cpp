@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 using namespace velm;
 
 TEST(Cp950, ConvertsBothWaysWithKnownBytes)
@@ -70,4 +72,16 @@ TEST(Cp950, ErrorCarriesBig5AndGivesUtf8)
         EXPECT_EQ(std::string(e.what()), toCp950("無Connetion 元件"));
         EXPECT_EQ(e.utf8(), "無Connetion 元件");
     }
+}
+
+TEST(Cp950, Big5TextConvertsOnlyOnPurpose)
+{
+    const Big5Text text = Big5Text::fromUtf8("中文 ok");
+    EXPECT_EQ(text.bytes(), "\xA4\xA4\xA4\xE5 ok");
+    EXPECT_EQ(text.toUtf8(), "中文 ok");
+    EXPECT_EQ(Big5Text("\xA4\xA4"), Big5Text::fromUtf8("中"));
+    EXPECT_TRUE(Big5Text().empty());
+    // Neither way is implicit, so UTF-8 is never taken for its bytes nor its bytes for UTF-8.
+    static_assert(!std::is_convertible_v<std::string, Big5Text>);
+    static_assert(!std::is_convertible_v<Big5Text, std::string>);
 }

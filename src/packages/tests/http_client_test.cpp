@@ -318,6 +318,25 @@ TEST_F(HttpClientTest, RequestCarriesExactlyTheFixedHeaders)
     EXPECT_EQ(r.header("content-type"), "text/html");
 }
 
+TEST_F(HttpClientTest, AnInternationalAddressGoesOutInItsAsciiForm)
+{
+    // 論壇 is xn--ypsv87i; 中文 is E4 B8 AD E6 96 87 in UTF-8. A name under localhost reaches this machine.
+    server.answer("/%E4%B8%AD%E6%96%87/velmpack/update.htm", page("list"));
+    std::string body;
+    ASSERT_TRUE(client.get(server.base("論壇.localhost") + "中文/velmpack/update.htm", body)) << client.lastError();
+    EXPECT_EQ(body, "list");
+    ASSERT_TRUE(client.DownloadFile(server.base("論壇.localhost") + "中文/velmpack/update.htm", path("中文.htm")))
+        << client.lastError();
+    EXPECT_EQ(readFile(path("中文.htm")), "list");
+    const std::vector<HttpRequest> requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const std::string ace = server.base("xn--ypsv87i.localhost"); // "http://" host ":" port "/"
+    for (const HttpRequest &r : requests) {
+        EXPECT_EQ(r.target, "/%E4%B8%AD%E6%96%87/velmpack/update.htm");
+        EXPECT_EQ(r.header("host"), ace.substr(7, ace.size() - 8));
+    }
+}
+
 TEST_F(HttpClientTest, CookiesLastForTheClientOnly)
 {
     HttpAnswer login = page("hello");

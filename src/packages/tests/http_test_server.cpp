@@ -154,6 +154,11 @@ std::string HttpTestServer::base() const
     return "http://127.0.0.1:" + std::to_string(m_port) + "/";
 }
 
+std::string HttpTestServer::base(const std::string &host) const
+{
+    return "http://" + host + ":" + std::to_string(m_port) + "/";
+}
+
 void HttpTestServer::answer(const std::string &path, HttpAnswer answer)
 {
     std::lock_guard lock(m_mutex);

@@ -55,6 +55,8 @@ public:
 
     // "http://127.0.0.1:port/"
     std::string base() const;
+    // The same server by another name, "http://" + host + ":port/": a name under "localhost" reaches it.
+    std::string base(const std::string &host) const;
     // The answer for a path (the target without its query); any other path gets 404.
     void answer(const std::string &path, HttpAnswer answer);
     void remove(const std::string &path);

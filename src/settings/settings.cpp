@@ -18,10 +18,28 @@ QString key(const std::string &name)
     return QString::fromStdString(name);
 }
 
-// An override of a built-in address, made to end in "/" like every folder address here.
+// A stored value as the store holds it: text, or nothing for anything else. Only text is ever written here.
+// Anything else in the file (a "@Rect(...)" or "@ByteArray(...)" form, a comma list, which the store reads
+// as a list of texts) was not written by this program and counts as absent, like a value that is not there.
+QString storedText(const std::string &appKey, const std::string &name)
+{
+    QSettings store(QString::fromStdString(settingsFilePath(appKey)), QSettings::IniFormat);
+    if (store.status() != QSettings::NoError)
+        return {}; // an unreadable store reads as if every value were absent
+    const QVariant value = store.value(key(name));
+    if (value.typeId() != QMetaType::QString)
+        return {};
+    QString text = value.toString();
+    if (const qsizetype nul = text.indexOf(QChar(0)); nul >= 0)
+        text.truncate(nul);
+    return text;
+}
+
+// An override of a built-in address (UTF-8, as every address), made to end in "/" like every folder
+// address here.
 std::string overridden(const char *name, const char *builtIn)
 {
-    std::string value = ReadSetting(kAppKey, name);
+    std::string value = storedText(kAppKey, name).toStdString();
     if (value.empty())
         return builtIn;
     if (value.back() != '/')
@@ -39,19 +57,7 @@ std::string settingsFilePath(const std::string &appKey)
 
 std::string ReadSetting(const std::string &appKey, const std::string &name)
 {
-    QSettings store(QString::fromStdString(settingsFilePath(appKey)), QSettings::IniFormat);
-    if (store.status() != QSettings::NoError)
-        return {}; // an unreadable store reads as if every value were absent
-    const QVariant value = store.value(key(name));
-    // Only text is ever written here. Anything else in the file (a "@Rect(...)" or "@ByteArray(...)" form,
-    // a comma list, which the store reads as a list of texts) was not written by this program and counts
-    // as absent, like a value that is not there.
-    if (value.typeId() != QMetaType::QString)
-        return {};
-    QString text = value.toString();
-    if (const qsizetype nul = text.indexOf(QChar(0)); nul >= 0)
-        text.truncate(nul);
-    return qToCp950(text);
+    return qToCp950(storedText(appKey, name));
 }
 
 void WriteSetting(const std::string &appKey, const std::string &name, const std::string &value)

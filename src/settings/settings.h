@@ -17,9 +17,10 @@ std::string ReadSetting(const std::string &appKey, const std::string &name);
 // A value that cannot be stored is an error naming it.
 void WriteSetting(const std::string &appKey, const std::string &name, const std::string &value);
 
-// The forum's web server, "http://" + host + "/"; the ForumBaseURL value overrides it.
+// The forum's web server, "http://" + host + "/"; the ForumBaseURL value overrides it. Addresses are UTF-8
+// text, like file names: a host or folder beyond ASCII is read as the user wrote it.
 std::string ForumBaseURL();
-// The download servers' folders in their listed order (secondary, then primary), before shuffling;
+// The download servers' folders (UTF-8) in their listed order (secondary, then primary), before shuffling;
 // the DownloadMirror1 and DownloadMirror2 values override them.
 std::vector<std::string> DownloadMirrorList();
 
