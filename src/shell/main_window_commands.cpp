@@ -1,0 +1,219 @@
+// The main window's commands: package import and online update, the announcement pane and its version
+// check, the searches, the preferences and the package home page.
+#include "main_window.h"
+
+#include "cp950.h"
+#include "error.h"
+#include "choose_package.h"
+#include "config_dialog.h"
+#include "desktop_open.h"
+#include "messages.h"
+#include "online_update.h"
+#include "progress_window.h"
+#include "search_commands.h"
+#include "self_update.h"
+#include "startup_import.h"
+#include "topic_model.h"
+#include "typed_text.h"
+#include "startup.h"
+#include "version_check.h"
+#include "web_search_dialog.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineView>
+
+#include <utility>
+
+namespace velm {
+namespace {
+
+// A server as the user would name it: its host, with the port when the address gives one.
+QString serverName(const QUrl &url)
+{
+    if (url.host().isEmpty())
+        return url.toString();
+    return url.port() >= 0 ? url.host() + ':' + QString::number(url.port()) : url.host();
+}
+
+} // namespace
+
+void TfmMain::showOfflinePage(QWebEngineView *view, const QWebEngineLoadingInfo &loading)
+{
+    if (loading.status() != QWebEngineLoadingInfo::LoadFailedStatus)
+        return;
+    const QUrl url = loading.url();
+    // The server answered (an HTTP error has its own page), or the load gave way to another one.
+    if (loading.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain ||
+        (loading.errorDomain() == QWebEngineLoadingInfo::InternalErrorDomain && loading.errorCode() == -3))
+        return;
+    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+        return;
+    const QString where = serverName(url);
+    const QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head>"
+                                        "<body style=\"font-size:9pt;margin:4px\">無法連線到 %1 ，離線閱讀不受影響</body></html>")
+                             .arg(where.toHtmlEscaped());
+    if (view == m_webBrowserDemo)
+        m_demoOfflinePage = true;
+    view->setHtml(html);
+}
+
+CallbackImportHost TfmMain::importHost(bool withTree)
+{
+    CallbackImportHost::Callbacks callbacks{[this](const std::string &text) { setStatusText(text); }, m_progress,
+                                            [] { QCoreApplication::processEvents(); }, {}, {}};
+    if (withTree) {
+        callbacks.buildForumTree = [this] { BuildForumTree(); };
+        callbacks.showMessage = [](const std::string &text) { ShowMessage(text); };
+    }
+    return CallbackImportHost(std::move(callbacks));
+}
+
+bool TfmMain::importStartupPackage()
+{
+    std::vector<std::string> arguments;
+    for (const QString &argument : m_options.arguments)
+        arguments.push_back(argument.toStdString());
+    CallbackImportHost host = importHost(true);
+    bool treeBuilt = false;
+    // An import error is shown; the first show then goes on and builds the tree.
+    guarded([&] {
+        changeArchive([&] {
+            treeBuilt =
+                ImportStartupPackage(joinArguments(arguments), m_options.programFolder, m_archive, m_package, host);
+        });
+    });
+    return treeBuilt;
+}
+
+void TfmMain::ToolButton1Click()
+{
+    if (!ChoosePackageFile(this, ChoosePackageTitle(), m_package))
+        return;
+    const std::string chosen = m_package.connectionText();
+    const std::string recorded = RecordedPackageTitle(chosen, m_archive);
+    if (!recorded.empty() && !AskYesNo(B5("補充包 ") + recorded + B5(" 已經匯入過了，要再匯入一次嗎？")))
+        return;
+    // It ends as the start-up import does: the tree built anew, keeping the chosen forum, and the success shown.
+    CallbackImportHost host = importHost(true);
+    changeArchive([&] {
+        std::string why;
+        if (!ImportChosenPackage(m_archive, m_package, host, &why))
+            raiseUtf8("補充包無法展開: " + (why.empty() ? chosen : why));
+        FinishWindowImport(host);
+    });
+}
+
+void TfmMain::changeArchive(const std::function<void()> &change)
+{
+    // Rows merged before an error stay merged: the names are read again whatever the outcome.
+    try {
+        change();
+    } catch (...) {
+        m_topicModel->resetMembers();
+        throw;
+    }
+    m_topicModel->resetMembers();
+}
+
+void TfmMain::ToolButton15Click()
+{
+    ToolButton15Click(nullptr);
+}
+
+void TfmMain::ToolButton15Click(QObject *sender)
+{
+    const UpdateStart start = sender == m_webBrowserDemo ? UpdateStart::Automatic : UpdateStart::Toolbar;
+    // Without an archive there is nothing to update; the failed open was reported already.
+    if (start == UpdateStart::Automatic && !m_archive.connected())
+        return;
+    CallbackImportHost host = importHost(false);
+    OnlineUpdateResult result;
+    changeArchive([&] {
+        result = RunOnlineUpdate(start, {m_forumBaseUrl, m_downloadMirrors, m_options.programFolder}, m_idHTTP1,
+                                 m_archive, m_package, host, {AskYesNo, ShowMessage});
+    });
+    // Asked for from the toolbar, a list that could not be fetched is said, with the server and why.
+    if (start == UpdateStart::Toolbar && result.outcome == UpdateOutcome::ListUnavailable) {
+        const std::string where = serverName(QUrl(QString::fromStdString(m_forumBaseUrl))).toStdString();
+        const std::string why = m_idHTTP1.lastError();
+        raiseUtf8("無法連線到 " + where + " 取得補充包清單" + (why.empty() ? std::string() : "（" + why + "）") +
+                  "，離線閱讀不受影響");
+    }
+}
+
+bool TfmMain::WebBrowserDemoBeforeNavigate2(const QUrl &url)
+{
+    // The offline page the pane was just given is the program's own.
+    if (url.scheme() == QLatin1String("data") && std::exchange(m_demoOfflinePage, false))
+        return false;
+    return DemoPaneBeforeNavigate(url);
+}
+
+void TfmMain::WebBrowserDemoDocumentComplete(const QUrl &url)
+{
+    const std::string address = url.toString(QUrl::RemoveFragment | QUrl::FullyEncoded).toStdString();
+    if (!IsDemoPage(address))
+        return;
+    if (!m_firstShowFinished) {
+        // The package update the check may start needs the archive that the first show opens.
+        m_demoCheckWaiting = url;
+        return;
+    }
+    // The engine rewrites the markup it shows (attribute names, quotes): the marker is read as served.
+    std::string markup;
+    if (!m_idHTTP1.get(address, markup))
+        return;
+    SilentProgress silent;
+    ProgressSink &progress = m_progress ? static_cast<ProgressSink &>(*m_progress) : silent;
+    const VersionCheckHost host{
+        [this] { ToolButton7Click(); },
+        [this] { ToolButton15Click(m_webBrowserDemo); },
+        AskYesNo,
+        ShowMessage,
+        [] { QCoreApplication::processEvents(); },
+        [](const std::string &path) { OpenOnDesktop(QUrl::fromLocalFile(QString::fromStdString(path))); },
+        [this] { close(); }};
+    RunVersionCheck(markup, {m_downloadMirrors, m_options.programFolder}, m_idHTTP1, progress, host);
+}
+
+void TfmMain::IdHTTP1WorkBegin(std::int64_t total)
+{
+    if (m_progress)
+        velm::IdHTTP1WorkBegin(*m_progress, total);
+}
+
+void TfmMain::IdHTTP1Work(std::int64_t count)
+{
+    if (m_progress)
+        velm::IdHTTP1Work(*m_progress, count);
+}
+
+void TfmMain::ToolButton3Click()
+{
+    AdvancedSearchClick(this, *this);
+}
+
+void TfmMain::ToolButton9Click()
+{
+    QuickSearchClick(*this, qTypedToBig5(m_editSearch->text()));
+}
+
+void TfmMain::ToolButton11Click()
+{
+    ShowWebSearchDialog(this);
+}
+
+void TfmMain::ToolButton13Click()
+{
+    ShowConfigDialog(this);
+    applyGridColumnWidths();
+}
+
+void TfmMain::ToolButton7Click()
+{
+    m_webBrowser1->setUrl(QUrl(QString::fromStdString(m_forumBaseUrl + "velmpack/index.html")));
+}
+
+} // namespace velm

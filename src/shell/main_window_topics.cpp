@@ -1,0 +1,203 @@
+// The main window's forum tree, topic list and grid, and the article each topic loads.
+#include "main_window.h"
+
+#include "forum_tree.h"
+#include "forum_text.h"
+#include "progress_window.h"
+#include "qtext.h"
+#include "topic_model.h"
+
+#include <QHeaderView>
+#include <QTableView>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+namespace velm {
+namespace {
+
+class TreeWidgetSink final : public TreeSink {
+public:
+    explicit TreeWidgetSink(QTreeWidget *tree) : m_tree(tree) {}
+    void clear() override { m_tree->clear(); }
+    Node addRoot(const std::string &text, std::int64_t data) override { return make(new QTreeWidgetItem(m_tree), text, data); }
+    Node addChild(Node parent, const std::string &text, std::int64_t data) override
+    {
+        return make(new QTreeWidgetItem(static_cast<QTreeWidgetItem *>(parent)), text, data);
+    }
+    void expand(Node node) override { static_cast<QTreeWidgetItem *>(node)->setExpanded(true); }
+
+private:
+    static Node make(QTreeWidgetItem *item, const std::string &text, std::int64_t data)
+    {
+        item->setText(0, qFromCp950(text));
+        item->setData(0, Qt::UserRole, QVariant::fromValue<qlonglong>(data));
+        return item;
+    }
+    QTreeWidget *m_tree;
+};
+
+} // namespace
+
+void TfmMain::BuildForumTree()
+{
+    ++m_treeBuilds;
+    SilentProgress silent;
+    ProgressSink &progress = m_progress ? static_cast<ProgressSink &>(*m_progress) : silent;
+    TreeWidgetSink sink(m_tv);
+    velm::BuildForumTree(sink, progress);
+    m_tv->setCurrentItem(nullptr);
+    m_tv->clearSelection();
+    // A rebuild of the same archive keeps the chosen forum; its list stays as it is.
+    if (m_currentForumId > 0) {
+        for (QTreeWidgetItemIterator it(m_tv); *it; ++it) {
+            if ((*it)->data(0, Qt::UserRole).toLongLong() == m_currentForumId) {
+                m_tv->setCurrentItem(*it);
+                m_tv->scrollToItem(*it);
+                break;
+            }
+        }
+    }
+}
+
+void TfmMain::changeTopicQuery(const std::function<void(Query &topic)> &change)
+{
+    detachedTopicChange([&] {
+        if (!m_topic.connection())
+            m_topic.setConnection(&m_archive);
+        change(m_topic);
+    });
+}
+
+void TfmMain::detachedTopicChange(const std::function<void()> &change)
+{
+    m_gridFollows = false;
+    m_topicModel->beginQueryChange();
+    try {
+        change();
+    } catch (...) {
+        m_topicModel->endQueryChange();
+        m_gridFollows = true;
+        throw;
+    }
+    m_topicModel->endQueryChange();
+    m_gridFollows = true;
+    if (m_topic.isOpen() && !m_topic.isEmpty()) {
+        const QModelIndex row = m_topicModel->index(static_cast<int>(m_topic.recNo()), 0);
+        m_gridFollows = false;
+        m_grid->setCurrentIndex(row);
+        m_grid->scrollTo(row);
+        m_gridFollows = true;
+    }
+}
+
+void TfmMain::tvChange(QTreeWidgetItem *node)
+{
+    if (!node)
+        return;
+    const std::int64_t data = node->data(0, Qt::UserRole).toLongLong();
+    if (data == m_currentForumId)
+        return;
+    m_currentForumId = data;
+    if (data <= 0)
+        return; // the root and the categories list no topics: the grid keeps what it shows
+    rememberForum(data);
+    m_searchKeywords.clear(); // a forum's topics are no search result
+    changeTopicQuery([&](Query &topic) {
+        if (topic.sql() != kForumTopicsSql)
+            topic.setSql(kForumTopicsSql);
+        topic.close();
+        m_topic.setParam("frm_id", Value::integer(m_currentForumId));
+        ++m_topicQueries;
+        m_topic.open();
+    });
+}
+
+void TfmMain::ADOTopicAfterScroll()
+{
+    if (m_gridFollows && m_topic.isOpen() && !m_topic.isEmpty()) {
+        const int row = static_cast<int>(m_topic.recNo());
+        m_topicModel->showRowsUpTo(row);
+        m_topicModel->setCurrentRow(row);
+        m_gridFollows = false;
+        const QModelIndex index = m_topicModel->index(row, std::max(0, m_grid->currentIndex().column()));
+        m_grid->setCurrentIndex(index);
+        m_grid->scrollTo(index);
+        m_gridFollows = true;
+    }
+    // Every move restarts the full wait, so only the row the user stops on is loaded.
+    m_timer1->start();
+}
+
+void TfmMain::DBGrid1RowChanged(int row)
+{
+    if (!m_gridFollows || row < 0 || !m_topic.isOpen())
+        return;
+    if (row != m_topic.recNo())
+        m_topic.moveTo(row);
+}
+
+void TfmMain::Timer1Timer()
+{
+    m_timer1->stop();
+    if (!m_topic.isOpen() || m_topic.isEmpty())
+        return;
+    LoadArticle(m_topic.fieldByName("TOPIC_ID").asString());
+}
+
+void TfmMain::LoadArticle(const std::string &topicId)
+{
+    ++m_articleLoads;
+    ArticleVisit visit{topicId, m_searchKeywords, 0, 0};
+    QByteArray html;
+    if (!buildArticle(visit, html))
+        return; // no such topic: the view keeps its page
+    rememberScroll();
+    m_history.visit(std::move(visit));
+    showArticle(html, std::nullopt);
+}
+
+bool TfmMain::WebBrowser1BeforeNavigate2(const QUrl &url)
+{
+    const TopicLink link = TopicLinkId(url.toString().toStdString());
+    if (!link.isTopicLink)
+        return false;
+    if (!link.id.empty())
+        LoadArticle(link.id);
+    return true;
+}
+
+void TfmMain::applyGridColumnWidths()
+{
+    const QFontMetrics metrics(m_grid->font());
+    const QFontMetrics titleMetrics(m_grid->horizontalHeader()->font());
+    const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    m_grid->verticalHeader()->setDefaultSectionSize(metrics.height() + 4); // rows fit the chosen font
+    for (int column = 0; column < TopicGridModel::ColumnCount; ++column) {
+        const QString title = m_topicModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        m_grid->horizontalHeader()->resizeSection(
+            column, std::max(TopicGridModel::widthInCharacters(column) * digit + 4, titleMetrics.horizontalAdvance(title) + 4));
+    }
+}
+
+void TfmMain::ToolButton20Click()
+{
+    m_topic.first();
+}
+
+void TfmMain::ToolButton18Click()
+{
+    m_topic.prior();
+}
+
+void TfmMain::ToolButton19Click()
+{
+    m_topic.next();
+}
+
+void TfmMain::ToolButton21Click()
+{
+    m_topic.last();
+}
+
+} // namespace velm
