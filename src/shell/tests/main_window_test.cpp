@@ -21,6 +21,8 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTreeWidgetItemIterator>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWheelEvent>
 #include <QProgressBar>
@@ -426,7 +428,8 @@ private slots:
             QTest::keyClick(w->DBGrid1(), Qt::Key_Down);
         QCOMPARE(w->ADOTopic().recNo(), 5);
         QCOMPARE(w->articleLoads(), 1);
-        QTest::qWait(600);
+        // The page comes when the wait that every move restarts runs out.
+        QTRY_VERIFY_WITH_TIMEOUT(!w->Timer1()->isActive(), 5000);
         QCOMPARE(w->articleLoads(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("Subject 6"), 15000);
 
@@ -454,13 +457,22 @@ private slots:
         w->tv()->setCurrentItem(findForum(w->tv(), 8));
         QCOMPARE(w->DBGrid1()->model()->rowCount(), 0);
         QVERIFY(wheel(w->DBGrid1(), -120));
-        QTest::qWait(400);
+        // A page would come when the wait the list started runs out.
+        QTRY_VERIFY_WITH_TIMEOUT(!w->Timer1()->isActive(), 5000);
         QCOMPARE(w->articleLoads(), 2);
     }
 
     void topicLinksOpenFromTheArchive()
     {
         auto w = start(folder());
+        // The address of the last page the article view finished loading.
+        QUrl lastLoaded;
+        QObject scope;
+        connect(w->WebBrowser1()->page(), &QWebEnginePage::loadingChanged, &scope,
+                [&lastLoaded](const QWebEngineLoadingInfo &info) {
+                    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus)
+                        lastLoaded = info.url();
+                });
         w->LoadArticle("1001");
         QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("如何在 Delphi 中讀取 INI 檔"), 15000);
         const int loads = w->articleLoads();
@@ -474,7 +486,10 @@ private slots:
         QVERIFY(w->WebBrowser1BeforeNavigate2(QUrl("http://velm.example/topic.asp?topic_id=")));
         // Other links go ahead.
         QVERIFY(!w->WebBrowser1BeforeNavigate2(QUrl("http://velm.example/link.asp?topic_id=1002")));
-        QTest::qWait(300);
+        // A page any of them showed would have been given to the view at once: the text is read once the
+        // view has loaded the address it holds.
+        QTRY_VERIFY_WITH_TIMEOUT(!w->WebBrowser1()->page()->isLoading() && lastLoaded == w->WebBrowser1()->url(),
+                                 15000);
         QVERIFY(pageText(w->WebBrowser1()).contains("ListBox 的 Items 如何排序"));
     }
 

@@ -15,8 +15,12 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
+
+#include <memory>
 
 using namespace velm;
 
@@ -68,6 +72,23 @@ private:
         return page;
     }
 
+    // Waits until what the page was made to do so far has run its course. The page answers scripts in the
+    // order it was given them: a first answer comes once every script before it has run, and a form one of
+    // them sent has then been queued to go; a second once the queued form has started loading. When the page
+    // then loads nothing, such a form has reached the server and its answer has been shown.
+    static bool settled(TFormWebBrowser *page)
+    {
+        QWebEnginePage *web = page->WebBrowser1()->page();
+        for (int round = 0; round < 2; ++round) {
+            auto answered = std::make_shared<bool>(false); // outlives a wait that gives up
+            web->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                               [answered](const QVariant &) { *answered = true; });
+            if (!QTest::qWaitFor([&] { return *answered; }, kLoadTimeout))
+                return false;
+        }
+        return QTest::qWaitFor([web] { return !web->isLoading(); }, kLoadTimeout);
+    }
+
     static bool messageShown()
     {
         for (QWidget *w : QApplication::topLevelWidgets())
@@ -102,7 +123,7 @@ private slots:
         QVERIFY(!submitted);
         QVERIFY(!page->PostPending());
         QCOMPARE(page->PostFormNumber(), -1);
-        QTest::qWait(500);
+        QVERIFY(settled(page));
         QCOMPARE(m_server.requestsFor("/plain").last().target, QByteArray("/plain?q=abc"));
         QVERIFY(m_server.requestsFor("/result").isEmpty());
         QCOMPARE(pageTitle(page), QStringLiteral("two forms"));
@@ -167,7 +188,7 @@ private slots:
         bool submitted = true;
         TFormWebBrowser *page = open(url("/post?q=#KEY,5,Search,abc"), KeywordCodePage::Big5, &submitted);
         QVERIFY(!submitted);
-        QTest::qWait(500);
+        QVERIFY(settled(page));
         QCOMPARE(m_server.requestsFor("/result").size(), results);
         QVERIFY(m_server.requestsFor("/wrong").isEmpty());
         QCOMPARE(pageTitle(page), QStringLiteral("two forms"));
@@ -181,10 +202,19 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(pageTitle(page), QStringLiteral("result"), kLoadTimeout);
         const qsizetype results = m_server.requestsFor("/result").size();
         QSignalSpy done(page, &TFormWebBrowser::postDone);
-        QSignalSpy loaded(page->WebBrowser1()->page(), &QWebEnginePage::loadFinished);
+        // The paths of the loads that ended well; the result page's own end may still be on its way.
+        QStringList loaded;
+        QObject scope;
+        connect(page->WebBrowser1()->page(), &QWebEnginePage::loadingChanged, &scope,
+                [&loaded](const QWebEngineLoadingInfo &info) {
+                    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus)
+                        loaded << info.url().path();
+                });
         page->WebBrowser1()->setUrl(QUrl(m_server.base() + "/post"));
-        QVERIFY(loaded.wait(kLoadTimeout));
-        QTest::qWait(300);
+        // The page window is told of the load's end (loadFinished) before loadingChanged reports it here; a
+        // script the window then ran answers before the one settled() sends.
+        QTRY_VERIFY_WITH_TIMEOUT(loaded.contains(QStringLiteral("/post")), kLoadTimeout);
+        QVERIFY(settled(page));
         QCOMPARE(done.count(), 0);
         QCOMPARE(m_server.requestsFor("/result").size(), results);
     }
