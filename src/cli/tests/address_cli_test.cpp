@@ -4,7 +4,6 @@
 
 #include "cp950.h"
 #include "http_test_server.h"
-#include "paths.h"
 #include "settings.h"
 
 #include <QSettings>
@@ -12,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -33,11 +33,6 @@ protected:
         setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
         m_archive = m_dir.filePath("velm.mdb").toStdString();
         fs::copy_file(VELM_FIXTURES "/archive-small.mdb", m_archive);
-    }
-    void TearDown() override
-    {
-        for (const char *name : {"TEMP.VLP", "TEMP.MDB", "update.htm"})
-            fs::remove(programFolder() + name);
     }
 
     std::string forum() const { return m_server.base("論壇.localhost") + "中文/"; }
@@ -64,11 +59,18 @@ protected:
     {
         std::vector<std::string> given{"--archive", m_archive, "--base-url", forum(), "--mirror", mirror()};
         given.insert(given.end(), args.begin(), args.end());
-        const CliRun onTheCommandLine = runVelm(given, input);
+        const CliRun onTheCommandLine = run(given, input);
         storeAddresses();
         std::vector<std::string> plain{"--archive", m_archive};
         plain.insert(plain.end(), args.begin(), args.end());
-        return {onTheCommandLine, runVelm(plain, input)};
+        return {onTheCommandLine, run(plain, input)};
+    }
+    // The update works in the program folder: it runs as the built program from a folder of this test's own.
+    CliRun run(const std::vector<std::string> &args, const std::string &input) const
+    {
+        if (std::find(args.begin(), args.end(), "update") != args.end())
+            return velm::test::runVelmFrom(m_dir.filePath("program").toStdString(), args, input);
+        return runVelm(args, input);
     }
 
     QTemporaryDir m_config;

@@ -2,6 +2,10 @@
 // Runs the velm command line for a test: in this process, or as the built program itself.
 #include "cli.h"
 
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -44,6 +48,45 @@ inline CliRun runVelmProcess(const std::string &shellArgs)
     std::ifstream in(errFile);
     run.err.assign(std::istreambuf_iterator<char>(in), {});
     std::filesystem::remove(errFile);
+    return run;
+}
+
+// The built program run from a copy in the given folder, which is then its program folder: what it keeps
+// there (the online update's list and packages) stays in the test's folder, out of the build.
+inline CliRun runVelmFrom(const std::string &folder, const std::vector<std::string> &args,
+                          const std::string &input = {})
+{
+    const std::filesystem::path program = std::filesystem::path(folder) / "velm";
+    if (!std::filesystem::exists(program)) {
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(VELM_CLI_PATH, program);
+    }
+    QStringList arguments;
+    for (const std::string &a : args)
+        arguments << QString::fromStdString(a);
+    QProcess process;
+    // The copy has no archive reader beside it: it uses the one built beside the program.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!environment.contains(QStringLiteral("VELM_JET_READER")))
+        environment.insert(QStringLiteral("VELM_JET_READER"),
+                           QString::fromStdString((std::filesystem::path(VELM_CLI_PATH).parent_path() /
+                                                   "velm-jet-reader").string()));
+    process.setProcessEnvironment(environment);
+    process.start(QString::fromStdString(program.string()), arguments);
+    CliRun run;
+    run.status = -1;
+    if (!process.waitForStarted(60000))
+        return run;
+    process.write(QByteArray::fromStdString(input));
+    process.closeWriteChannel();
+    if (!process.waitForFinished(300000)) {
+        process.kill();
+        process.waitForFinished(60000);
+    } else if (process.exitStatus() == QProcess::NormalExit) {
+        run.status = process.exitCode();
+    }
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
     return run;
 }
 

@@ -2,7 +2,6 @@
 
 #include "cp950.h"
 #include "http_test_server.h"
-#include "paths.h"
 
 #include <QTemporaryDir>
 
@@ -49,12 +48,6 @@ protected:
         archive = dir.filePath("velm.mdb").toStdString();
         fs::copy_file(VELM_FIXTURES "/archive-small.mdb", archive);
     }
-    void TearDown() override
-    {
-        // The update works in the program folder; its last package stays there until the next run.
-        for (const char *name : {"TEMP.VLP", "TEMP.MDB", "update.htm"})
-            fs::remove(programFolder() + name);
-    }
     std::string file(const std::string &name) const { return dir.filePath(QString::fromStdString(name)).toStdString(); }
     std::vector<std::string> updateArgs(std::vector<std::string> tail) const
     {
@@ -62,6 +55,12 @@ protected:
                                       server.base() + "one", "--mirror", server.base() + "two/", "update"};
         args.insert(args.end(), tail.begin(), tail.end());
         return args;
+    }
+    // The update works in the program folder, where its last package stays until the next run: it runs as
+    // the built program from a folder of this test's own.
+    CliRun runUpdate(const std::vector<std::string> &args, const std::string &input = {}) const
+    {
+        return velm::test::runVelmFrom(file("program"), args, input);
     }
     std::string records() const
     {
@@ -99,12 +98,12 @@ TEST_F(NetworkCli, UpdateAsksOnTheTerminalAndImportsFromTheGivenMirrors)
     server.answer("/velmpack/update.htm", test::page(toCp950("2004年06週 第六週\r\n2004年05週\r\n")));
     server.answer("/two/2004W06.VLP", test::fileAnswer(VELM_FIXTURES "/2004W06.VLP"));
 
-    const CliRun declined = runVelm(updateArgs({}), "n\n");
+    const CliRun declined = runUpdate(updateArgs({}), "n\n");
     EXPECT_EQ(declined.status, 0) << declined.err;
     EXPECT_EQ(declined.err, "找到補充包檔案總數1個，現在更新嗎? [y/N] ");
     EXPECT_EQ(server.count("/one/2004W06.VLP"), 0);
 
-    const CliRun accepted = runVelm(updateArgs({}), "y\n");
+    const CliRun accepted = runUpdate(updateArgs({}), "y\n");
     EXPECT_EQ(accepted.status, 0) << accepted.err;
     EXPECT_EQ(accepted.err, "找到補充包檔案總數1個，現在更新嗎? [y/N] 匯入會員資料...\n匯入目錄資料...\n"
                             "匯入討論區資料...\n匯入主題文章...\n匯入回覆文章...\n");
@@ -112,22 +111,22 @@ TEST_F(NetworkCli, UpdateAsksOnTheTerminalAndImportsFromTheGivenMirrors)
                                                         "/one/2004W06.VLP", "/two/2004W06.VLP"}));
     EXPECT_EQ(records(), "2004年06週 第六週");
 
-    const CliRun upToDate = runVelm(updateArgs({"--yes"}));
+    const CliRun upToDate = runUpdate(updateArgs({"--yes"}));
     EXPECT_EQ(upToDate.status, 0);
     EXPECT_EQ(upToDate.err, "您的資料已經都是最新的了!\n");
-    EXPECT_EQ(runVelm(updateArgs({"--now"})).status, 2);
+    EXPECT_EQ(runUpdate(updateArgs({"--now"})).status, 2);
 }
 
 TEST_F(NetworkCli, UpdateFailuresShowInTheExitStatus)
 {
     server.answer("/velmpack/update.htm", test::page(toCp950("2004年08週\n")));
-    const CliRun unfetched = runVelm(updateArgs({"--yes"}));
+    const CliRun unfetched = runUpdate(updateArgs({"--yes"}));
     EXPECT_EQ(unfetched.status, 1);
     EXPECT_NE(unfetched.err.find("找到補充包檔案總數1個，現在更新嗎? y\n"), std::string::npos) << unfetched.err;
     EXPECT_NE(unfetched.err.find("1 of 1"), std::string::npos) << unfetched.err;
     EXPECT_EQ(records(), "<null>");
 
-    const CliRun noList = runVelm({"--archive", archive, "--base-url", "http://127.0.0.1:1", "update", "--yes"});
+    const CliRun noList = runUpdate({"--archive", archive, "--base-url", "http://127.0.0.1:1", "update", "--yes"});
     EXPECT_EQ(noList.status, 1);
     EXPECT_NE(noList.err.find("http://127.0.0.1:1/"), std::string::npos) << noList.err;
 }
