@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include "first_value.h"
+
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -17,27 +19,14 @@ using velm::test::CliRun;
 using velm::test::runVelm;
 using velm::test::runVelmProcess;
 
+using velm::test::firstValue;
+
 namespace {
 
 std::string readFile(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::string firstValue(const std::string &database, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *stmt = nullptr;
-    std::string value = "<none>";
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW) {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
-        value = text ? text : "<null>";
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return value;
 }
 
 class NetworkCli : public ::testing::Test {
