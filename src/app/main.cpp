@@ -50,7 +50,7 @@ int main(int argc, char **argv)
     if (QString why; !velm::installQtTranslations(app, &why))
         qWarning("velm-reader: Qt's own texts stay untranslated: %s", qPrintable(why));
     velm::hooks::setClipboard(
-        [](const std::string &text) { QGuiApplication::clipboard()->setText(velm::qFromCp950(text)); });
+        [](const std::string &text) { QGuiApplication::clipboard()->setText(velm::qFromCp950(velm::Big5Text(text))); });
     velm::hooks::setBusyCursor([](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -71,8 +71,10 @@ int main(int argc, char **argv)
     // the places of the controls it clicks are printed once the first show is done.
     if (qEnvironmentVariableIsSet("VELM_READER_GEOMETRY")) {
         QObject::connect(&fmMain, &velm::TfmMain::firstShowDone, &fmMain, [&fmMain] {
-            for (const QWidget *w : std::initializer_list<const QWidget *>{
-                     fmMain.EditSearch(), fmMain.tv(), fmMain.DBGrid1(), fmMain.WebBrowser1(), fmMain.WebBrowserDemo()}) {
+            for (const char *name : {"EditSearch", "tv", "DBGrid1", "WebBrowser1", "WebBrowserDemo"}) {
+                const QWidget *w = fmMain.findChild<QWidget *>(QLatin1String(name));
+                if (!w)
+                    continue;
                 const QPoint at = w->mapToGlobal(QPoint(0, 0));
                 std::printf("geometry %s %d %d %d %d\n", qPrintable(w->objectName()), at.x(), at.y(), w->width(),
                             w->height());

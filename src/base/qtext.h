@@ -1,13 +1,13 @@
 #pragma once
 // The one boundary between code page 950 core text and the QString of Qt.
-#include <QString>
+#include "cp950.h"
 
-#include <string>
-#include <string_view>
+#include <QString>
 
 namespace velm {
 
-QString qFromCp950(std::string_view cp950);
-std::string qToCp950(const QString &text);
+QString qFromCp950(const Big5Text &text);
+// Characters without a Big5 form become '?'.
+Big5Text qToCp950(const QString &text);
 
 } // namespace velm

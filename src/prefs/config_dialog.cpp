@@ -88,7 +88,7 @@ TFormConfig::TFormConfig(QWidget *mainWindow) : QDialog(mainWindow), m_mainWindo
     connect(m_bitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_bitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
-    m_checkBox1->setChecked(ReadSetting(kAppKey, "AutoUpdate") != "N");
+    m_checkBox1->setChecked(ReadSetting(kAppKey, "AutoUpdate") != Big5Text("N"));
     showFont(m_mainWindow->font());
 }
 
@@ -112,7 +112,7 @@ void TFormConfig::SpeedButton1Click()
 
 void TFormConfig::applyAccepted()
 {
-    WriteSetting(kAppKey, "AutoUpdate", m_checkBox1->isChecked() ? "Y" : "N");
+    WriteSetting(kAppKey, "AutoUpdate", Big5Text(m_checkBox1->isChecked() ? "Y" : "N"));
     QFont font = m_mainWindow->font();
     font.setFamily(m_label1->font().family());
     font.setPointSize(pointSizeOf(m_label1->font()));
@@ -120,7 +120,7 @@ void TFormConfig::applyAccepted()
     QApplication::setFont(font);
     m_mainWindow->setFont(font);
     const QFont applied = m_mainWindow->font();
-    WriteSetting(kAppKey, "DefaultFontSize", std::to_string(pointSizeOf(applied)));
+    WriteSetting(kAppKey, "DefaultFontSize", Big5Text(std::to_string(pointSizeOf(applied))));
     WriteSetting(kAppKey, "DefaultFontName", qToCp950(applied.family()));
 }
 

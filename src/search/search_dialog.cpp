@@ -168,7 +168,7 @@ void TfmSearch::FormCreate()
         move(screen->availableGeometry().center() - rect().center());
     m_cbForum->addItem(QStringLiteral("全部的討論區"));
     for (const SearchForum &forum : SearchForumList())
-        m_cbForum->addItem(qFromCp950(forum.subject), QVariant::fromValue<qlonglong>(forum.id));
+        m_cbForum->addItem(qFromCp950(Big5Text(forum.subject)), QVariant::fromValue<qlonglong>(forum.id));
     m_cbForum->setCurrentIndex(0);
 }
 

@@ -55,12 +55,12 @@ std::string settingsFilePath(const std::string &appKey)
     return (folder + '/' + QString::fromStdString(appKey) + ".ini").toStdString();
 }
 
-std::string ReadSetting(const std::string &appKey, const std::string &name)
+Big5Text ReadSetting(const std::string &appKey, const std::string &name)
 {
     return qToCp950(storedText(appKey, name));
 }
 
-void WriteSetting(const std::string &appKey, const std::string &name, const std::string &value)
+void WriteSetting(const std::string &appKey, const std::string &name, const Big5Text &value)
 {
     QSettings store(QString::fromStdString(settingsFilePath(appKey)), QSettings::IniFormat);
     store.setValue(key(name), qFromCp950(value));

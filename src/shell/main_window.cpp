@@ -101,14 +101,14 @@ void TfmMain::FormCreate()
 
 void TfmMain::restoreLayout()
 {
-    WindowLayout layout = ReadLayout([](const char *name) { return ReadSetting(kAppKey, name); });
+    WindowLayout layout = ReadLayout([](const char *name) { return ReadSetting(kAppKey, name).bytes(); });
     // The screen the stored window stood on, or the primary one when that point is on none.
     const QScreen *screen = QGuiApplication::screenAt(QPoint(layout.left, layout.top));
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (screen)
         FitLayoutToScreen(layout, screen->availableGeometry());
-    QFont font(qFromCp950(layout.fontName), layout.fontSize);
+    QFont font(qFromCp950(Big5Text(layout.fontName)), layout.fontSize);
     // The dialogs are windows of their own and take no font from this one: the application's is theirs.
     QApplication::setFont(font);
     setFont(font);
@@ -191,7 +191,7 @@ void TfmMain::closeEvent(QCloseEvent *event)
 
 void TfmMain::FormClose()
 {
-    WriteLayout(currentLayout(), [](const char *name, const std::string &value) { WriteSetting(kAppKey, name, value); });
+    WriteLayout(currentLayout(), [](const char *name, const std::string &value) { WriteSetting(kAppKey, name, Big5Text(value)); });
     writePlace();
     m_topic.unprepare();
     m_article.unprepare();
@@ -264,14 +264,9 @@ void TfmMain::Panel3Resize()
         m_panel3->setMaximumHeight(1);
 }
 
-QString TfmMain::statusText() const
-{
-    return m_statusText->text();
-}
-
 void TfmMain::setStatusText(const std::string &cp950)
 {
-    m_statusText->setText(qFromCp950(cp950));
+    m_statusText->setText(qFromCp950(Big5Text(cp950)));
 }
 
 bool TfmMain::eventFilter(QObject *watched, QEvent *event)

@@ -37,6 +37,7 @@ class ArticleSchemeHandler;
 class FindBar;
 class CallbackImportHost;
 class TFormProgress;
+class TfmMainProbe;
 class TopicGridModel;
 class TSplitter;
 
@@ -74,15 +75,10 @@ public:
     // Back and forward through the topics the article view showed; false when there is none that way.
     bool goBack();
     bool goForward();
-    const ArticleHistory &history() const { return m_history; }
     // The article view's zoom: steps up (> 0) or down; 0 brings it back to 100%.
     void zoomArticle(int steps);
-    double articleZoom() const { return m_articleZoom; }
-    FindBar *findBar() const { return m_findBar; }
     // F3: the next place of the find bar's text, or of the search's first keyword.
     void findKeywordNext();
-    // The keywords (UTF-8) the pages opened from the current topic list mark; none for a forum's list.
-    const std::vector<std::string> &searchKeywords() const { return m_searchKeywords; }
 
     // Toolbar commands.
     void ToolButton1Click();  // import a package file
@@ -109,36 +105,8 @@ public:
     void IdHTTP1WorkBegin(std::int64_t total);
     void IdHTTP1Work(std::int64_t count);
 
-    // State and controls, for the commands above and for tests.
-    const std::vector<std::string> &DownloadMirrors() const { return m_downloadMirrors; }
-    // Tests fix the order in which the servers are tried.
-    void setDownloadMirrors(std::vector<std::string> mirrors) { m_downloadMirrors = std::move(mirrors); }
-    HttpClient &IdHTTP1() { return m_idHTTP1; }
-    int SavedPanel4Width() const { return m_savedPanel4Width; }
-    int SavedPanel3Height() const { return m_savedPanel3Height; }
-    int panel4Width() const;
-    int panel3Height() const;
-    void setPanel4Width(int width);
-    void setPanel3Height(int height);
-    int treeBuilds() const { return m_treeBuilds; }
-    std::int64_t CurrentForumId() const { return m_currentForumId; }
-    int topicQueries() const { return m_topicQueries; }
-    int articleLoads() const { return m_articleLoads; }
-    QTimer *Timer1() const { return m_timer1; }
-    TopicGridModel *topicModel() const { return m_topicModel; }
-    QString statusText() const;
+    // SearchHost: StatusBar1's single text.
     void setStatusText(const std::string &cp950) override;
-    WindowLayout currentLayout() const;
-
-    Connection &ADOConnection1() { return m_archive; }
-    Connection &ADOConnection2() { return m_package; }
-    Query &ADOTopic() { return m_topic; }
-    QTreeWidget *tv() const { return m_tv; }
-    QTableView *DBGrid1() const { return m_grid; }
-    QWebEngineView *WebBrowser1() const { return m_webBrowser1; }
-    QWebEngineView *WebBrowserDemo() const { return m_webBrowserDemo; }
-    QToolBar *ToolBar1() const { return m_toolBar; }
-    QLineEdit *EditSearch() const { return m_editSearch; }
 
 signals:
     // Emitted when the first-show steps are done (tests wait for it).
@@ -151,6 +119,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Tests look inside the window through it (testing/main_window_probe.h).
+    friend class TfmMainProbe;
+
     void FormCreate();
     void FormShow();
     void FormClose();
@@ -162,6 +133,12 @@ private:
     bool AppMessage(QObject *watched, QEvent *event);
     void Panel3Resize();
     void Panel4Resize();
+    // The panes' set sizes, and the layout the next start restores.
+    int panel4Width() const;
+    int panel3Height() const;
+    void setPanel4Width(int width);
+    void setPanel3Height(int height);
+    WindowLayout currentLayout() const;
     // The first-show import of a package named on the command line; true when the tree was built.
     bool importStartupPackage();
     void prepareArticleQueries();
@@ -236,7 +213,7 @@ private:
     ArticleSchemeHandler *m_articlePages = nullptr;
 
     ArticleHistory m_history;
-    std::vector<std::string> m_searchKeywords;
+    std::vector<std::string> m_searchKeywords; // UTF-8, marked by the pages of a search's topic list
     QUrl m_visitUrl;                     // the address the current visit's page is served at
     std::optional<QPointF> m_scrollAfterLoad; // where a page shown again is scrolled to once loaded
     double m_articleZoom = 1.0;

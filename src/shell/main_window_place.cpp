@@ -54,7 +54,7 @@ void requireForumTables(const Connection &archive, const std::string &path)
 // A stored forum or topic number: a whole number above 0, anything else (absent, text) reads as 0.
 std::int64_t storedId(const char *name)
 {
-    const std::string text = ReadSetting(kAppKey, name);
+    const std::string text = ReadSetting(kAppKey, name).bytes();
     std::int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size() && value > 0 ? value : 0;
@@ -64,7 +64,7 @@ std::int64_t storedId(const char *name)
 // else stored there reads as absent.
 std::string storedArchivePath()
 {
-    const QUrl address = QUrl::fromEncoded(QByteArray::fromStdString(ReadSetting(kAppKey, "LastArchive")), QUrl::StrictMode);
+    const QUrl address = QUrl::fromEncoded(QByteArray::fromStdString(ReadSetting(kAppKey, "LastArchive").bytes()), QUrl::StrictMode);
     return address.isValid() && address.isLocalFile() ? address.toLocalFile().toStdString() : std::string();
 }
 
@@ -196,7 +196,7 @@ void TfmMain::rememberForum(std::int64_t forumId)
     if (forumId <= 0 || forumId == m_lastForumId)
         return;
     m_lastForumId = forumId;
-    WriteSetting(kAppKey, "LastForumID", std::to_string(forumId));
+    WriteSetting(kAppKey, "LastForumID", Big5Text(std::to_string(forumId)));
 }
 
 void TfmMain::rememberTopic(const std::string &topicId)
@@ -204,16 +204,16 @@ void TfmMain::rememberTopic(const std::string &topicId)
     if (topicId.empty() || topicId == m_lastTopicId)
         return;
     m_lastTopicId = topicId;
-    WriteSetting(kAppKey, "LastTopicID", topicId);
+    WriteSetting(kAppKey, "LastTopicID", Big5Text(topicId));
 }
 
 void TfmMain::writePlace()
 {
     const std::string archive =
         m_lastArchive.empty() ? std::string() : QUrl::fromLocalFile(QString::fromStdString(m_lastArchive)).toEncoded().toStdString();
-    WriteSetting(kAppKey, "LastArchive", archive);
-    WriteSetting(kAppKey, "LastForumID", m_lastForumId > 0 ? std::to_string(m_lastForumId) : std::string());
-    WriteSetting(kAppKey, "LastTopicID", m_lastTopicId);
+    WriteSetting(kAppKey, "LastArchive", Big5Text(archive));
+    WriteSetting(kAppKey, "LastForumID", Big5Text(m_lastForumId > 0 ? std::to_string(m_lastForumId) : std::string()));
+    WriteSetting(kAppKey, "LastTopicID", Big5Text(m_lastTopicId));
 }
 
 } // namespace velm

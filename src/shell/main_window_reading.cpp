@@ -62,7 +62,7 @@ void TfmMain::buildReadingAids(QWidget *findBarParent)
             [this](const QPoint &position) { guarded([&] { showArticleMenu(position); }); });
     connect(m_webBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) { guarded([&] { articleLoaded(ok); }); });
 
-    if (const std::optional<double> zoom = parseArticleZoom(ReadSetting(kAppKey, "ArticleZoom")))
+    if (const std::optional<double> zoom = parseArticleZoom(ReadSetting(kAppKey, "ArticleZoom").bytes()))
         m_articleZoom = *zoom;
     m_webBrowser1->setZoomFactor(m_articleZoom);
 }
@@ -204,7 +204,7 @@ void TfmMain::zoomArticle(int steps)
         return;
     m_articleZoom = factor;
     m_webBrowser1->setZoomFactor(factor);
-    WriteSetting(kAppKey, "ArticleZoom", formatArticleZoom(factor));
+    WriteSetting(kAppKey, "ArticleZoom", Big5Text(formatArticleZoom(factor)));
 }
 
 void TfmMain::findKeywordNext()

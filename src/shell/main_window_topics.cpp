@@ -30,7 +30,7 @@ public:
 private:
     static Node make(QTreeWidgetItem *item, const std::string &text, std::int64_t data)
     {
-        item->setText(0, qFromCp950(text));
+        item->setText(0, qFromCp950(Big5Text(text)));
         item->setData(0, Qt::UserRole, QVariant::fromValue<qlonglong>(data));
         return item;
     }

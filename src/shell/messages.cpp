@@ -31,14 +31,14 @@ void ShowMessage(const std::string &cp950)
 {
     if (g_hooks.information)
         return g_hooks.information(cp950);
-    QMessageBox::information(owner(), title(), qFromCp950(cp950));
+    QMessageBox::information(owner(), title(), qFromCp950(Big5Text(cp950)));
 }
 
 bool AskYesNo(const std::string &cp950)
 {
     if (g_hooks.question)
         return g_hooks.question(cp950);
-    return QMessageBox::question(owner(), title(), qFromCp950(cp950), QMessageBox::Yes | QMessageBox::No) ==
+    return QMessageBox::question(owner(), title(), qFromCp950(Big5Text(cp950)), QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
 }
 

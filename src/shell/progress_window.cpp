@@ -29,7 +29,7 @@ TFormProgress::TFormProgress(QWidget *parent)
 
 void TFormProgress::setCaption(const std::string &cp950)
 {
-    setWindowTitle(qFromCp950(cp950));
+    setWindowTitle(qFromCp950(Big5Text(cp950)));
 }
 
 void TFormProgress::setRange(int minimum, int maximum)

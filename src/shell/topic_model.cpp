@@ -122,17 +122,17 @@ QString TopicGridModel::cellText(int row, int column) const
     };
     switch (column) {
     case Subject:
-        return qFromCp950(SubjectText(value(qSubject).toText(), value(qCodeSystem)));
+        return qFromCp950(Big5Text(SubjectText(value(qSubject).toText(), value(qCodeSystem))));
     case Date:
-        return qFromCp950(DateCellText(value(qDate).toText()));
+        return qFromCp950(Big5Text(DateCellText(value(qDate).toText())));
     case Author:
-        return qFromCp950(AuthorText(value(qAuthor), m_members, m_query.connection()));
+        return qFromCp950(Big5Text(AuthorText(value(qAuthor), m_members, m_query.connection())));
     case Replies:
-        return qFromCp950(value(qReplies).toText());
+        return qFromCp950(Big5Text(value(qReplies).toText()));
     case LastPost:
-        return qFromCp950(DateCellText(value(qLastPost).toText()));
+        return qFromCp950(Big5Text(DateCellText(value(qLastPost).toText())));
     case Good:
-        return qFromCp950(value(qGood).toText());
+        return qFromCp950(Big5Text(value(qGood).toText()));
     }
     return {};
 }

@@ -27,7 +27,7 @@ VersionCheckOutcome RunVersionCheck(std::string_view markup, const SelfUpdatePla
     if (version.empty())
         return VersionCheckOutcome::NoMarker;
     if (!IsNewerVersion(version)) {
-        if (ReadSetting(kAppKey, "AutoUpdate") == "N")
+        if (ReadSetting(kAppKey, "AutoUpdate") == Big5Text("N"))
             return VersionCheckOutcome::AutoUpdateOff;
         call(host.runOnlineUpdate);
         return VersionCheckOutcome::UpdateStarted;

@@ -70,7 +70,7 @@ TFormBrowser *OpenSearchResults(const std::vector<std::string> &captions, const 
     const size_t count = std::min(captions.size(), urlTexts.size());
     for (size_t i = 0; i < count; ++i) {
         const SearchUrl url = ParseSearchUrl(urlTexts[i]);
-        QWidget *tab = window->AddResultTab(qFromCp950(captions[i]));
+        QWidget *tab = window->AddResultTab(qFromCp950(Big5Text(captions[i])));
         window->LoadSearchPage(tab, url.address, url.formNumber, url.fieldValue, url.fieldName,
                                i < codePages.size() ? codePages[i] : KeywordCodePage::Big5);
     }

@@ -130,7 +130,7 @@ QWidget *TFormWebSearch::buildSiteColumn()
         layout->addWidget(groupLabel(group.caption, column));
         for (int number : group.numbers) {
             const WebSite *site = findWebSite(number);
-            auto *box = new QCheckBox(qFromCp950(SiteCaption(*site)), column);
+            auto *box = new QCheckBox(qFromCp950(Big5Text(SiteCaption(*site))), column);
             box->setObjectName(QStringLiteral("CheckBox%1").arg(number));
             box->setToolTip(QString::fromStdString(SiteHome(*site, base)));
             box->setProperty(kTemplateProperty, QByteArray::fromStdString(SiteTemplate(*site, base)));
@@ -157,7 +157,7 @@ void TFormWebSearch::BitBtn1Click()
 {
     std::vector<SiteBox> boxes;
     for (QCheckBox *box : siteBoxes())
-        boxes.push_back({siteNumberOf(box->objectName()), qToCp950(box->text()),
+        boxes.push_back({siteNumberOf(box->objectName()), qToCp950(box->text()).bytes(),
                          box->property(kTemplateProperty).toByteArray().toStdString(), box->isChecked()});
     const SearchLists lists =
         BuildSearchLists(boxes, TypedKeyword(m_edit1->text().toUtf8().toStdString()), m_checkBoxGB->isChecked(),

@@ -59,8 +59,8 @@ TEST(Cp950, LiteralMacroAndQtBoundary)
             first = &s;
         EXPECT_EQ(first, &s);
     }
-    EXPECT_EQ(qFromCp950("\xA4\xA4"), QString::fromUtf8("中"));
-    EXPECT_EQ(qToCp950(QString::fromUtf8("中")), "\xA4\xA4");
+    EXPECT_EQ(qFromCp950(Big5Text("\xA4\xA4")), QString::fromUtf8("中"));
+    EXPECT_EQ(qToCp950(QString::fromUtf8("中")).bytes(), "\xA4\xA4");
 }
 
 TEST(Cp950, ErrorCarriesBig5AndGivesUtf8)

@@ -43,7 +43,7 @@ TEST_F(ArticleCli, PageAsUtf8WithItsLineEndsOnTheOptionsOrStoredAddress)
               std::string::npos);
     EXPECT_EQ(run.out.substr(run.out.size() - 11), "</html>\r\n\r\n");
 
-    WriteSetting(kAppKey, "ForumBaseURL", "http://stored.example/");
+    WriteSetting(kAppKey, "ForumBaseURL", Big5Text("http://stored.example/"));
     const test::CliRun stored = test::runVelm({"--archive", m_archive, "article", "1003"});
     EXPECT_NE(stored.out.find("<a href=http://stored.example/link.asp?topic_id=1003>"), std::string::npos);
 }

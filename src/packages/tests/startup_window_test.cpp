@@ -1,5 +1,6 @@
 #include "article_view.h"
 #include "main_window.h"
+#include "main_window_probe.h"
 #include "messages.h"
 #include "progress_window.h"
 #include "qtext.h"
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "first_value.h"
+
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -17,20 +20,9 @@
 using namespace velm;
 namespace fs = std::filesystem;
 
-namespace {
+using velm::test::firstValue;
 
-std::string firstValue(const std::string &database, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *stmt = nullptr;
-    std::string value = "<none>";
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-        value = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return value;
-}
+namespace {
 
 } // namespace
 
@@ -52,7 +44,7 @@ private slots:
         QDir(packages.path()).mkpath(QStringLiteral("a b c"));
         fs::copy_file(VELM_FIXTURES "/2004W06.VLP", packages.filePath("a b c/2004W06.VLP").toStdString());
         QStringList messages;
-        setMessageHooks({[&](const std::string &text) { messages << qFromCp950(text); }, {},
+        setMessageHooks({[&](const std::string &text) { messages << qFromCp950(Big5Text(text)); }, {},
                          [&](const std::string &text) { messages << QString::fromStdString(text); }});
 
         TfmMain window({programFolder.path().toStdString() + "/",
@@ -64,9 +56,9 @@ private slots:
         QVERIFY(done.wait(60000));
 
         QCOMPARE(messages, QStringList{QStringLiteral("補充包匯入成功!")});
-        QCOMPARE(window.treeBuilds(), 1);
+        QCOMPARE(probe(window).treeBuilds(), 1);
         QVERIFY(!progress.isVisible());
-        QVERIFY(window.statusText().isEmpty());
+        QVERIFY(probe(window).statusText().isEmpty());
         const QStringList temporary = QDir(programFolder.path()).entryList({QStringLiteral("*_TMP.mdb")});
         QVERIFY2(temporary.isEmpty(), qPrintable(temporary.join(' ')));
         const std::string archive = programFolder.filePath("velm.sqlite").toStdString();

@@ -29,7 +29,7 @@ struct MainWindowStandIn {
 
 std::string stored(const char *name)
 {
-    return fromCp950(ReadSetting(kAppKey, name));
+    return fromCp950(ReadSetting(kAppKey, name).bytes());
 }
 
 // Answers the modal dialog once its loop runs: a modal font or config dialog cannot wait for a person.
@@ -98,7 +98,7 @@ private slots:
         QFETCH(bool, ticked);
         QFETCH(QString, after);
         if (before != "-")
-            WriteSetting(kAppKey, "AutoUpdate", before.toStdString());
+            WriteSetting(kAppKey, "AutoUpdate", Big5Text(before.toStdString()));
         MainWindowStandIn main;
         TFormConfig dialog(&main.window);
         QCOMPARE(dialog.CheckBox1()->isChecked(), ticked);

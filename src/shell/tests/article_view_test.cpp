@@ -3,6 +3,7 @@
 #include "window_test_support.h"
 #include "article_view.h"
 #include "main_window.h"
+#include "main_window_probe.h"
 #include "messages.h"
 #include "test_archive.h"
 
@@ -140,7 +141,7 @@ private slots:
     void postsNeitherLeaveThePageNorLoadFrames()
     {
         auto w = start();
-        QWebEngineView *view = w->WebBrowser1();
+        QWebEngineView *view = probe(*w).WebBrowser1();
         auto *page = qobject_cast<ArticleWebPage *>(view->page());
         QVERIFY(page);
         QSignalSpy refusals(page, &ArticleWebPage::navigationRefused);
@@ -167,7 +168,7 @@ private slots:
     void clicksAndTheProgramsOwnAddressesStillLeadOn()
     {
         auto w = start();
-        QWebEngineView *view = w->WebBrowser1();
+        QWebEngineView *view = probe(*w).WebBrowser1();
 
         // An address the program sets (the package home page) may be sent on by its server.
         view->setUrl(QUrl(m_server.address("/moved")));

@@ -174,14 +174,14 @@ protected:
 
 TEST_F(SettingsTest, ValuesRoundTripAndAbsentOnesAreEmpty)
 {
-    EXPECT_EQ(ReadSetting(kAppKey, "WindowMax"), "");
-    WriteSetting(kAppKey, "DefaultFontName", toCp950("細明體"));
-    WriteSetting(kAppKey, "WindowLeft", "-12");
-    WriteSetting(kAppKey, "Note", "a, b"); // a comma must not turn the value into a list
-    EXPECT_EQ(ReadSetting(kAppKey, "DefaultFontName"), toCp950("細明體"));
-    EXPECT_EQ(ReadSetting(kAppKey, "WindowLeft"), "-12");
-    EXPECT_EQ(ReadSetting(kAppKey, "Note"), "a, b");
-    EXPECT_EQ(ReadSetting(kAppKey, "Panel4Width"), "");
+    EXPECT_EQ(ReadSetting(kAppKey, "WindowMax").bytes(), "");
+    WriteSetting(kAppKey, "DefaultFontName", Big5Text::fromUtf8("細明體"));
+    WriteSetting(kAppKey, "WindowLeft", Big5Text("-12"));
+    WriteSetting(kAppKey, "Note", Big5Text("a, b")); // a comma must not turn the value into a list
+    EXPECT_EQ(ReadSetting(kAppKey, "DefaultFontName").bytes(), toCp950("細明體"));
+    EXPECT_EQ(ReadSetting(kAppKey, "WindowLeft").bytes(), "-12");
+    EXPECT_EQ(ReadSetting(kAppKey, "Note").bytes(), "a, b");
+    EXPECT_EQ(ReadSetting(kAppKey, "Panel4Width").bytes(), "");
     EXPECT_TRUE(std::filesystem::exists(dir.filePath("VELM_Reader.ini").toStdString()));
 }
 
@@ -192,17 +192,17 @@ TEST_F(SettingsTest, ValuesThatAreNoTextReadAsAbsent)
            "WindowMax=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x3XYZ)\nPanel3Height=@Variant(junk)\n"
            "DefaultFontSize=@Size(1 2)\nPanel4Width=120\n";
     for (const char *name : {"WindowTop", "WindowLeft", "DefaultFontName", "WindowMax", "Panel3Height", "DefaultFontSize"})
-        EXPECT_EQ(ReadSetting(kAppKey, name), "") << name;
-    EXPECT_EQ(ReadSetting(kAppKey, "Panel4Width"), "120"); // the plain values beside them still read
+        EXPECT_EQ(ReadSetting(kAppKey, name).bytes(), "") << name;
+    EXPECT_EQ(ReadSetting(kAppKey, "Panel4Width").bytes(), "120"); // the plain values beside them still read
 }
 
 TEST_F(SettingsTest, UnwritableStoreIsAnErrorNamingTheValue)
 {
     const std::string ini = dir.filePath("VELM_Reader.ini").toStdString();
     std::filesystem::create_directory(ini); // a folder where the file should be
-    EXPECT_EQ(ReadSetting(kAppKey, "WindowMax"), "");
+    EXPECT_EQ(ReadSetting(kAppKey, "WindowMax").bytes(), "");
     try {
-        WriteSetting(kAppKey, "WindowMax", "Y");
+        WriteSetting(kAppKey, "WindowMax", Big5Text("Y"));
         FAIL();
     } catch (const Error &e) {
         EXPECT_NE(e.utf8().find("WindowMax"), std::string::npos);
@@ -219,8 +219,8 @@ TEST_F(SettingsTest, ServerAddressesAndTheirOverrides)
     EXPECT_NE(mirrors[1].find("/download/velm_reader/"), std::string::npos);
     EXPECT_EQ(mirrors[1].find("velm_download"), std::string::npos);
 
-    WriteSetting(kAppKey, "ForumBaseURL", "http://127.0.0.1:8080");
-    WriteSetting(kAppKey, "DownloadMirror2", "http://127.0.0.1:8081/pkg/");
+    WriteSetting(kAppKey, "ForumBaseURL", Big5Text("http://127.0.0.1:8080"));
+    WriteSetting(kAppKey, "DownloadMirror2", Big5Text("http://127.0.0.1:8081/pkg/"));
     EXPECT_EQ(ForumBaseURL(), "http://127.0.0.1:8080/");
     EXPECT_EQ(DownloadMirrorList()[1], "http://127.0.0.1:8081/pkg/");
 }

@@ -2,6 +2,7 @@
 #include "article_view.h"
 #include "cp950.h"
 #include "main_window.h"
+#include "main_window_probe.h"
 #include "messages.h"
 #include "progress_window.h"
 #include "qtext.h"
@@ -56,9 +57,9 @@ private:
 
     void installMessageHooks()
     {
-        setMessageHooks({[this](const std::string &text) { m_messages << qFromCp950(text); },
+        setMessageHooks({[this](const std::string &text) { m_messages << qFromCp950(Big5Text(text)); },
                          [this](const std::string &text) {
-                             m_questions << qFromCp950(text);
+                             m_questions << qFromCp950(Big5Text(text));
                              return m_answerYes;
                          },
                          [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
@@ -99,7 +100,7 @@ private:
 
     bool isStartupArchive(TfmMain &w) const
     {
-        return QFileInfo(QString::fromStdString(w.ADOConnection1().databasePath())).canonicalFilePath() ==
+        return QFileInfo(QString::fromStdString(probe(w).ADOConnection1().databasePath())).canonicalFilePath() ==
                QFileInfo(m_programFolder.filePath("velm.sqlite")).canonicalFilePath();
     }
 
@@ -141,7 +142,7 @@ private:
     }
 
     // The window lies on the screen's available area, and each of its controls inside the window.
-    static void verifyOnScreen(const TfmMain &w)
+    static void verifyOnScreen(TfmMain &w)
     {
         const QRect screen = w.screen()->availableGeometry();
         const QRect frame = w.frameGeometry();
@@ -158,8 +159,8 @@ private:
             const QRect place(control->mapTo(&w, QPoint(0, 0)), control->size());
             QVERIFY2(w.rect().contains(place), name);
         }
-        QVERIFY(w.panel3Height() <= screen.height());
-        QVERIFY(w.panel4Width() <= screen.width());
+        QVERIFY(probe(w).panel3Height() <= screen.height());
+        QVERIFY(probe(w).panel4Width() <= screen.width());
     }
 
     static void drag(QWidget *bar, const QPoint &globalTarget)
@@ -194,21 +195,21 @@ private slots:
         auto w = start(folder());
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
         QVERIFY(w->windowState() & Qt::WindowMaximized);
-        QCOMPARE(w->panel4Width(), 168);
-        QCOMPARE(w->panel3Height(), 176);
+        QCOMPARE(probe(*w).panel4Width(), 168);
+        QCOMPARE(probe(*w).panel3Height(), 176);
         QCOMPARE(w->windowTitle(), QStringLiteral("Velm討論區 離線閱讀包 V1.6.quorin"));
-        QCOMPARE(w->treeBuilds(), 1);
-        QCOMPARE(w->tv()->topLevelItemCount(), 1);
-        QTreeWidgetItem *root = w->tv()->topLevelItem(0);
+        QCOMPARE(probe(*w).treeBuilds(), 1);
+        QCOMPARE(probe(*w).tv()->topLevelItemCount(), 1);
+        QTreeWidgetItem *root = probe(*w).tv()->topLevelItem(0);
         QCOMPARE(root->text(0), QStringLiteral("Velm討論區"));
         QVERIFY(root->isExpanded());
         QCOMPARE(root->childCount(), 6);
         QVERIFY(!root->child(0)->isExpanded());
-        QVERIFY(w->tv()->currentItem() == nullptr);
-        QVERIFY(w->tv()->selectedItems().isEmpty());
-        QCOMPARE(w->DownloadMirrors().size(), size_t(2));
-        QCOMPARE(w->SavedPanel4Width(), 168);
-        QCOMPARE(w->SavedPanel3Height(), 176);
+        QVERIFY(probe(*w).tv()->currentItem() == nullptr);
+        QVERIFY(probe(*w).tv()->selectedItems().isEmpty());
+        QCOMPARE(probe(*w).DownloadMirrors().size(), size_t(2));
+        QCOMPARE(probe(*w).SavedPanel4Width(), 168);
+        QCOMPARE(probe(*w).SavedPanel3Height(), 176);
     }
 
     void closingWritesTheLayoutAndTheNextStartRestoresIt()
@@ -216,8 +217,8 @@ private slots:
         {
             writeSettings({{"WindowMax", "N"}});
             auto w = start(folder());
-            w->setPanel4Width(150);
-            w->setPanel3Height(210);
+            probe(*w).setPanel4Width(150);
+            probe(*w).setPanel3Height(210);
             w->close();
         }
         QSettings store(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
@@ -230,9 +231,9 @@ private slots:
 
         auto again = start(folder());
         QVERIFY(!(again->windowState() & Qt::WindowMaximized));
-        QCOMPARE(again->panel4Width(), 150);
-        QCOMPARE(again->panel3Height(), 210);
-        QCOMPARE(again->SavedPanel4Width(), 150);
+        QCOMPARE(probe(*again).panel4Width(), 150);
+        QCOMPARE(probe(*again).panel3Height(), 210);
+        QCOMPARE(probe(*again).SavedPanel4Width(), 150);
         QCOMPARE(again->width(), store.value("WindowWidth").toInt());
     }
 
@@ -241,11 +242,11 @@ private slots:
         writeSettings({{"Panel3Height", "0"}, {"Panel4Width", "-5"}, {"WindowMax", "N"}, {"WindowLeft", "left"},
                        {"WindowTop", "40"}, {"WindowWidth", "400"}});
         auto w = start(folder());
-        QCOMPARE(w->panel3Height(), 1);
-        QCOMPARE(w->panel4Width(), 1);
+        QCOMPARE(probe(*w).panel3Height(), 1);
+        QCOMPARE(probe(*w).panel4Width(), 1);
         QVERIFY(!(w->windowState() & Qt::WindowMaximized));
-        QCOMPARE(w->currentLayout().left, 201);
-        QCOMPARE(w->currentLayout().top, 40);
+        QCOMPARE(probe(*w).currentLayout().left, 201);
+        QCOMPARE(probe(*w).currentLayout().top, 40);
     }
 
     // Whatever the settings file holds, the reader starts, on the screen, with a font it can show.
@@ -280,12 +281,12 @@ private slots:
         auto w = start(folder());
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
         QVERIFY(w->isVisible());
-        QCOMPARE(w->tv()->topLevelItemCount(), 1);
+        QCOMPARE(probe(*w).tv()->topLevelItemCount(), 1);
         settleLayouts();
         verifyOnScreen(*w);
         QVERIFY(w->font().pointSize() >= kMinFontSize && w->font().pointSize() <= kMaxFontSize);
-        QCOMPARE(w->DownloadMirrors().size(), size_t(2));
-        for (const std::string &mirror : w->DownloadMirrors())
+        QCOMPARE(probe(*w).DownloadMirrors().size(), size_t(2));
+        for (const std::string &mirror : probe(*w).DownloadMirrors())
             QVERIFY(mirror.rfind("http://", 0) == 0 && mirror.find(',') == std::string::npos);
     }
 
@@ -338,29 +339,29 @@ private slots:
         drag(bar, bar->mapToGlobal(QPoint(bar->width() / 2, bar->height() / 2 - 50)));
         settleLayouts();
         QCOMPARE(topics->height(), shownHeight - 50);
-        QCOMPARE(w->panel3Height(), shownHeight - 50);
+        QCOMPARE(probe(*w).panel3Height(), shownHeight - 50);
     }
 
     void fullScreenToggle()
     {
         auto w = start(folder());
-        w->setPanel4Width(250); // moved before the toggle: leaving full screen still gives start-up sizes
+        probe(*w).setPanel4Width(250); // moved before the toggle: leaving full screen still gives start-up sizes
         w->ToolButton14Click();
-        QCOMPARE(w->panel4Width(), 1);
-        QCOMPARE(w->panel3Height(), 1);
+        QCOMPARE(probe(*w).panel4Width(), 1);
+        QCOMPARE(probe(*w).panel3Height(), 1);
         w->ToolButton14Click();
-        QCOMPARE(w->panel4Width(), 168);
-        QCOMPARE(w->panel3Height(), 176);
+        QCOMPARE(probe(*w).panel4Width(), 168);
+        QCOMPARE(probe(*w).panel3Height(), 176);
 
-        w->setPanel4Width(1); // only the tree collapsed: the toggle collapses both
+        probe(*w).setPanel4Width(1); // only the tree collapsed: the toggle collapses both
         w->ToolButton14Click();
-        QCOMPARE(w->panel3Height(), 1);
+        QCOMPARE(probe(*w).panel3Height(), 1);
 
         writeSettings({{"Panel3Height", "1"}, {"Panel4Width", "1"}});
         auto ended = start(folder());
         ended->ToolButton14Click();
-        QCOMPARE(ended->panel4Width(), 169);
-        QCOMPARE(ended->panel3Height(), 176);
+        QCOMPARE(probe(*ended).panel4Width(), 169);
+        QCOMPARE(probe(*ended).panel3Height(), 176);
     }
 
     void navigationOnAClosedListIsReported()
@@ -376,20 +377,20 @@ private slots:
         auto w = start((empty.path() + '/').toStdString());
         QCOMPARE(m_errors.size(), 1);
         QVERIFY(m_errors.first().contains("velm.mdb"));
-        QCOMPARE(w->tv()->topLevelItemCount(), 0);
-        QCOMPARE(w->treeBuilds(), 0);
+        QCOMPARE(probe(*w).tv()->topLevelItemCount(), 0);
+        QCOMPARE(probe(*w).treeBuilds(), 0);
         QVERIFY(w->isVisible());
     }
 
     void choosingAForumListsItsTopicsNewestFirst()
     {
         auto w = start(folder());
-        QTreeWidgetItem *forum = findForum(w->tv(), 101);
+        QTreeWidgetItem *forum = findForum(probe(*w).tv(), 101);
         QVERIFY(forum);
-        w->tv()->setCurrentItem(forum);
-        QCOMPARE(w->CurrentForumId(), 101);
-        QCOMPARE(w->topicQueries(), 1);
-        QAbstractItemModel *model = w->DBGrid1()->model();
+        probe(*w).tv()->setCurrentItem(forum);
+        QCOMPARE(probe(*w).CurrentForumId(), 101);
+        QCOMPARE(probe(*w).topicQueries(), 1);
+        QAbstractItemModel *model = probe(*w).DBGrid1()->model();
         QCOMPARE(model->rowCount(), 4);
         QCOMPARE(model->columnCount(), 6);
         QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("主題"));
@@ -404,16 +405,16 @@ private slots:
 
         // The same node again runs nothing; a category between makes the forum list anew.
         w->tvChange(forum);
-        QCOMPARE(w->topicQueries(), 1);
+        QCOMPARE(probe(*w).topicQueries(), 1);
         w->tvChange(forum->parent());
-        QCOMPARE(w->topicQueries(), 1);
+        QCOMPARE(probe(*w).topicQueries(), 1);
         QCOMPARE(model->rowCount(), 4); // a category keeps the list
         w->tvChange(forum);
-        QCOMPARE(w->topicQueries(), 2);
+        QCOMPARE(probe(*w).topicQueries(), 2);
 
         // The first row's page follows 250 ms after the list opens.
-        QTRY_COMPARE_WITH_TIMEOUT(w->articleLoads(), 1, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(probe(*w).articleLoads(), 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
     }
 
     void movesWithinTheWaitLoadOnePage()
@@ -421,45 +422,45 @@ private slots:
         QTemporaryDir folder;
         writeBusyArchive(folder.filePath("velm.sqlite"), 12);
         auto w = start((folder.path() + '/').toStdString());
-        w->tv()->setCurrentItem(findForum(w->tv(), 7));
-        QTRY_COMPARE_WITH_TIMEOUT(w->articleLoads(), 1, 5000);
-        w->DBGrid1()->setFocus();
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 7));
+        QTRY_COMPARE_WITH_TIMEOUT(probe(*w).articleLoads(), 1, 5000);
+        probe(*w).DBGrid1()->setFocus();
         for (int i = 0; i < 5; ++i)
-            QTest::keyClick(w->DBGrid1(), Qt::Key_Down);
-        QCOMPARE(w->ADOTopic().recNo(), 5);
-        QCOMPARE(w->articleLoads(), 1);
+            QTest::keyClick(probe(*w).DBGrid1(), Qt::Key_Down);
+        QCOMPARE(probe(*w).ADOTopic().recNo(), 5);
+        QCOMPARE(probe(*w).articleLoads(), 1);
         // The page comes when the wait that every move restarts runs out.
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Timer1()->isActive(), 5000);
-        QCOMPARE(w->articleLoads(), 2);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("Subject 6"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!probe(*w).Timer1()->isActive(), 5000);
+        QCOMPARE(probe(*w).articleLoads(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains("Subject 6"), 15000);
 
         // The list holds the columns it shows; bodies are read only by the page.
-        QVERIFY(w->ADOTopic().fieldByName("T_MESSAGE").value().isEmpty());
-        QVERIFY(!w->ADOTopic().fieldByName("T_SUBJECT").value().isEmpty());
+        QVERIFY(probe(*w).ADOTopic().fieldByName("T_MESSAGE").value().isEmpty());
+        QVERIFY(!probe(*w).ADOTopic().fieldByName("T_SUBJECT").value().isEmpty());
 
         // Toolbar moves follow the same road.
         w->ToolButton21Click();
-        QCOMPARE(w->ADOTopic().recNo(), 11);
-        QCOMPARE(w->DBGrid1()->currentIndex().row(), 11);
+        QCOMPARE(probe(*w).ADOTopic().recNo(), 11);
+        QCOMPARE(probe(*w).DBGrid1()->currentIndex().row(), 11);
         w->ToolButton20Click();
-        QCOMPARE(w->ADOTopic().recNo(), 0);
+        QCOMPARE(probe(*w).ADOTopic().recNo(), 0);
 
         // One wheel message moves one row whatever its size; the grid does not scroll by itself.
-        wheel(w->DBGrid1(), -360);
-        QCOMPARE(w->ADOTopic().recNo(), 1);
-        wheel(w->DBGrid1(), -120);
-        wheel(w->DBGrid1(), -120);
-        QCOMPARE(w->ADOTopic().recNo(), 3);
-        wheel(w->DBGrid1(), 120);
-        QCOMPARE(w->ADOTopic().recNo(), 2);
+        wheel(probe(*w).DBGrid1(), -360);
+        QCOMPARE(probe(*w).ADOTopic().recNo(), 1);
+        wheel(probe(*w).DBGrid1(), -120);
+        wheel(probe(*w).DBGrid1(), -120);
+        QCOMPARE(probe(*w).ADOTopic().recNo(), 3);
+        wheel(probe(*w).DBGrid1(), 120);
+        QCOMPARE(probe(*w).ADOTopic().recNo(), 2);
 
         // An empty forum: the wheel does nothing and the page stays.
-        w->tv()->setCurrentItem(findForum(w->tv(), 8));
-        QCOMPARE(w->DBGrid1()->model()->rowCount(), 0);
-        QVERIFY(wheel(w->DBGrid1(), -120));
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 8));
+        QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 0);
+        QVERIFY(wheel(probe(*w).DBGrid1(), -120));
         // A page would come when the wait the list started runs out.
-        QTRY_VERIFY_WITH_TIMEOUT(!w->Timer1()->isActive(), 5000);
-        QCOMPARE(w->articleLoads(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!probe(*w).Timer1()->isActive(), 5000);
+        QCOMPARE(probe(*w).articleLoads(), 2);
     }
 
     void topicLinksOpenFromTheArchive()
@@ -468,19 +469,19 @@ private slots:
         // The address of the last page the article view finished loading.
         QUrl lastLoaded;
         QObject scope;
-        connect(w->WebBrowser1()->page(), &QWebEnginePage::loadingChanged, &scope,
+        connect(probe(*w).WebBrowser1()->page(), &QWebEnginePage::loadingChanged, &scope,
                 [&lastLoaded](const QWebEngineLoadingInfo &info) {
                     if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus)
                         lastLoaded = info.url();
                 });
         w->LoadArticle("1001");
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("如何在 Delphi 中讀取 INI 檔"), 15000);
-        const int loads = w->articleLoads();
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains("如何在 Delphi 中讀取 INI 檔"), 15000);
+        const int loads = probe(*w).articleLoads();
         // Any host, any letter case: cancelled, and the topic comes from the archive.
-        w->WebBrowser1()->setUrl(QUrl("http://elsewhere.example/Topic.Asp?Topic_Id=1002&whatever=1"));
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("ListBox 的 Items 如何排序"), 15000);
-        QCOMPARE(w->articleLoads(), loads + 1);
-        QCOMPARE(w->WebBrowser1()->url().scheme(), QStringLiteral("velm-article"));
+        probe(*w).WebBrowser1()->setUrl(QUrl("http://elsewhere.example/Topic.Asp?Topic_Id=1002&whatever=1"));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains("ListBox 的 Items 如何排序"), 15000);
+        QCOMPARE(probe(*w).articleLoads(), loads + 1);
+        QCOMPARE(probe(*w).WebBrowser1()->url().scheme(), QStringLiteral("velm-article"));
         // A topic the archive lacks: cancelled, page kept.
         QVERIFY(w->WebBrowser1BeforeNavigate2(QUrl("http://velm.example/topic.asp?topic_id=99999")));
         QVERIFY(w->WebBrowser1BeforeNavigate2(QUrl("http://velm.example/topic.asp?topic_id=")));
@@ -488,24 +489,24 @@ private slots:
         QVERIFY(!w->WebBrowser1BeforeNavigate2(QUrl("http://velm.example/link.asp?topic_id=1002")));
         // A page any of them showed would have been given to the view at once: the text is read once the
         // view has loaded the address it holds.
-        QTRY_VERIFY_WITH_TIMEOUT(!w->WebBrowser1()->page()->isLoading() && lastLoaded == w->WebBrowser1()->url(),
+        QTRY_VERIFY_WITH_TIMEOUT(!probe(*w).WebBrowser1()->page()->isLoading() && lastLoaded == probe(*w).WebBrowser1()->url(),
                                  15000);
-        QVERIFY(pageText(w->WebBrowser1()).contains("ListBox 的 Items 如何排序"));
+        QVERIFY(pageText(probe(*w).WebBrowser1()).contains("ListBox 的 Items 如何排序"));
     }
 
     void clickOnATopicLink()
     {
         auto w = start(folder());
-        QWebEngineView *view = w->WebBrowser1();
+        QWebEngineView *view = probe(*w).WebBrowser1();
         QSignalSpy loaded(view, &QWebEngineView::loadFinished);
         view->setHtml(QStringLiteral("<html><body style='margin:0'><a style='display:block;height:200px' "
                                      "href='http://velm.example/topic.asp?topic_id=1002'>1002</a></body></html>"));
         QVERIFY(loaded.wait(15000));
-        const int loads = w->articleLoads();
+        const int loads = probe(*w).articleLoads();
         QWidget *surface = view->focusProxy() ? view->focusProxy() : view;
         QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 5000);
         QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(20, 20));
-        QTRY_COMPARE_WITH_TIMEOUT(w->articleLoads(), loads + 1, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(probe(*w).articleLoads(), loads + 1, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("ListBox 的 Items 如何排序"), 15000);
         QCOMPARE(view->url().scheme(), QStringLiteral("velm-article"));
     }
@@ -529,8 +530,8 @@ private slots:
         std::filesystem::copy_file((QStringLiteral(VELM_FIXTURES "/") + package).toStdString(),
                                    dir.filePath(package).toStdString());
         auto w = start((dir.path() + '/').toStdString());
-        w->tv()->setCurrentItem(findForum(w->tv(), 101));
-        QAbstractItemModel *model = w->DBGrid1()->model();
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 101));
+        QAbstractItemModel *model = probe(*w).DBGrid1()->model();
         QCOMPARE(model->index(2, TopicGridModel::Subject).data().toString(), QStringLiteral("ListBox 的 Items 如何排序"));
         QCOMPARE(model->index(2, TopicGridModel::Author).data().toString(), QStringLiteral("alice"));
 
@@ -555,9 +556,9 @@ private slots:
         std::filesystem::copy_file(VELM_FIXTURES "/2004W06.VLP", dir.filePath("2004W06.VLP").toStdString());
         auto w = start((dir.path() + '/').toStdString());
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
-        w->tv()->setCurrentItem(findForum(w->tv(), 101));
-        QCOMPARE(w->CurrentForumId(), 101);
-        const int builds = w->treeBuilds();
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 101));
+        QCOMPARE(probe(*w).CurrentForumId(), 101);
+        const int builds = probe(*w).treeBuilds();
         w->setStatusText("stale");
 
         answerFileDialog(dir.filePath("2004W06.VLP"));
@@ -565,11 +566,11 @@ private slots:
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
         QVERIFY(m_questions.isEmpty());
         QCOMPARE(m_messages, QStringList{QStringLiteral("補充包匯入成功!")});
-        QCOMPARE(w->treeBuilds(), builds + 1);
-        QCOMPARE(w->statusText(), QString());
-        QVERIFY(w->tv()->currentItem());
-        QCOMPARE(w->tv()->currentItem()->data(0, Qt::UserRole).toLongLong(), 101);
-        QCOMPARE(w->CurrentForumId(), 101);
+        QCOMPARE(probe(*w).treeBuilds(), builds + 1);
+        QCOMPARE(probe(*w).statusText(), QString());
+        QVERIFY(probe(*w).tv()->currentItem());
+        QCOMPARE(probe(*w).tv()->currentItem()->data(0, Qt::UserRole).toLongLong(), 101);
+        QCOMPARE(probe(*w).CurrentForumId(), 101);
 
         // The same package again: "No" leaves everything alone, "Yes" imports it once more.
         m_messages.clear();
@@ -578,14 +579,14 @@ private slots:
         QCOMPARE(m_questions.size(), 1);
         QVERIFY2(m_questions.first().contains(QStringLiteral("2004年06週")), qPrintable(m_questions.first()));
         QVERIFY(m_messages.isEmpty());
-        QCOMPARE(w->treeBuilds(), builds + 1);
+        QCOMPARE(probe(*w).treeBuilds(), builds + 1);
 
         m_answerYes = true;
         answerFileDialog(dir.filePath("2004W06.VLP"));
         clickTool(*w, "ToolButton1");
         QCOMPARE(m_questions.size(), 2);
         QCOMPARE(m_messages, QStringList{QStringLiteral("補充包匯入成功!")});
-        QCOMPARE(w->treeBuilds(), builds + 2);
+        QCOMPARE(probe(*w).treeBuilds(), builds + 2);
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
     }
 
@@ -599,7 +600,7 @@ private slots:
         damaged.write(QByteArray("\x10\x00\x00\x00not a zlib stream", 21));
         damaged.close();
         auto w = start((dir.path() + '/').toStdString());
-        const int builds = w->treeBuilds();
+        const int builds = probe(*w).treeBuilds();
 
         answerFileDialog(damaged.fileName());
         clickTool(*w, "ToolButton1");
@@ -607,7 +608,7 @@ private slots:
         QVERIFY2(m_errors.first().contains(QStringLiteral("補充包無法展開")), qPrintable(m_errors.first()));
         QVERIFY2(m_errors.first().contains(QStringLiteral("2004W09.VLP")), qPrintable(m_errors.first()));
         QVERIFY(m_messages.isEmpty());
-        QCOMPARE(w->treeBuilds(), builds);
+        QCOMPARE(probe(*w).treeBuilds(), builds);
         QVERIFY(!QFile::exists(dir.filePath("2004W09.mdb")));
     }
 
@@ -616,7 +617,7 @@ private slots:
     {
         auto w = start(folder());
         w->setStatusText(toCp950("找不到相關資料")); // an earlier advanced search's
-        QLineEdit *edit = w->EditSearch();
+        QLineEdit *edit = probe(*w).EditSearch();
         edit->setFocus();
         // Chinese comes through the input method, as a committed string.
         QInputMethodEvent typed;
@@ -624,10 +625,10 @@ private slots:
         QApplication::sendEvent(edit, &typed);
         QCOMPARE(edit->text(), QStringLiteral("资料库压缩"));
         QTest::keyClick(edit, Qt::Key_Return);
-        QAbstractItemModel *model = w->DBGrid1()->model();
+        QAbstractItemModel *model = probe(*w).DBGrid1()->model();
         QTRY_COMPARE(model->rowCount(), 1);
         QCOMPARE(model->index(0, TopicGridModel::Subject).data().toString(), QStringLiteral("Jet 資料庫壓縮"));
-        QVERIFY2(!w->statusText().contains(QStringLiteral("找不到相關資料")), qPrintable(w->statusText()));
+        QVERIFY2(!probe(*w).statusText().contains(QStringLiteral("找不到相關資料")), qPrintable(probe(*w).statusText()));
         QVERIFY(m_messages.isEmpty());
     }
 
@@ -684,10 +685,10 @@ private slots:
         }
 
         auto w = start(folder());
-        const std::string archive = w->ADOConnection1().databasePath();
-        w->tv()->setCurrentItem(findForum(w->tv(), 101));
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
-        const int builds = w->treeBuilds();
+        const std::string archive = probe(*w).ADOConnection1().databasePath();
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 101));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
+        const int builds = probe(*w).treeBuilds();
 
         answerFileDialog(file);
         clickTool(*w, "ToolButton2");
@@ -695,21 +696,21 @@ private slots:
         QVERIFY2(m_errors.first().contains(name), qPrintable(m_errors.first()));
 
         // Nothing changed...
-        QVERIFY(w->ADOConnection1().connected());
-        QCOMPARE(w->ADOConnection1().databasePath(), archive);
-        QCOMPARE(w->treeBuilds(), builds);
-        QVERIFY(findForum(w->tv(), 101));
-        QCOMPARE(w->DBGrid1()->model()->rowCount(), 4);
-        QCOMPARE(w->DBGrid1()->model()->index(0, 0).data().toString(), QStringLiteral("socket 與 thread 一起用"));
-        QVERIFY(pageText(w->WebBrowser1()).contains("socket 與 thread 一起用"));
+        QVERIFY(probe(*w).ADOConnection1().connected());
+        QCOMPARE(probe(*w).ADOConnection1().databasePath(), archive);
+        QCOMPARE(probe(*w).treeBuilds(), builds);
+        QVERIFY(findForum(probe(*w).tv(), 101));
+        QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 4);
+        QCOMPARE(probe(*w).DBGrid1()->model()->index(0, 0).data().toString(), QStringLiteral("socket 與 thread 一起用"));
+        QVERIFY(pageText(probe(*w).WebBrowser1()).contains("socket 與 thread 一起用"));
 
         // ...and all of it still works.
-        const int loads = w->articleLoads();
-        w->tv()->setCurrentItem(findForum(w->tv(), 103));
-        QVERIFY(w->DBGrid1()->model()->rowCount() > 0);
-        const QString first = w->DBGrid1()->model()->index(0, TopicGridModel::Subject).data().toString();
-        QTRY_COMPARE_WITH_TIMEOUT(w->articleLoads(), loads + 1, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains(first), 15000);
+        const int loads = probe(*w).articleLoads();
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 103));
+        QVERIFY(probe(*w).DBGrid1()->model()->rowCount() > 0);
+        const QString first = probe(*w).DBGrid1()->model()->index(0, TopicGridModel::Subject).data().toString();
+        QTRY_COMPARE_WITH_TIMEOUT(probe(*w).articleLoads(), loads + 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains(first), 15000);
         QCOMPARE(m_errors.size(), 1);
     }
 
@@ -723,24 +724,24 @@ private slots:
         QString topicId;
         {
             auto w = start(folder());
-            const std::string startupArchive = w->ADOConnection1().databasePath();
+            const std::string startupArchive = probe(*w).ADOConnection1().databasePath();
             std::filesystem::copy_file(startupArchive, other.toStdString());
             answerFileDialog(other);
             clickTool(*w, "ToolButton2");
-            QCOMPARE(w->ADOConnection1().databasePath(), other.toStdString());
-            QTreeWidgetItem *forum = findForum(w->tv(), 101);
+            QCOMPARE(probe(*w).ADOConnection1().databasePath(), other.toStdString());
+            QTreeWidgetItem *forum = findForum(probe(*w).tv(), 101);
             QVERIFY(forum);
-            w->tv()->scrollToItem(forum);
-            const QRect place = w->tv()->visualItemRect(forum);
+            probe(*w).tv()->scrollToItem(forum);
+            const QRect place = probe(*w).tv()->visualItemRect(forum);
             QVERIFY(!place.isEmpty());
-            QTest::mouseClick(w->tv()->viewport(), Qt::LeftButton, {}, place.center());
-            QCOMPARE(w->CurrentForumId(), 101);
+            QTest::mouseClick(probe(*w).tv()->viewport(), Qt::LeftButton, {}, place.center());
+            QCOMPARE(probe(*w).CurrentForumId(), 101);
             // Two rows down the list, by the keys.
-            w->DBGrid1()->setFocus();
-            QTest::keyClick(w->DBGrid1(), Qt::Key_Down);
-            QTest::keyClick(w->DBGrid1(), Qt::Key_Down);
-            QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains(listBox), 15000);
-            topicId = QString::fromStdString(w->history().current()->topicId);
+            probe(*w).DBGrid1()->setFocus();
+            QTest::keyClick(probe(*w).DBGrid1(), Qt::Key_Down);
+            QTest::keyClick(probe(*w).DBGrid1(), Qt::Key_Down);
+            QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains(listBox), 15000);
+            topicId = QString::fromStdString(probe(*w).history().current()->topicId);
             // Written as they change...
             QSettings stored(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
             QCOMPARE(stored.value("LastForumID").toString(), QStringLiteral("101"));
@@ -758,19 +759,19 @@ private slots:
         {
             auto w = start(folder());
             QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
-            QCOMPARE(w->ADOConnection1().databasePath(), other.toStdString());
-            QTreeWidgetItem *forum = findForum(w->tv(), 101);
+            QCOMPARE(probe(*w).ADOConnection1().databasePath(), other.toStdString());
+            QTreeWidgetItem *forum = findForum(probe(*w).tv(), 101);
             QVERIFY(forum);
-            QCOMPARE(w->tv()->currentItem(), forum);
-            QCOMPARE(w->CurrentForumId(), 101);
+            QCOMPARE(probe(*w).tv()->currentItem(), forum);
+            QCOMPARE(probe(*w).CurrentForumId(), 101);
             for (QTreeWidgetItem *up = forum->parent(); up; up = up->parent())
                 QVERIFY(up->isExpanded());
-            QCOMPARE(w->DBGrid1()->currentIndex().row(), 2);
-            QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains(listBox), 15000);
+            QCOMPARE(probe(*w).DBGrid1()->currentIndex().row(), 2);
+            QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains(listBox), 15000);
             // The kept topic is the one shown: the list's wait does not replace it with its row.
-            QVERIFY(!w->Timer1()->isActive());
-            QCOMPARE(w->articleLoads(), 1);
-            QCOMPARE(QString::fromStdString(w->history().current()->topicId), topicId);
+            QVERIFY(!probe(*w).Timer1()->isActive());
+            QCOMPARE(probe(*w).articleLoads(), 1);
+            QCOMPARE(QString::fromStdString(probe(*w).history().current()->topicId), topicId);
             QVERIFY(w->close());
         }
         QVERIFY(QFile::remove(other));
@@ -779,11 +780,11 @@ private slots:
             QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
             QVERIFY(m_messages.isEmpty());
             QVERIFY(isStartupArchive(*w));
-            QVERIFY(w->tv()->topLevelItemCount() > 0);
-            QCOMPARE(w->tv()->currentItem(), nullptr);
-            QCOMPARE(w->CurrentForumId(), 0);
-            QVERIFY(!w->Timer1()->isActive());
-            QCOMPARE(w->articleLoads(), 0);
+            QVERIFY(probe(*w).tv()->topLevelItemCount() > 0);
+            QCOMPARE(probe(*w).tv()->currentItem(), nullptr);
+            QCOMPARE(probe(*w).CurrentForumId(), 0);
+            QVERIFY(!probe(*w).Timer1()->isActive());
+            QCOMPARE(probe(*w).articleLoads(), 0);
             QVERIFY(w->close());
         }
         QSettings stored(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
@@ -814,14 +815,14 @@ private slots:
         auto w = start(folder());
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
         QVERIFY(isStartupArchive(*w));
-        QCOMPARE(w->CurrentForumId(), forum);
+        QCOMPARE(probe(*w).CurrentForumId(), forum);
         if (forum > 0) {
             // The forum's list shows its first row's page, as after a click on the forum.
-            QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
         } else {
-            QVERIFY(!w->Timer1()->isActive());
-            QCOMPARE(w->history().current(), nullptr);
-            QCOMPARE(w->WebBrowser1()->url(), QUrl("about:blank"));
+            QVERIFY(!probe(*w).Timer1()->isActive());
+            QCOMPARE(probe(*w).history().current(), nullptr);
+            QCOMPARE(probe(*w).WebBrowser1()->url(), QUrl("about:blank"));
         }
     }
 
@@ -831,23 +832,23 @@ private slots:
         auto w = start(folder());
         QTemporaryDir dir;
         const QString other = dir.filePath("other.sqlite");
-        std::filesystem::copy_file(w->ADOConnection1().databasePath(), other.toStdString());
-        w->tv()->setCurrentItem(findForum(w->tv(), 101));
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
-        const int builds = w->treeBuilds();
+        std::filesystem::copy_file(probe(*w).ADOConnection1().databasePath(), other.toStdString());
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 101));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains("socket 與 thread 一起用"), 15000);
+        const int builds = probe(*w).treeBuilds();
 
         answerFileDialog(other);
         clickTool(*w, "ToolButton2");
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
-        QCOMPARE(w->ADOConnection1().databasePath(), other.toStdString());
-        QCOMPARE(w->treeBuilds(), builds + 1);
-        QCOMPARE(w->DBGrid1()->model()->rowCount(), 0);
-        QCOMPARE(w->WebBrowser1()->url(), QUrl("about:blank"));
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).isEmpty(), 15000);
+        QCOMPARE(probe(*w).ADOConnection1().databasePath(), other.toStdString());
+        QCOMPARE(probe(*w).treeBuilds(), builds + 1);
+        QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 0);
+        QCOMPARE(probe(*w).WebBrowser1()->url(), QUrl("about:blank"));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).isEmpty(), 15000);
 
         // The forum of the same number as before is listed from the new archive.
-        w->tv()->setCurrentItem(findForum(w->tv(), 101));
-        QCOMPARE(w->DBGrid1()->model()->rowCount(), 4);
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 101));
+        QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 4);
         QVERIFY(m_errors.isEmpty());
     }
 
@@ -879,7 +880,7 @@ private slots:
         auto w = start(folder);
         QCOMPARE(asked.size(), 2);
         QVERIFY(std::filesystem::exists(folder + "velm.sqlite.old"));
-        QVERIFY(findForum(w->tv(), 101));
+        QVERIFY(findForum(probe(*w).tv(), 101));
         w.reset();
         start(folder);
         QCOMPARE(asked.size(), 2); // the new conversion knows its source
@@ -890,9 +891,9 @@ private slots:
     void clicksMoveTheFocus()
     {
         auto w = start(folder());
-        w->EditSearch()->setFocus();
-        QTest::mouseClick(w->DBGrid1()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-        QVERIFY(w->DBGrid1()->hasFocus());
+        probe(*w).EditSearch()->setFocus();
+        QTest::mouseClick(probe(*w).DBGrid1()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(probe(*w).DBGrid1()->hasFocus());
     }
 
     void progressWindow()

@@ -4,6 +4,7 @@
 #include "config_dialog.h"
 #include "localization.h"
 #include "main_window.h"
+#include "main_window_probe.h"
 #include "messages.h"
 #include "settings.h"
 #include "test_archive.h"
@@ -124,7 +125,7 @@ private slots:
         }
         // The article view's sans-serif is the same face.
         auto w = start();
-        QCOMPARE(w->WebBrowser1()->page()->settings()->fontFamily(QWebEngineSettings::SansSerifFont),
+        QCOMPARE(probe(*w).WebBrowser1()->page()->settings()->fontFamily(QWebEngineSettings::SansSerifFont),
                  QStringLiteral("Liberation Sans"));
     }
 
@@ -134,11 +135,11 @@ private slots:
                        {"ForumBaseURL", "http://127.0.0.1:9/"}, {"DefaultFontName", "DejaVu Serif"},
                        {"DefaultFontSize", "14"}});
         auto w = start();
-        QCOMPARE(w->DBGrid1()->font().family(), QStringLiteral("DejaVu Serif"));
-        QCOMPARE(w->DBGrid1()->font().pointSize(), 14);
+        QCOMPARE(probe(*w).DBGrid1()->font().family(), QStringLiteral("DejaVu Serif"));
+        QCOMPARE(probe(*w).DBGrid1()->font().pointSize(), 14);
         QCOMPARE(QDialog(w.get()).font().family(), QStringLiteral("DejaVu Serif"));
-        const int tallRows = w->DBGrid1()->verticalHeader()->defaultSectionSize();
-        QCOMPARE(tallRows, QFontMetrics(w->DBGrid1()->font()).height() + 4);
+        const int tallRows = probe(*w).DBGrid1()->verticalHeader()->defaultSectionSize();
+        QCOMPARE(tallRows, QFontMetrics(probe(*w).DBGrid1()->font()).height() + 4);
 
         // A font chosen in the preferences reaches them too.
         setFontDialogHook([](const QFont &, QWidget *) { return std::optional<QFont>(QFont("Liberation Sans", 8)); });
@@ -146,8 +147,8 @@ private slots:
         config.SpeedButton1Click();
         config.applyAccepted();
         setFontDialogHook({});
-        QCOMPARE(w->DBGrid1()->font().family(), QStringLiteral("Liberation Sans"));
-        QCOMPARE(w->DBGrid1()->font().pointSize(), 8);
+        QCOMPARE(probe(*w).DBGrid1()->font().family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(probe(*w).DBGrid1()->font().pointSize(), 8);
         QCOMPARE(QDialog(w.get()).font().family(), QStringLiteral("Liberation Sans"));
         QCOMPARE(QMessageBox().font().pointSize(), 8);
     }
@@ -158,7 +159,7 @@ private slots:
                        {"ForumBaseURL", "http://127.0.0.1:9/"}, {"DefaultFontName", "DejaVu Sans"},
                        {"DefaultFontSize", "20"}});
         auto w = start();
-        const int big = w->DBGrid1()->verticalHeader()->defaultSectionSize();
+        const int big = probe(*w).DBGrid1()->verticalHeader()->defaultSectionSize();
         QCOMPARE(big, QFontMetrics(QFont("DejaVu Sans", 20)).height() + 4);
         QVERIFY(big > QFontMetrics(QFont("DejaVu Sans", 9)).height() + 4);
     }
@@ -166,41 +167,41 @@ private slots:
     void forumNamesAreNeverCut()
     {
         auto w = start();
-        QTreeWidgetItem *forum = findForum(w->tv(), 7);
+        QTreeWidgetItem *forum = findForum(probe(*w).tv(), 7);
         QVERIFY(forum);
         QCOMPARE(forum->text(0), kLongForum);
-        const int textWidth = w->tv()->fontMetrics().horizontalAdvance(kLongForum);
+        const int textWidth = probe(*w).tv()->fontMetrics().horizontalAdvance(kLongForum);
 
         for (QTreeWidgetItem *up = forum->parent(); up; up = up->parent())
             up->setExpanded(true);
         // A wide pane shows the whole name.
-        w->setPanel4Width(900);
-        QTRY_VERIFY(w->tv()->viewport()->width() > textWidth + 2 * w->tv()->indentation() + 40);
-        QTRY_VERIFY(w->tv()->visualItemRect(forum).width() >= textWidth);
-        QTRY_VERIFY(w->tv()->visualItemRect(forum).right() < w->tv()->viewport()->width());
-        QCOMPARE(w->tv()->horizontalScrollBar()->maximum(), 0);
+        probe(*w).setPanel4Width(900);
+        QTRY_VERIFY(probe(*w).tv()->viewport()->width() > textWidth + 2 * probe(*w).tv()->indentation() + 40);
+        QTRY_VERIFY(probe(*w).tv()->visualItemRect(forum).width() >= textWidth);
+        QTRY_VERIFY(probe(*w).tv()->visualItemRect(forum).right() < probe(*w).tv()->viewport()->width());
+        QCOMPARE(probe(*w).tv()->horizontalScrollBar()->maximum(), 0);
 
         // A narrow one scrolls sideways to it instead of cutting it.
-        w->setPanel4Width(120);
-        QTRY_VERIFY(w->tv()->viewport()->width() < textWidth);
-        QTRY_VERIFY(w->tv()->horizontalScrollBar()->maximum() > 0);
-        QVERIFY(w->tv()->visualItemRect(forum).width() >= textWidth);
+        probe(*w).setPanel4Width(120);
+        QTRY_VERIFY(probe(*w).tv()->viewport()->width() < textWidth);
+        QTRY_VERIFY(probe(*w).tv()->horizontalScrollBar()->maximum() > 0);
+        QVERIFY(probe(*w).tv()->visualItemRect(forum).width() >= textWidth);
     }
 
     void followedLinkHasNoFocusRing()
     {
         auto w = start();
-        QSignalSpy loaded(w->WebBrowser1(), &QWebEngineView::loadFinished);
+        QSignalSpy loaded(probe(*w).WebBrowser1(), &QWebEngineView::loadFinished);
         w->LoadArticle("1");
-        QTRY_VERIFY_WITH_TIMEOUT(w->WebBrowser1()->url().scheme() == "velm-article" && !loaded.isEmpty() &&
+        QTRY_VERIFY_WITH_TIMEOUT(probe(*w).WebBrowser1()->url().scheme() == "velm-article" && !loaded.isEmpty() &&
                                      loaded.constLast().constFirst().toBool(),
                                  15000);
-        QTRY_COMPARE(runScript(w->WebBrowser1(), "var a = document.querySelector('a[href*=\"topic_id=2\"]');"
+        QTRY_COMPARE(runScript(probe(*w).WebBrowser1(), "var a = document.querySelector('a[href*=\"topic_id=2\"]');"
                                                  "a.focus(); (document.activeElement === a) + '|' +"
                                                  " getComputedStyle(a).outlineStyle"),
                      QStringLiteral("true|none"));
         // The faces the page names come out as an installed sans-serif.
-        QTRY_COMPARE(runScript(w->WebBrowser1(), "getComputedStyle(document.querySelector('font[face]')).fontFamily"),
+        QTRY_COMPARE(runScript(probe(*w).WebBrowser1(), "getComputedStyle(document.querySelector('font[face]')).fontFamily"),
                      QStringLiteral("Verdana, Arial, Helvetica, \"Liberation Sans\", \"DejaVu Sans\", sans-serif"));
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
     }

@@ -5,6 +5,7 @@
 #include "cp950.h"
 #include "find_bar.h"
 #include "main_window.h"
+#include "main_window_probe.h"
 #include "messages.h"
 #include "settings.h"
 #include "test_archive.h"
@@ -105,7 +106,7 @@ private:
     static void open(TfmMain &w, const char *topicId, const QString &text)
     {
         w.LoadArticle(topicId);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w.WebBrowser1()).contains(text), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(w).WebBrowser1()).contains(text), 15000);
     }
 
 private slots:
@@ -145,7 +146,7 @@ private slots:
     void backAndForwardGoThroughTheTopicsShown()
     {
         auto w = start();
-        QWebEngineView *view = w->WebBrowser1();
+        QWebEngineView *view = probe(*w).WebBrowser1();
         QWebEnginePage *page = view->page();
         open(*w, "1", "Line 300 of the long topic");
         QTRY_VERIFY_WITH_TIMEOUT(surface(view)->isVisible(), 5000);
@@ -160,7 +161,7 @@ private slots:
         // A topic link adds a visit too.
         view->setUrl(QUrl("http://velm.example/topic.asp?topic_id=3"));
         QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("A SOCKET and a socket."), 15000);
-        QCOMPARE(w->history().size(), size_t(3));
+        QCOMPARE(probe(*w).history().size(), size_t(3));
 
         // Alt+Left twice: topic 1 again, where it stood.
         QTest::keyClick(surface(view), Qt::Key_Left, Qt::AltModifier);
@@ -173,7 +174,7 @@ private slots:
         // At the first topic there is nothing further back: nothing is loaded.
         QSignalSpy started(view, &QWebEngineView::loadStarted);
         QTest::keyClick(w.get(), Qt::Key_Left, Qt::AltModifier);
-        QCOMPARE(w->history().position(), size_t(0));
+        QCOMPARE(probe(*w).history().position(), size_t(0));
         QVERIFY(!w->goBack());
         QCOMPARE(started.count(), 0);
 
@@ -182,9 +183,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
         mouseButton(surface(view), Qt::ForwardButton);
         QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("A SOCKET and a socket."), 15000);
-        mouseButton(w->DBGrid1()->viewport(), Qt::BackButton);
+        mouseButton(probe(*w).DBGrid1()->viewport(), Qt::BackButton);
         QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
-        QCOMPARE(w->history().position(), size_t(1));
+        QCOMPARE(probe(*w).history().position(), size_t(1));
 
         // The view's context menu: both ways open here.
         QTest::mouseClick(surface(view), Qt::RightButton, {}, QPoint(20, 20));
@@ -205,20 +206,20 @@ private slots:
         back->trigger();
         menu->close();
         QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Line 300 of the long topic"), 15000);
-        QCOMPARE(w->history().position(), size_t(0));
+        QCOMPARE(probe(*w).history().position(), size_t(0));
 
         // A topic opened from here drops the topics ahead.
         open(*w, "3", "A SOCKET and a socket.");
-        QCOMPARE(w->history().size(), size_t(2));
+        QCOMPARE(probe(*w).history().size(), size_t(2));
         QVERIFY(!w->goForward());
     }
 
     void findBarCountsTheMatches()
     {
         auto w = start();
-        QWebEngineView *view = w->WebBrowser1();
+        QWebEngineView *view = probe(*w).WebBrowser1();
         open(*w, "1", "Line 300 of the long topic");
-        FindBar *bar = w->findBar();
+        FindBar *bar = probe(*w).findBar();
         QVERIFY(!bar->isVisible());
 
         QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
@@ -247,21 +248,21 @@ private slots:
     {
         {
             auto w = start();
-            QWebEngineView *view = w->WebBrowser1();
+            QWebEngineView *view = probe(*w).WebBrowser1();
             open(*w, "2", "Short body.");
-            QCOMPARE(w->articleZoom(), 1.0);
+            QCOMPARE(probe(*w).articleZoom(), 1.0);
             QTest::keyClick(w.get(), Qt::Key_Plus, Qt::ControlModifier);
-            QCOMPARE(w->articleZoom(), 1.1);
+            QCOMPARE(probe(*w).articleZoom(), 1.1);
             QTRY_COMPARE_WITH_TIMEOUT(view->zoomFactor(), 1.1, 5000);
             QTest::keyClick(w.get(), Qt::Key_0, Qt::ControlModifier);
-            QCOMPARE(w->articleZoom(), 1.0);
+            QCOMPARE(probe(*w).articleZoom(), 1.0);
             QTest::keyClick(w.get(), Qt::Key_Minus, Qt::ControlModifier);
             QTest::keyClick(w.get(), Qt::Key_Minus, Qt::ControlModifier);
-            QCOMPARE(w->articleZoom(), 0.8);
+            QCOMPARE(probe(*w).articleZoom(), 0.8);
             ctrlWheel(surface(view), 120);
             ctrlWheel(surface(view), 120);
             ctrlWheel(surface(view), 120);
-            QCOMPARE(w->articleZoom(), 1.1);
+            QCOMPARE(probe(*w).articleZoom(), 1.1);
             QTRY_COMPARE_WITH_TIMEOUT(view->zoomFactor(), 1.1, 5000);
             // Another topic keeps the zoom.
             open(*w, "3", "A SOCKET and a socket.");
@@ -271,9 +272,9 @@ private slots:
         QCOMPARE(store.value("ArticleZoom").toString(), QStringLiteral("1.10"));
         {
             auto again = start();
-            QCOMPARE(again->articleZoom(), 1.1);
+            QCOMPARE(probe(*again).articleZoom(), 1.1);
             open(*again, "2", "Short body.");
-            QTRY_COMPARE_WITH_TIMEOUT(again->WebBrowser1()->zoomFactor(), 1.1, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(probe(*again).WebBrowser1()->zoomFactor(), 1.1, 5000);
         }
     }
 
@@ -294,27 +295,27 @@ private slots:
         QFETCH(double, zoom);
         writeSettings({{"ArticleZoom", stored}});
         auto w = start();
-        QCOMPARE(w->articleZoom(), zoom);
+        QCOMPARE(probe(*w).articleZoom(), zoom);
     }
 
     void quickSearchMarksTheKeywordsOfTheTopicsFound()
     {
         auto w = start();
-        QWebEngineView *view = w->WebBrowser1();
+        QWebEngineView *view = probe(*w).WebBrowser1();
         // Enter in the search box searches.
-        w->EditSearch()->setFocus();
-        QTest::keyClicks(w->EditSearch(), "socket");
-        QTest::keyClick(w->EditSearch(), Qt::Key_Return);
-        QCOMPARE(w->statusText(), QStringLiteral("找到 2 篇主題"));
-        QCOMPARE(w->DBGrid1()->model()->rowCount(), 2);
-        QCOMPARE(w->searchKeywords(), std::vector<std::string>{"socket"});
+        probe(*w).EditSearch()->setFocus();
+        QTest::keyClicks(probe(*w).EditSearch(), "socket");
+        QTest::keyClick(probe(*w).EditSearch(), Qt::Key_Return);
+        QCOMPARE(probe(*w).statusText(), QStringLiteral("找到 2 篇主題"));
+        QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 2);
+        QCOMPARE(probe(*w).searchKeywords(), std::vector<std::string>{"socket"});
 
         // The first topic found opens with its keyword marked.
         QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Line 300 of the long topic"), 15000);
         QVERIFY(pageHtml(view).contains("Line 50 of the long topic <mark>socket</mark>."));
 
         // F3 goes from one hit to the next.
-        FindBar *bar = w->findBar();
+        FindBar *bar = probe(*w).findBar();
         QTest::mouseClick(surface(view), Qt::LeftButton, {}, QPoint(5, 5));
         QTest::keyClick(surface(view), Qt::Key_F3);
         QVERIFY(bar->isVisible());
@@ -333,14 +334,14 @@ private slots:
         QVERIFY2(html.contains("A <mark>SOCKET</mark> and a <mark>socket</mark>."), qPrintable(html));
 
         // The button searches as before; nothing found says so.
-        w->EditSearch()->setText("no such words");
+        probe(*w).EditSearch()->setText("no such words");
         QTest::mouseClick(w->findChild<QToolButton *>("ToolButton9"), Qt::LeftButton);
-        QCOMPARE(w->DBGrid1()->model()->rowCount(), 0);
+        QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 0);
         QCOMPARE(m_messages, QStringList{QStringLiteral("查無資料")});
 
         // A forum's list is no search: its topics open unmarked.
-        w->tv()->setCurrentItem(findForum(w->tv(), 7));
-        QVERIFY(w->searchKeywords().empty());
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 7));
+        QVERIFY(probe(*w).searchKeywords().empty());
         open(*w, "3", "A SOCKET and a socket.");
         QTRY_VERIFY_WITH_TIMEOUT(!pageHtml(view).contains("<mark>"), 15000);
     }

@@ -95,7 +95,7 @@ TEST_F(SelfUpdateTest, NoNewerVersionStartsThePackageUpdateUnlessSwitchedOff)
         SCOPED_TRACE(c.markup);
         fs::remove(settingsFilePath(kAppKey));
         if (c.autoUpdate)
-            WriteSetting(kAppKey, "AutoUpdate", c.autoUpdate);
+            WriteSetting(kAppKey, "AutoUpdate", Big5Text(c.autoUpdate));
         events.clear();
         EXPECT_EQ(check(c.markup), c.outcome);
         EXPECT_EQ(events, c.outcome == VersionCheckOutcome::UpdateStarted ? std::vector<std::string>{"online update"}

@@ -3,6 +3,7 @@
 #include "desktop_open.h"
 #include "http_test_server.h"
 #include "main_window.h"
+#include "main_window_probe.h"
 #include "messages.h"
 #include "progress_window.h"
 #include "qtext.h"
@@ -20,6 +21,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "first_value.h"
+
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -28,24 +31,11 @@
 using namespace velm;
 namespace fs = std::filesystem;
 
+using velm::test::firstValue;
+
 namespace {
 
 constexpr int kWait = 60000;
-
-std::string firstValue(const std::string &database, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *stmt = nullptr;
-    std::string value = "<none>";
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW) {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
-        value = text ? text : "<null>";
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return value;
-}
 
 std::string readFile(const std::string &path)
 {
@@ -116,7 +106,7 @@ private:
         fs::copy_file(VELM_FIXTURES "/archive-small.mdb", (folder.path() + "/velm.mdb").toStdString());
         auto window = std::make_unique<TfmMain>(StartupOptions{(folder.path() + '/').toStdString(), {}});
         window->setProgressWindow(&m_progress);
-        window->setDownloadMirrors({secondary(), primary()});
+        probe(*window).setDownloadMirrors({secondary(), primary()});
         return window;
     }
     static bool show(TfmMain &window)
@@ -139,6 +129,16 @@ private:
             qWarning("the page text did not come");
         return answer->first;
     }
+    static QString pageHtml(QWebEngineView *view)
+    {
+        auto answer = std::make_shared<std::pair<QString, bool>>();
+        view->page()->toHtml([answer](const QString &html) { *answer = {html, true}; });
+        if (!QTest::qWaitFor([&] { return answer->second; }, 5000))
+            qWarning("the page markup did not come");
+        return answer->first;
+    }
+    // "host:port" of an address "http://host:port/".
+    static std::string hostOf(const std::string &base) { return base.substr(7, base.find('/', 7) - 7); }
     static void click(QWebEngineView *view, const QString &id)
     {
         view->page()->runJavaScript(QStringLiteral("document.getElementById('%1').click();").arg(id));
@@ -158,9 +158,9 @@ private slots:
         store.setValue("DownloadMirror1", QString::fromStdString(secondary()));
         store.setValue("DownloadMirror2", QString::fromStdString(primary()));
         store.sync();
-        setMessageHooks({[this](const std::string &text) { m_shown << "message " + qFromCp950(text); },
+        setMessageHooks({[this](const std::string &text) { m_shown << "message " + qFromCp950(Big5Text(text)); },
                          [this](const std::string &text) {
-                             m_shown << "question " + qFromCp950(text);
+                             m_shown << "question " + qFromCp950(Big5Text(text));
                              return m_answer;
                          },
                          [this](const std::string &text) { m_shown << "error " + QString::fromStdString(text); }});
@@ -208,35 +208,35 @@ private slots:
                  std::string("1"));
         QVERIFY(!m_progress.isVisible());
         QVERIFY(m_desktop.isEmpty());
-        QVERIFY(!w->WebBrowser1()->url().toString().contains("index.html"));
+        QVERIFY(!probe(*w).WebBrowser1()->url().toString().contains("index.html"));
 
         // The topic the package brought is listed in its forum.
-        QTreeWidgetItem *forum = findForum(w->tv(), 101);
+        QTreeWidgetItem *forum = findForum(probe(*w).tv(), 101);
         QVERIFY(forum);
-        w->tv()->setCurrentItem(forum);
-        QVERIFY(w->ADOTopic().locate("TOPIC_ID", Value::integer(1101)));
-        QCOMPARE(qFromCp950(w->ADOTopic().fieldByName("T_SUBJECT").asString()), QStringLiteral("新年快樂"));
+        probe(*w).tv()->setCurrentItem(forum);
+        QVERIFY(probe(*w).ADOTopic().locate("TOPIC_ID", Value::integer(1101)));
+        QCOMPARE(qFromCp950(Big5Text(probe(*w).ADOTopic().fieldByName("T_SUBJECT").asString())), QStringLiteral("新年快樂"));
 
         // A link to another site goes to the desktop; the pane keeps the demo page.
-        const QUrl demo = w->WebBrowserDemo()->url();
+        const QUrl demo = probe(*w).WebBrowserDemo()->url();
         const QUrl out("http://elsewhere.invalid/page.html");
-        PaneLoads loads(w->WebBrowserDemo());
-        click(w->WebBrowserDemo(), "out");
+        PaneLoads loads(probe(*w).WebBrowserDemo());
+        click(probe(*w).WebBrowserDemo(), "out");
         QTRY_COMPARE_WITH_TIMEOUT(m_desktop.size(), 1, kWait);
         QCOMPARE(m_desktop.first(), out);
         // The pane's load of the link ends once the pane has decided on it: refused, it stops where it was;
         // let through, it ends on the link's address (its page or the engine's error page).
         QTRY_VERIFY_WITH_TIMEOUT(loads.ended(out), kWait);
-        QCOMPARE(w->WebBrowserDemo()->url(), demo);
+        QCOMPARE(probe(*w).WebBrowserDemo()->url(), demo);
 
         // demo2.html loads in the pane and runs no check; coming back to demo.html runs it again.
-        click(w->WebBrowserDemo(), "two");
-        QTRY_VERIFY_WITH_TIMEOUT(w->WebBrowserDemo()->url().toString().endsWith("demo2.html"), kWait);
+        click(probe(*w).WebBrowserDemo(), "two");
+        QTRY_VERIFY_WITH_TIMEOUT(probe(*w).WebBrowserDemo()->url().toString().endsWith("demo2.html"), kWait);
         // The check would run from the window's handler of this load's end.
-        QTRY_VERIFY_WITH_TIMEOUT(loads.loaded(w->WebBrowserDemo()->url()), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(loads.loaded(probe(*w).WebBrowserDemo()->url()), kWait);
         QCOMPARE(checksRun(*m_server), 1);
         QCOMPARE(m_server->count("/velmpack/update.htm"), 1);
-        click(w->WebBrowserDemo(), "back");
+        click(probe(*w).WebBrowserDemo(), "back");
         QTRY_COMPARE_WITH_TIMEOUT(checksRun(*m_server), 2, kWait);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->count("/velmpack/update.htm"), 2, kWait);
         QCOMPARE(m_shown.size(), 1); // recorded now, and silent when automatic
@@ -256,7 +256,7 @@ private slots:
         QVERIFY(show(*declined));
         QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, kWait);
         QCOMPARE(m_shown, QStringList{"question 已經有新版Ver1.7的程式，現在更新嗎?"});
-        QTRY_VERIFY_WITH_TIMEOUT(declined->WebBrowser1()->url().toString().endsWith("velmpack/index.html"), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(probe(*declined).WebBrowser1()->url().toString().endsWith("velmpack/index.html"), kWait);
         QCOMPARE(m_server->count("/download/velm_reader/VELM_V1_7.EXE"), 0);
         QCOMPARE(m_server->count("/velmpack/update.htm"), lists); // No: not even the package update
         QVERIFY(declined->isVisible());
@@ -279,6 +279,76 @@ private slots:
         // The normal shut-down ran: it wrote the layout.
         QSettings store(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
         QVERIFY(store.contains("WindowMax"));
+    }
+
+    // A forum and a download server whose addresses go beyond ASCII (an international host name, a Chinese
+    // folder) are reached as the command line reaches them: the pane, the version check, the update and the
+    // article page's links use the same server and folder.
+    void addressesBeyondAsciiReachTheSameServers()
+    {
+        // 論壇 is xn--ypsv87i and 鏡像 xn--o1qz84n; 中文 is E4 B8 AD E6 96 87 in UTF-8, 下載 E4 B8 8B E8 BC 89.
+        const std::string forumFolder = "/%E4%B8%AD%E6%96%87/";
+        const std::string mirrorFolder = "/%E4%B8%8B%E8%BC%89/";
+        const std::string forumHost = hostOf(m_server->base("xn--ypsv87i.localhost"));
+        const std::string mirrorHost = hostOf(m_server->base("xn--o1qz84n.localhost"));
+        m_server->answer(forumFolder + "velmpack/demo.html",
+                         test::page("<html><body><font NewVer=1.6.quorin>news</font></body></html>"));
+        m_server->answer(forumFolder + "velmpack/update.htm", test::page(toCp950("2004年06週 第六週補充包\r\n")));
+        m_server->answer(mirrorFolder + "2004W06.VLP", test::fileAnswer(VELM_FIXTURES "/2004W06.VLP"));
+
+        const QString settings = QString::fromStdString(settingsFilePath(kAppKey));
+        struct Restore {
+            QString file;
+            QStringList names;
+            QVariantList values;
+            ~Restore()
+            {
+                QSettings store(file, QSettings::IniFormat);
+                for (qsizetype i = 0; i < names.size(); ++i)
+                    store.setValue(names[i], values[i]);
+            }
+        } restore{settings, {"ForumBaseURL", "DownloadMirror1", "DownloadMirror2"}, {}};
+        {
+            QSettings store(settings, QSettings::IniFormat);
+            for (const QString &name : restore.names)
+                restore.values << store.value(name);
+            store.setValue("ForumBaseURL", QString::fromStdString(m_server->base("論壇.localhost") + "中文/"));
+            store.setValue("DownloadMirror1", QString::fromStdString(m_server->base("鏡像.localhost") + "下載/"));
+            store.setValue("DownloadMirror2", QString::fromStdString(m_server->base("鏡像.localhost") + "下載/"));
+        }
+
+        QTemporaryDir folder;
+        fs::copy_file(VELM_FIXTURES "/archive-small.mdb", (folder.path() + "/velm.mdb").toStdString());
+        // The stored servers serve: the window's own choice of them is kept.
+        auto w = std::make_unique<TfmMain>(StartupOptions{(folder.path() + '/').toStdString(), {}});
+        w->setProgressWindow(&m_progress);
+        QVERIFY(show(*w));
+        QTRY_VERIFY_WITH_TIMEOUT(m_shown.size() == 1, kWait);
+        QCOMPARE(m_shown, QStringList{"question 找到補充包檔案總數1個，現在更新嗎?"});
+        QCOMPARE(firstValue(folder.filePath("velm.sqlite").toStdString(),
+                            "select count(*) from UPDATELOG where UPD_TITLE = '2004年06週 第六週補充包'"),
+                 std::string("1"));
+
+        // The pane (the browser engine) and the version check (the reader's own client) ask the same server.
+        int paneLoads = 0;
+        int checks = 0;
+        std::vector<std::string> others;
+        for (const test::HttpRequest &r : m_server->requests()) {
+            const std::string asked = r.header("Host") + r.target;
+            if (asked == forumHost + forumFolder + "velmpack/demo.html")
+                ++(r.header("User-Agent").find("Indy") != std::string::npos ? checks : paneLoads);
+            else if (r.target.find(forumFolder) == 0 || r.target.find(mirrorFolder) == 0)
+                others.push_back(asked);
+        }
+        QCOMPARE(paneLoads, 1);
+        QCOMPARE(checks, 1);
+        QCOMPARE(others, (std::vector<std::string>{forumHost + forumFolder + "velmpack/update.htm",
+                                                   mirrorHost + mirrorFolder + "2004W06.VLP"}));
+
+        // The article page links the forum in its ASCII form.
+        w->LoadArticle("1101");
+        const std::string link = "http://" + forumHost + forumFolder + "link.asp?topic_id=1101";
+        QTRY_VERIFY_WITH_TIMEOUT(pageHtml(probe(*w).WebBrowser1()).contains(QString::fromStdString(link)), kWait);
     }
 
     // Without the forum's server, the pane and the package home page say so in a page of their own, and
@@ -309,15 +379,15 @@ private slots:
         QTemporaryDir folder;
         auto w = start(folder);
         QVERIFY(show(*w));
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowserDemo()).contains(offline), kWait);
-        QVERIFY(w->WebBrowserDemo()->url().scheme() == QLatin1String("data"));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowserDemo()).contains(offline), kWait);
+        QVERIFY(probe(*w).WebBrowserDemo()->url().scheme() == QLatin1String("data"));
         QVERIFY2(m_shown.isEmpty(), qPrintable(m_shown.join('\n')));
         QVERIFY(m_desktop.isEmpty());
 
         auto *home = w->findChild<QToolButton *>("ToolButton7");
         QVERIFY(home);
         QTest::mouseClick(home, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(w->WebBrowser1()).contains(offline), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).contains(offline), kWait);
 
         auto *update = w->findChild<QToolButton *>("ToolButton15");
         QVERIFY(update);

@@ -245,7 +245,7 @@ private slots:
 
     void dialogOkOpensTheTickedSitesInANewWindow()
     {
-        WriteSetting(kAppKey, "ForumBaseURL", (m_server.base() + "/forum/").toStdString());
+        WriteSetting(kAppKey, "ForumBaseURL", Big5Text((m_server.base() + "/forum/").toStdString()));
         m_server.setPage("/forum/search.asp", kTwoForms);
         QTimer::singleShot(0, [] {
             auto *dialog = qobject_cast<TFormWebSearch *>(QApplication::activeModalWidget());
@@ -255,7 +255,7 @@ private slots:
             QTest::mouseClick(dialog->BitBtn1(), Qt::LeftButton);
         });
         ShowWebSearchDialog(nullptr);
-        WriteSetting(kAppKey, "ForumBaseURL", "");
+        WriteSetting(kAppKey, "ForumBaseURL", Big5Text(""));
         TFormBrowser *window = nullptr;
         for (QWidget *w : QApplication::topLevelWidgets())
             if (auto *b = qobject_cast<TFormBrowser *>(w); b && b->isVisible())
