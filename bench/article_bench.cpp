@@ -2,10 +2,10 @@
 // 100 replies. The archive package is inflated once into the build folder and converted once to SQLite;
 // later runs reuse both. Usage: article_bench [ITERATIONS]
 #include "bench_package.h"
-#include "article_page.h"
-#include "cp950.h"
-#include "error.h"
-#include "package_file.h"
+#include "article/article_page.h"
+#include "base/cp950.h"
+#include "base/error.h"
+#include "packages/package_file.h"
 
 #include <algorithm>
 #include <chrono>

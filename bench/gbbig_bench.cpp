@@ -1,7 +1,7 @@
 // GBToBig5 / Big5ToGB throughput beside `iconv -f GBK -t BIG5` / `iconv -f BIG5 -t GBK` on the same input.
 // The input is forum-like mixed text (simplified Chinese words, punctuation, code and ASCII) made from a
 // fixed vocabulary with a seeded generator, at least 50 MB, written to a temporary folder and removed after.
-#include "gbbig.h"
+#include "codeconv/gbbig.h"
 
 #include <unicode/ucnv.h>
 

@@ -2,9 +2,9 @@
 // reports of the window (bar range and position, a repaint hook), beside the curl program fetching the same
 // body. Usage: network_bench [RUNS]; nothing is kept.
 #include "bench_package.h"
-#include "http_client.h"
-#include "http_test_server.h"
-#include "progress.h"
+#include "packages/http_client.h"
+#include "packages/tests/http_test_server.h"
+#include "base/progress.h"
 
 #include <QTemporaryDir>
 

@@ -3,11 +3,11 @@
 // row is replaced, and into an empty archive) beside the sqlite3 shell running the same deletes and inserts
 // in one transaction. Usage: packages_bench [WORK-FOLDER [RUNS]]; the files stay in the work folder.
 #include "bench_package.h"
-#include "database.h"
-#include "error.h"
-#include "package_file.h"
-#include "package_import.h"
-#include "progress.h"
+#include "archive/database.h"
+#include "base/error.h"
+#include "packages/package_file.h"
+#include "packages/package_import.h"
+#include "base/progress.h"
 
 #include <sqlite3.h>
 #include <zlib.h>

@@ -2,9 +2,9 @@
 // file. The archive is expanded from the fixture package and converted once into the work folder (first
 // argument; by default bench-data beside the program's folder), where later runs find it.
 #include "bench_package.h"
-#include "cp950.h"
-#include "database.h"
-#include "quick_search.h"
+#include "base/cp950.h"
+#include "archive/database.h"
+#include "search/quick_search.h"
 
 #include <zlib.h>
 

@@ -2,11 +2,11 @@
 // open the forum's topic query, read one block of 100 rows, and make the shown texts of each.
 // Usage: topics_bench [WORK-FOLDER]; the expanded and converted archive stay in the work folder.
 #include "bench_package.h"
-#include "database.h"
-#include "error.h"
-#include "forum_text.h"
-#include "package_file.h"
-#include "util.h"
+#include "archive/database.h"
+#include "base/error.h"
+#include "archive/forum_text.h"
+#include "packages/package_file.h"
+#include "archive/util.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,9 +1,9 @@
 // What the web search's OK and the start-up's file association cost: the twenty URL texts built, taken
 // apart and encoded; the registration on a first start (files and both databases, with the real tools
 // when installed) and on every later start (nothing changed). XDG folders go to a temporary folder.
-#include "cp950.h"
-#include "file_association.h"
-#include "web_search.h"
+#include "base/cp950.h"
+#include "shell/file_association.h"
+#include "websearch/web_search.h"
 
 #include <chrono>
 #include <cstdio>

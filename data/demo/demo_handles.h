@@ -1,6 +1,6 @@
 #pragma once
 // Owners of the SQLite and ICU handles the demo builder and its test hold: SQLite's from the one layer.
-#include "sqlite_db.h"
+#include "sqlite/sqlite_db.h"
 
 #include <unicode/ucnv.h>
 

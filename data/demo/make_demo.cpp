@@ -1,6 +1,6 @@
 // velm-make-demo OUT SCHEMA.sql DATA.sql...: turns the readable demo SQL into the archive a fresh build opens.
-#include "archive_file.h"
-#include "cp950.h"
+#include "archive/archive_file.h"
+#include "base/cp950.h"
 #include "demo_handles.h"
 
 #include <sqlite3.h>

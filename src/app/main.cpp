@@ -1,12 +1,12 @@
 // velm-reader: the reader's window.
-#include "article_view.h"
-#include "hooks.h"
-#include "localization.h"
-#include "main_window.h"
-#include "messages.h"
-#include "paths.h"
-#include "progress_window.h"
-#include "qtext.h"
+#include "shell/article_view.h"
+#include "base/hooks.h"
+#include "shell/localization.h"
+#include "shell/main_window.h"
+#include "shell/messages.h"
+#include "base/paths.h"
+#include "shell/progress_window.h"
+#include "base/qtext.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,12 +1,12 @@
-#include "archive_file.h"
+#include "archive/archive_file.h"
 
-#include "archive_upgrade.h"
-#include "cp950.h"
-#include "database.h"
-#include "error.h"
-#include "file_lock.h"
-#include "jet_reader.h"
-#include "percent.h"
+#include "archive/archive_upgrade.h"
+#include "base/cp950.h"
+#include "archive/database.h"
+#include "base/error.h"
+#include "base/file_lock.h"
+#include "archive/jet/jet_reader.h"
+#include "base/percent.h"
 
 #include <sqlite3.h>
 

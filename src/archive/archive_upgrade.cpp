@@ -1,9 +1,9 @@
-#include "archive_upgrade.h"
+#include "archive/archive_upgrade.h"
 
-#include "cp950.h"
-#include "database.h"
-#include "error.h"
-#include "progress.h"
+#include "base/cp950.h"
+#include "archive/database.h"
+#include "base/error.h"
+#include "base/progress.h"
 
 #include <sqlite3.h>
 

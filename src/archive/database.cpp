@@ -1,9 +1,9 @@
-#include "database.h"
+#include "archive/database.h"
 
-#include "archive_file.h"
-#include "cp950.h"
-#include "database_internal.h"
-#include "error.h"
+#include "archive/archive_file.h"
+#include "base/cp950.h"
+#include "archive/database_internal.h"
+#include "base/error.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 // Connections and queries over SQLite, with the cursor model the reader's code is written against:
 // first/prior/next/last, end tests, fields by position and name, bookmarks and locate.
-#include "sqlite_db.h"
-#include "value.h"
+#include "sqlite/sqlite_db.h"
+#include "archive/value.h"
 
 #include <functional>
 #include <memory>

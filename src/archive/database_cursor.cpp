@@ -1,10 +1,10 @@
 // The cursor of a query: moving through the rows of the result, reading them as they are needed,
 // and the fields of the current row.
-#include "database.h"
+#include "archive/database.h"
 
-#include "cp950.h"
-#include "database_internal.h"
-#include "error.h"
+#include "base/cp950.h"
+#include "archive/database_internal.h"
+#include "base/error.h"
 
 #include <cstddef>
 

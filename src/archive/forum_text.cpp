@@ -1,10 +1,10 @@
-#include "forum_text.h"
+#include "archive/forum_text.h"
 
-#include "cp950.h"
-#include "database.h"
-#include "error.h"
-#include "gbbig.h"
-#include "util.h"
+#include "base/cp950.h"
+#include "archive/database.h"
+#include "base/error.h"
+#include "codeconv/gbbig.h"
+#include "archive/util.h"
 
 namespace velm {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // How forum values read as text: time stamps, subjects in either code system, author names.
-#include "database.h"
-#include "value.h"
+#include "archive/database.h"
+#include "archive/value.h"
 
 #include <cstdint>
 #include <unordered_map>

@@ -1,8 +1,8 @@
-#include "forum_tree.h"
+#include "archive/forum_tree.h"
 
-#include "cp950.h"
-#include "progress.h"
-#include "util.h"
+#include "base/cp950.h"
+#include "base/progress.h"
+#include "archive/util.h"
 
 #include <algorithm>
 

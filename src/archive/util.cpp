@@ -1,8 +1,8 @@
-#include "util.h"
+#include "archive/util.h"
 
-#include "error.h"
-#include "hooks.h"
-#include "paths.h"
+#include "base/error.h"
+#include "base/hooks.h"
+#include "base/paths.h"
 
 namespace velm {
 namespace {

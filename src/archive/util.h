@@ -1,7 +1,7 @@
 #pragma once
 // The small set of SQL operations the reader runs on its default connection, and two text helpers.
 // SQL texts and 8-bit values are code page 950; a failing statement's text goes to the clipboard.
-#include "database.h"
+#include "archive/database.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
-#include "value.h"
+#include "archive/value.h"
 
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,9 +1,9 @@
-#include "article_page.h"
+#include "article/article_page.h"
 
-#include "cp950.h"
-#include "forum_text.h"
-#include "util.h"
-#include "web_address.h"
+#include "base/cp950.h"
+#include "archive/forum_text.h"
+#include "archive/util.h"
+#include "base/web_address.h"
 
 #include <charconv>
 

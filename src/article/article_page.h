@@ -1,8 +1,8 @@
 #pragma once
 // The article page of one topic: the two article queries, the page template and the texts of its tags.
-#include "database.h"
-#include "message_markup.h"
-#include "topic_link.h"
+#include "archive/database.h"
+#include "article/message_markup.h"
+#include "article/topic_link.h"
 
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
-#include "message_markup.h"
+#include "article/message_markup.h"
 
-#include "gbbig.h"
-#include "web_address.h"
+#include "codeconv/gbbig.h"
+#include "base/web_address.h"
 
 #include <algorithm>
 

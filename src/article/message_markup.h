@@ -1,6 +1,6 @@
 #pragma once
 // ConvertMessageMarkup: one stored post as the HTML of its cell in the article page.
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "topic_link.h"
+#include "article/topic_link.h"
 
 #include <algorithm>
 

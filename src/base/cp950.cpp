@@ -1,4 +1,4 @@
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <unicode/ucnv.h>
 

@@ -1,6 +1,6 @@
-#include "error.h"
+#include "base/error.h"
 
-#include "cp950.h"
+#include "base/cp950.h"
 
 namespace velm {
 

@@ -1,6 +1,6 @@
-#include "file_lock.h"
+#include "base/file_lock.h"
 
-#include "error.h"
+#include "base/error.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "hooks.h"
+#include "base/hooks.h"
 
 namespace velm::hooks {
 namespace {

@@ -1,7 +1,7 @@
-#include "paths.h"
+#include "base/paths.h"
 
-#include "error.h"
-#include "file_lock.h"
+#include "base/error.h"
+#include "base/file_lock.h"
 
 #include <QStandardPaths>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "qtext.h"
+#include "base/qtext.h"
 
 namespace velm {
 

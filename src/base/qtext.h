@@ -1,6 +1,6 @@
 #pragma once
 // The one boundary between code page 950 core text and the QString of Qt.
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "web_address.h"
+#include "base/web_address.h"
 
-#include "cp950.h"
-#include "percent.h"
+#include "base/cp950.h"
+#include "base/percent.h"
 
 #include <QUrl>
 

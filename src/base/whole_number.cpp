@@ -1,4 +1,4 @@
-#include "whole_number.h"
+#include "base/whole_number.h"
 
 #include <charconv>
 

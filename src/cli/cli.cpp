@@ -1,8 +1,8 @@
-#include "cli.h"
+#include "cli/cli.h"
 
-#include "error.h"
-#include "session.h"
-#include "version.h"
+#include "base/error.h"
+#include "cli/session.h"
+#include "settings/version.h"
 
 #include <iostream>
 

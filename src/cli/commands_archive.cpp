@@ -1,11 +1,11 @@
 // Commands over the archive itself.
-#include "session.h"
+#include "cli/session.h"
 
-#include "cp950.h"
-#include "forum_text.h"
-#include "forum_tree.h"
-#include "progress.h"
-#include "util.h"
+#include "base/cp950.h"
+#include "archive/forum_text.h"
+#include "archive/forum_tree.h"
+#include "base/progress.h"
+#include "archive/util.h"
 
 #include <ostream>
 

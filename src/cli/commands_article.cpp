@@ -1,9 +1,9 @@
 // The article page and the message markup, as the article view receives them.
-#include "session.h"
+#include "cli/session.h"
 
-#include "article_page.h"
-#include "cp950.h"
-#include "settings.h"
+#include "article/article_page.h"
+#include "base/cp950.h"
+#include "settings/settings.h"
 
 #include <charconv>
 #include <istream>

@@ -1,7 +1,7 @@
 // GB/Big5 conversion of standard input to standard output.
-#include "session.h"
+#include "cli/session.h"
 
-#include "gbbig.h"
+#include "codeconv/gbbig.h"
 
 namespace velm {
 namespace {

@@ -1,16 +1,16 @@
 // The network without a window: one transfer, the online package update and the check of a saved demo page.
-#include "session.h"
+#include "cli/session.h"
 
-#include "cp950.h"
-#include "database.h"
-#include "http_client.h"
-#include "online_update.h"
-#include "package_import.h"
-#include "paths.h"
-#include "progress.h"
-#include "settings.h"
-#include "startup.h"
-#include "version_check.h"
+#include "base/cp950.h"
+#include "archive/database.h"
+#include "packages/http_client.h"
+#include "packages/online_update.h"
+#include "packages/package_import.h"
+#include "base/paths.h"
+#include "base/progress.h"
+#include "settings/settings.h"
+#include "shell/startup.h"
+#include "update/version_check.h"
 
 #include <fstream>
 #include <istream>

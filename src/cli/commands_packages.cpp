@@ -1,10 +1,10 @@
 // Package files: expansion and import into the archive.
-#include "session.h"
+#include "cli/session.h"
 
-#include "cp950.h"
-#include "package_file.h"
-#include "package_import.h"
-#include "progress.h"
+#include "base/cp950.h"
+#include "packages/package_file.h"
+#include "packages/package_import.h"
+#include "base/progress.h"
 
 #include <ostream>
 

@@ -1,12 +1,12 @@
 // The quick search and the advanced search, with the dialog's choices given as options.
-#include "session.h"
+#include "cli/session.h"
 
-#include "advanced_search.h"
-#include "cp950.h"
-#include "quick_search.h"
-#include "search_host.h"
-#include "typed_text.h"
-#include "util.h"
+#include "search/advanced_search.h"
+#include "base/cp950.h"
+#include "search/quick_search.h"
+#include "search/search_host.h"
+#include "codeconv/typed_text.h"
+#include "archive/util.h"
 
 #include <algorithm>
 #include <array>

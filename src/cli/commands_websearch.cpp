@@ -1,10 +1,10 @@
 // The web search dialog's build step without a window: the ticked sites' URL texts, one line per tab.
-#include "session.h"
+#include "cli/session.h"
 
-#include "cp950.h"
-#include "settings.h"
-#include "site_table.h"
-#include "web_search.h"
+#include "base/cp950.h"
+#include "settings/settings.h"
+#include "websearch/site_table.h"
+#include "websearch/web_search.h"
 
 #include <charconv>
 #include <ostream>

@@ -1,9 +1,9 @@
-#include "session.h"
+#include "cli/session.h"
 
-#include "archive_file.h"
-#include "paths.h"
-#include "startup.h"
-#include "util.h"
+#include "archive/archive_file.h"
+#include "base/paths.h"
+#include "shell/startup.h"
+#include "archive/util.h"
 
 namespace velm {
 

@@ -1,6 +1,6 @@
 #pragma once
 // What every velm command shares: the options, the streams and the archive opened on demand.
-#include "database.h"
+#include "archive/database.h"
 
 #include <cstdint>
 #include <iosfwd>

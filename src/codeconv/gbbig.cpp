@@ -1,4 +1,4 @@
-#include "gbbig.h"
+#include "codeconv/gbbig.h"
 
 #include <array>
 #include <istream>

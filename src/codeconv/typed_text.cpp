@@ -1,7 +1,7 @@
-#include "typed_text.h"
+#include "codeconv/typed_text.h"
 
-#include "cp950.h"
-#include "gbbig.h"
+#include "base/cp950.h"
+#include "codeconv/gbbig.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "choose_package.h"
+#include "packages/choose_package.h"
 
-#include "database.h"
+#include "archive/database.h"
 
 #include <QFileDialog>
 

@@ -1,7 +1,7 @@
-#include "http_client.h"
+#include "packages/http_client.h"
 
-#include "progress.h"
-#include "web_address.h"
+#include "base/progress.h"
+#include "base/web_address.h"
 
 #include <QSaveFile>
 #include <QString>

@@ -1,14 +1,14 @@
-#include "online_update.h"
+#include "packages/online_update.h"
 
-#include "cp950.h"
-#include "database.h"
-#include "error.h"
-#include "http_client.h"
-#include "package_file.h"
-#include "package_import.h"
-#include "percent.h"
-#include "progress.h"
-#include "util.h"
+#include "base/cp950.h"
+#include "archive/database.h"
+#include "base/error.h"
+#include "packages/http_client.h"
+#include "packages/package_file.h"
+#include "packages/package_import.h"
+#include "base/percent.h"
+#include "base/progress.h"
+#include "archive/util.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "package_file.h"
+#include "packages/package_file.h"
 
-#include "file_lock.h"
+#include "base/file_lock.h"
 
 #include <zlib.h>
 

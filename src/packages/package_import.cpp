@@ -1,12 +1,12 @@
-#include "package_import.h"
+#include "packages/package_import.h"
 
-#include "archive_file.h"
-#include "cp950.h"
-#include "error.h"
-#include "package_file.h"
-#include "percent.h"
-#include "progress.h"
-#include "util.h"
+#include "archive/archive_file.h"
+#include "base/cp950.h"
+#include "base/error.h"
+#include "packages/package_file.h"
+#include "base/percent.h"
+#include "base/progress.h"
+#include "archive/util.h"
 
 #include <sqlite3.h>
 

@@ -1,10 +1,10 @@
-#include "startup_import.h"
+#include "packages/startup_import.h"
 
-#include "cp950.h"
-#include "database.h"
-#include "package_file.h"
-#include "progress.h"
-#include "util.h"
+#include "base/cp950.h"
+#include "archive/database.h"
+#include "packages/package_file.h"
+#include "base/progress.h"
+#include "archive/util.h"
 
 #include <cstdio>
 #include <filesystem>

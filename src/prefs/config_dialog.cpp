@@ -1,7 +1,7 @@
-#include "config_dialog.h"
+#include "prefs/config_dialog.h"
 
-#include "qtext.h"
-#include "settings.h"
+#include "base/qtext.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QCheckBox>

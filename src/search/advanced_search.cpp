@@ -1,9 +1,9 @@
-#include "advanced_search.h"
+#include "search/advanced_search.h"
 
-#include "cp950.h"
-#include "database.h"
-#include "search_host.h"
-#include "util.h"
+#include "base/cp950.h"
+#include "archive/database.h"
+#include "search/search_host.h"
+#include "archive/util.h"
 
 namespace velm {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The advanced search against the archive: the dialog's forum list, the lookups and the run on ADOTopic.
-#include "search_statement.h"
+#include "search/search_statement.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "quick_search.h"
+#include "search/quick_search.h"
 
-#include "database.h"
-#include "search_host.h"
-#include "util.h"
+#include "archive/database.h"
+#include "search/search_host.h"
+#include "archive/util.h"
 
 namespace velm {
 

@@ -1,9 +1,9 @@
-#include "search_commands.h"
+#include "search/search_commands.h"
 
-#include "cp950.h"
-#include "messages.h"
-#include "quick_search.h"
-#include "search_dialog.h"
+#include "base/cp950.h"
+#include "shell/messages.h"
+#include "search/quick_search.h"
+#include "search/search_dialog.h"
 
 namespace velm {
 

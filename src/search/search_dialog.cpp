@@ -1,10 +1,10 @@
-#include "search_dialog.h"
+#include "search/search_dialog.h"
 
-#include "advanced_search.h"
-#include "cp950.h"
-#include "messages.h"
-#include "qtext.h"
-#include "typed_text.h"
+#include "search/advanced_search.h"
+#include "base/cp950.h"
+#include "shell/messages.h"
+#include "base/qtext.h"
+#include "codeconv/typed_text.h"
 
 #include <QApplication>
 #include <QButtonGroup>

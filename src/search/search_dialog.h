@@ -1,6 +1,6 @@
 #pragma once
 // TfmSearch: the advanced search dialog. It composes nothing itself: its choices go to RunAdvancedSearch.
-#include "search_statement.h"
+#include "search/search_statement.h"
 
 #include <QDialog>
 

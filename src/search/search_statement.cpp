@@ -1,8 +1,8 @@
-#include "search_statement.h"
+#include "search/search_statement.h"
 
-#include "cp950.h"
-#include "error.h"
-#include "util.h"
+#include "base/cp950.h"
+#include "base/error.h"
+#include "archive/util.h"
 
 #include <cstdio>
 #include <ctime>

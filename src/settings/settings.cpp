@@ -1,7 +1,7 @@
-#include "settings.h"
+#include "settings/settings.h"
 
-#include "error.h"
-#include "qtext.h"
+#include "base/error.h"
+#include "base/qtext.h"
 
 #include <QSettings>
 #include <QStandardPaths>

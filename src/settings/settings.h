@@ -2,7 +2,7 @@
 // The settings store: named text values, absent ones reading as empty text. A stored value that is not
 // plain text (a hand-edited or foreign file) reads as absent.
 // Values are code page 950 text in core code; the store keeps them as Unicode.
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "article_history.h"
+#include "shell/article_history.h"
 
 #include <utility>
 

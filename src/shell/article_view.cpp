@@ -1,4 +1,4 @@
-#include "article_view.h"
+#include "shell/article_view.h"
 
 #include <QBuffer>
 #include <QWebEngineSettings>

@@ -1,6 +1,6 @@
-#include "file_association.h"
+#include "shell/file_association.h"
 
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <QCoreApplication>
 #include <QDir>

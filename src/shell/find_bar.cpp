@@ -1,4 +1,4 @@
-#include "find_bar.h"
+#include "shell/find_bar.h"
 
 #include <QBoxLayout>
 #include <QLabel>

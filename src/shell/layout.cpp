@@ -1,7 +1,7 @@
-#include "layout.h"
+#include "shell/layout.h"
 
-#include "cp950.h"
-#include "whole_number.h"
+#include "base/cp950.h"
+#include "base/whole_number.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "localization.h"
+#include "shell/localization.h"
 
 #include <QCoreApplication>
 #include <QFont>

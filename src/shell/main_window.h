@@ -1,11 +1,11 @@
 #pragma once
 // TfmMain: the one main window — forum tree, topic grid and article view — with its start-up and shut-down.
-#include "article_history.h"
-#include "article_page.h"
-#include "database.h"
-#include "http_client.h"
-#include "layout.h"
-#include "search_host.h"
+#include "shell/article_history.h"
+#include "article/article_page.h"
+#include "archive/database.h"
+#include "packages/http_client.h"
+#include "shell/layout.h"
+#include "search/search_host.h"
 
 #include <QMainWindow>
 #include <QPointF>

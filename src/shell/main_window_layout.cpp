@@ -1,12 +1,12 @@
 // The main window's panes, splitters, toolbar and status bar.
-#include "main_window.h"
+#include "shell/main_window.h"
 
-#include "messages.h"
-#include "article_view.h"
-#include "find_bar.h"
-#include "localization.h"
-#include "splitter.h"
-#include "topic_model.h"
+#include "shell/messages.h"
+#include "shell/article_view.h"
+#include "shell/find_bar.h"
+#include "shell/localization.h"
+#include "shell/splitter.h"
+#include "shell/topic_model.h"
 
 #include <QApplication>
 #include <QBoxLayout>

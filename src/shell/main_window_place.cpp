@@ -1,14 +1,14 @@
 // The archive the main window reads, and the place a next start opens again: the archive chosen, the
 // forum and the topic.
-#include "main_window.h"
+#include "shell/main_window.h"
 
-#include "archive_file.h"
-#include "error.h"
-#include "messages.h"
-#include "progress_window.h"
-#include "settings.h"
-#include "startup.h"
-#include "topic_model.h"
+#include "archive/archive_file.h"
+#include "base/error.h"
+#include "shell/messages.h"
+#include "shell/progress_window.h"
+#include "settings/settings.h"
+#include "shell/startup.h"
+#include "shell/topic_model.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

@@ -1,15 +1,15 @@
 // The article view's reading aids: back and forward through the topics shown, the find bar, the zoom, and
 // the keywords of a search marked in the pages of the topics it found.
-#include "main_window.h"
+#include "shell/main_window.h"
 
-#include "cp950.h"
-#include "error.h"
-#include "find_bar.h"
-#include "keyword_highlight.h"
-#include "layout.h"
-#include "messages.h"
-#include "settings.h"
-#include "article_view.h"
+#include "base/cp950.h"
+#include "base/error.h"
+#include "shell/find_bar.h"
+#include "article/keyword_highlight.h"
+#include "shell/layout.h"
+#include "shell/messages.h"
+#include "settings/settings.h"
+#include "shell/article_view.h"
 
 #include <QAction>
 #include <QLabel>

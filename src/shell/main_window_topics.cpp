@@ -1,11 +1,11 @@
 // The main window's forum tree, topic list and grid, and the article each topic loads.
-#include "main_window.h"
+#include "shell/main_window.h"
 
-#include "forum_tree.h"
-#include "forum_text.h"
-#include "progress_window.h"
-#include "qtext.h"
-#include "topic_model.h"
+#include "archive/forum_tree.h"
+#include "archive/forum_text.h"
+#include "shell/progress_window.h"
+#include "base/qtext.h"
+#include "shell/topic_model.h"
 
 #include <QHeaderView>
 #include <QTableView>

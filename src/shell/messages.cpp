@@ -1,6 +1,6 @@
-#include "messages.h"
+#include "shell/messages.h"
 
-#include "qtext.h"
+#include "base/qtext.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 // Message boxes and the application's error handler, replaceable so tests can answer them.
-#include "error.h"
+#include "base/error.h"
 
 #include <exception>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "progress_window.h"
+#include "shell/progress_window.h"
 
-#include "qtext.h"
+#include "base/qtext.h"
 
 #include <QCloseEvent>
 

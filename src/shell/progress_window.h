@@ -1,6 +1,6 @@
 #pragma once
 // TFormProgress: the one small window that long jobs show their progress in.
-#include "progress.h"
+#include "base/progress.h"
 
 #include <QDialog>
 

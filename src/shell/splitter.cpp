@@ -1,4 +1,4 @@
-#include "splitter.h"
+#include "shell/splitter.h"
 
 #include <QMouseEvent>
 

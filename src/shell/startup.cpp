@@ -1,6 +1,6 @@
-#include "startup.h"
+#include "shell/startup.h"
 
-#include "paths.h"
+#include "base/paths.h"
 
 #include <algorithm>
 

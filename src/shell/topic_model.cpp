@@ -1,7 +1,7 @@
-#include "topic_model.h"
+#include "shell/topic_model.h"
 
-#include "database.h"
-#include "qtext.h"
+#include "archive/database.h"
+#include "base/qtext.h"
 
 #include <QColor>
 

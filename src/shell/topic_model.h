@@ -1,6 +1,6 @@
 #pragma once
 // The topic grid's view of ADOTopic: rows come from the query in blocks of 100 as the grid asks.
-#include "forum_text.h"
+#include "archive/forum_text.h"
 
 #include <QAbstractTableModel>
 

@@ -1,6 +1,6 @@
-#include "sqlite_db.h"
+#include "sqlite/sqlite_db.h"
 
-#include "cp950.h"
+#include "base/cp950.h"
 
 namespace velm::sqlite {
 

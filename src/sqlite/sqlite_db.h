@@ -1,7 +1,7 @@
 #pragma once
 // The one thin layer over the SQLite C interface: owners for handles, statements that report failures as
 // exceptions, transactions and savepoints that undo themselves unless finished. Text is UTF-8 here.
-#include "error.h"
+#include "base/error.h"
 
 #include <sqlite3.h>
 

@@ -1,6 +1,6 @@
-#include "desktop_open.h"
+#include "update/desktop_open.h"
 
-#include "version_check.h"
+#include "update/version_check.h"
 
 #include <QDesktopServices>
 

@@ -1,11 +1,11 @@
-#include "self_update.h"
+#include "update/self_update.h"
 
-#include "cp950.h"
-#include "http_client.h"
-#include "progress.h"
-#include "settings.h"
-#include "util.h"
-#include "version_check.h"
+#include "base/cp950.h"
+#include "packages/http_client.h"
+#include "base/progress.h"
+#include "settings/settings.h"
+#include "archive/util.h"
+#include "update/version_check.h"
 
 #include <filesystem>
 

@@ -1,4 +1,4 @@
-#include "version_check.h"
+#include "update/version_check.h"
 
 #include <algorithm>
 #include <cctype>

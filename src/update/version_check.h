@@ -1,7 +1,7 @@
 #pragma once
 // The announcement pane's rules: which addresses it keeps, the version marker of the demo page, the
 // comparison with the program's own version and the installer's name. Page text is code page 950 bytes.
-#include "version.h"
+#include "settings/version.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
-#include "browser.h"
+#include "websearch/browser.h"
 
-#include "qtext.h"
-#include "web_browser.h"
+#include "base/qtext.h"
+#include "websearch/web_browser.h"
 
 #include <QApplication>
 #include <QScreen>

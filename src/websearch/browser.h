@@ -1,6 +1,6 @@
 #pragma once
 // UBrowser: TFormBrowser, the tabbed window of web search results; each search opens a new one.
-#include "web_search.h"
+#include "websearch/web_search.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
-#include "site_table.h"
+#include "websearch/site_table.h"
 
-#include "cp950.h"
-#include "web_address.h"
+#include "base/cp950.h"
+#include "base/web_address.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "web_browser.h"
+#include "websearch/web_browser.h"
 
-#include "form_script.h"
+#include "websearch/form_script.h"
 
 #include <QPointer>
 #include <QVBoxLayout>

@@ -1,6 +1,6 @@
 #pragma once
 // UWebBrowser: TFormWebBrowser, the page window of one result tab, which may fill and submit a form once.
-#include "web_search.h"
+#include "websearch/web_search.h"
 
 #include <QWidget>
 

@@ -1,12 +1,12 @@
-#include "web_search.h"
+#include "websearch/web_search.h"
 
-#include "cp950.h"
-#include "gbbig.h"
-#include "percent.h"
-#include "site_table.h"
-#include "typed_text.h"
-#include "web_address.h"
-#include "whole_number.h"
+#include "base/cp950.h"
+#include "codeconv/gbbig.h"
+#include "base/percent.h"
+#include "websearch/site_table.h"
+#include "codeconv/typed_text.h"
+#include "base/web_address.h"
+#include "base/whole_number.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,9 +1,9 @@
-#include "web_search_dialog.h"
+#include "websearch/web_search_dialog.h"
 
-#include "browser.h"
-#include "qtext.h"
-#include "settings.h"
-#include "site_table.h"
+#include "websearch/browser.h"
+#include "base/qtext.h"
+#include "settings/settings.h"
+#include "websearch/site_table.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>

@@ -1,6 +1,6 @@
 #pragma once
 // UWebSearch: TFormWebSearch, where the keyword is typed and the outside sites are ticked.
-#include "web_search.h"
+#include "websearch/web_search.h"
 
 #include <QDialog>
 

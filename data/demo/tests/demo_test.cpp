@@ -1,5 +1,5 @@
 // The demo archive is the first thing a user sees: it must hold together the way a real archive does.
-#include "cp950.h"
+#include "base/cp950.h"
 #include "demo_handles.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "jet_copy.h"
+#include "archive/jet/jet_copy.h"
 
-#include "sqlite_db.h"
+#include "sqlite/sqlite_db.h"
 
 #include <chrono>
 

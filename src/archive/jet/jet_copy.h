@@ -1,6 +1,6 @@
 #pragma once
 // Copying the user tables of a Jet file into an SQLite database: the work of the reader helper.
-#include "jet_file.h"
+#include "archive/jet/jet_file.h"
 
 #include <sqlite3.h>
 

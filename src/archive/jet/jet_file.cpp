@@ -1,6 +1,6 @@
-#include "jet_file.h"
+#include "archive/jet/jet_file.h"
 
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <bit>
 #include <cstring>

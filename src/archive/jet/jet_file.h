@@ -1,7 +1,7 @@
 #pragma once
 // libmdb's reading with each value decoded from its stored bytes: libmdb's bound buffers cut long values silently.
-#include "jet_values.h"
-#include "mdb_handle.h"
+#include "archive/jet/jet_values.h"
+#include "archive/jet/mdb_handle.h"
 
 #include <cstdint>
 #include <stdexcept>

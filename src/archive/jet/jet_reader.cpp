@@ -1,10 +1,10 @@
-#include "jet_reader.h"
+#include "archive/jet/jet_reader.h"
 
-#include "error.h"
-#include "file_lock.h"
-#include "jet_file.h"
-#include "reader_process.h"
-#include "sqlite_db.h"
+#include "base/error.h"
+#include "base/file_lock.h"
+#include "archive/jet/jet_file.h"
+#include "archive/jet/reader_process.h"
+#include "sqlite/sqlite_db.h"
 
 #include <cerrno>
 #include <cstring>

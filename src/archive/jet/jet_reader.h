@@ -1,6 +1,6 @@
 #pragma once
 // Jet (.mdb) files read whole into SQLite by the helper velm-jet-reader, since libmdb can crash on a damaged file.
-#include "progress.h"
+#include "base/progress.h"
 
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
 // velm-jet-reader JET-FILE NEW-SQLITE-FILE 3>PROGRESS: libmdb apart, so a file that crashes it costs only this process.
-#include "jet_copy.h"
-#include "reader_protocol.h"
-#include "sqlite_db.h"
+#include "archive/jet/jet_copy.h"
+#include "archive/jet/reader_protocol.h"
+#include "sqlite/sqlite_db.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "jet_values.h"
+#include "archive/jet/jet_values.h"
 
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 // How Jet field definitions and stored bytes become SQLite declarations and values.
-#include "sqlite_db.h"
+#include "sqlite/sqlite_db.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 // Running the reader helper (velm-jet-reader) and waiting for it, with its progress passed on.
-#include "progress.h"
+#include "base/progress.h"
 
 #include <chrono>
 #include <string>

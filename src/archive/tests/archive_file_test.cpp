@@ -1,9 +1,9 @@
-#include "test_archive.h"
+#include "archive/tests/test_archive.h"
 
-#include "archive_file.h"
-#include "error.h"
-#include "progress.h"
-#include "util.h"
+#include "archive/archive_file.h"
+#include "base/error.h"
+#include "base/progress.h"
+#include "archive/util.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Archives converted by earlier versions compare text byte by byte; opened now, they are rebuilt once so
 // that text compares without regard to letter case.
-#include "archive_file.h"
-#include "archive_upgrade.h"
-#include "error.h"
-#include "progress.h"
-#include "test_db.h"
-#include "util.h"
+#include "archive/archive_file.h"
+#include "archive/archive_upgrade.h"
+#include "base/error.h"
+#include "base/progress.h"
+#include "sqlite/testing/test_db.h"
+#include "archive/util.h"
 
 #include <QTemporaryDir>
 

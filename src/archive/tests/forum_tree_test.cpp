@@ -1,9 +1,9 @@
-#include "test_archive.h"
+#include "archive/tests/test_archive.h"
 
-#include "cp950.h"
-#include "forum_tree.h"
-#include "progress.h"
-#include "util.h"
+#include "base/cp950.h"
+#include "archive/forum_tree.h"
+#include "base/progress.h"
+#include "archive/util.h"
 
 #include <gtest/gtest.h>
 

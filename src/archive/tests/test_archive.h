@@ -1,6 +1,6 @@
 #pragma once
 // Small archives made inside a test, in a temporary folder that goes away with the test.
-#include "database.h"
+#include "archive/database.h"
 
 #include <QTemporaryDir>
 

@@ -1,9 +1,9 @@
-#include "article_page.h"
+#include "article/article_page.h"
 
-#include "cp950.h"
-#include "error.h"
-#include "hooks.h"
-#include "util.h"
+#include "base/cp950.h"
+#include "base/error.h"
+#include "base/hooks.h"
+#include "archive/util.h"
 
 #include <QTemporaryDir>
 

@@ -1,4 +1,4 @@
-#include "keyword_highlight.h"
+#include "article/keyword_highlight.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "message_markup.h"
+#include "article/message_markup.h"
 
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <gtest/gtest.h>
 

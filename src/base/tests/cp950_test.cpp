@@ -1,6 +1,6 @@
-#include "cp950.h"
-#include "error.h"
-#include "qtext.h"
+#include "base/cp950.h"
+#include "base/error.h"
+#include "base/qtext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "error.h"
-#include "paths.h"
+#include "base/error.h"
+#include "base/paths.h"
 
 #include <QTemporaryDir>
 

@@ -1,4 +1,4 @@
-#include "percent.h"
+#include "base/percent.h"
 
 #include <gtest/gtest.h>
 

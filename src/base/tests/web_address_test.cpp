@@ -1,4 +1,4 @@
-#include "web_address.h"
+#include "base/web_address.h"
 
 #include <gtest/gtest.h>
 

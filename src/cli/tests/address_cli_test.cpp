@@ -1,10 +1,10 @@
 // A forum address and a download server beyond ASCII (an international host name, a Chinese folder) reach the
 // same places through every command, whether given on the command line or stored in the settings.
-#include "cli_run.h"
+#include "cli/tests/cli_run.h"
 
-#include "cp950.h"
-#include "http_test_server.h"
-#include "settings.h"
+#include "base/cp950.h"
+#include "packages/tests/http_test_server.h"
+#include "settings/settings.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

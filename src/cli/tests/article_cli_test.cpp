@@ -1,6 +1,6 @@
-#include "cli_run.h"
-#include "cp950.h"
-#include "settings.h"
+#include "cli/tests/cli_run.h"
+#include "base/cp950.h"
+#include "settings/settings.h"
 
 #include <QTemporaryDir>
 

@@ -1,6 +1,6 @@
 #pragma once
 // Runs the velm command line for a test: in this process, or as the built program itself.
-#include "cli.h"
+#include "cli/cli.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -1,4 +1,4 @@
-#include "cli_run.h"
+#include "cli/tests/cli_run.h"
 
 #include <QTemporaryDir>
 

@@ -1,12 +1,12 @@
-#include "cli_run.h"
+#include "cli/tests/cli_run.h"
 
-#include "cp950.h"
-#include "http_test_server.h"
+#include "base/cp950.h"
+#include "packages/tests/http_test_server.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include "first_value.h"
+#include "sqlite/testing/first_value.h"
 
 #include <sqlite3.h>
 

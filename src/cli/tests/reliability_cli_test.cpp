@@ -1,8 +1,8 @@
 // The archive under faults, with real velm processes: killed imports, two processes on one archive,
 // an Access file replaced after its conversion, and work files of killed processes.
-#include "cli_run.h"
-#include "file_lock.h"
-#include "test_db.h"
+#include "cli/tests/cli_run.h"
+#include "base/file_lock.h"
+#include "sqlite/testing/test_db.h"
 
 #include <QTemporaryDir>
 

@@ -1,6 +1,6 @@
-#include "cli.h"
+#include "cli/cli.h"
 
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <gtest/gtest.h>
 

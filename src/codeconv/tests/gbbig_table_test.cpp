@@ -1,6 +1,6 @@
 // The built-in pair table against every rule it must meet.
-#include "cp950.h"
-#include "gbbig.h"
+#include "base/cp950.h"
+#include "codeconv/gbbig.h"
 
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>

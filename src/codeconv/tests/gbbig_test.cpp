@@ -1,5 +1,5 @@
 // Conversions of GBBIG: the documented edge cases, the fast path against the binary search, streams.
-#include "gbbig.h"
+#include "codeconv/gbbig.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Typed Unicode text as the Big5 and GB bytes the archive and the web sites take.
-#include "typed_text.h"
+#include "codeconv/typed_text.h"
 
-#include "cp950.h"
-#include "gbbig.h"
+#include "base/cp950.h"
+#include "codeconv/gbbig.h"
 
 #include <gtest/gtest.h>
 

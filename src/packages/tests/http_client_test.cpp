@@ -1,7 +1,7 @@
-#include "http_client.h"
+#include "packages/http_client.h"
 
-#include "http_test_server.h"
-#include "progress.h"
+#include "packages/tests/http_test_server.h"
+#include "base/progress.h"
 
 #include <QTemporaryDir>
 

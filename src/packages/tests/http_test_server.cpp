@@ -1,4 +1,4 @@
-#include "http_test_server.h"
+#include "packages/tests/http_test_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,9 +1,9 @@
-#include "online_update.h"
+#include "packages/online_update.h"
 
-#include "error.h"
-#include "http_client.h"
-#include "http_test_server.h"
-#include "import_fixture.h"
+#include "base/error.h"
+#include "packages/http_client.h"
+#include "packages/tests/http_test_server.h"
+#include "packages/tests/import_fixture.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "package_file.h"
+#include "packages/package_file.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
-#include "import_fixture.h"
+#include "packages/tests/import_fixture.h"
 
-#include "error.h"
-#include "package_import.h"
+#include "base/error.h"
+#include "packages/package_import.h"
 
 using namespace velm;
 using namespace velm::test;

@@ -1,7 +1,7 @@
-#include "import_fixture.h"
+#include "packages/tests/import_fixture.h"
 
-#include "error.h"
-#include "startup.h"
+#include "base/error.h"
+#include "shell/startup.h"
 
 using namespace velm;
 using namespace velm::test;

@@ -1,9 +1,9 @@
-#include "article_view.h"
-#include "main_window.h"
-#include "main_window_probe.h"
-#include "messages.h"
-#include "progress_window.h"
-#include "qtext.h"
+#include "shell/article_view.h"
+#include "shell/main_window.h"
+#include "shell/testing/main_window_probe.h"
+#include "shell/messages.h"
+#include "shell/progress_window.h"
+#include "base/qtext.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "first_value.h"
+#include "sqlite/testing/first_value.h"
 
 #include <sqlite3.h>
 

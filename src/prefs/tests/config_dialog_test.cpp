@@ -1,8 +1,8 @@
-#include "config_dialog.h"
+#include "prefs/config_dialog.h"
 
-#include "cp950.h"
-#include "error.h"
-#include "settings.h"
+#include "base/cp950.h"
+#include "base/error.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #pragma once
 // A main window stand-in for the searches, and the fixture archive opened as the default connection.
-#include "search_host.h"
+#include "search/search_host.h"
 
-#include "database.h"
-#include "util.h"
+#include "archive/database.h"
+#include "archive/util.h"
 
 #include <QTemporaryDir>
 

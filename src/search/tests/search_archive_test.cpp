@@ -1,14 +1,14 @@
 // Both searches run on archives: the fixture archive, and small ones made here for the failures.
-#include "advanced_search.h"
-#include "search_choices.h"
-#include "fake_host.h"
-#include "quick_search.h"
+#include "search/advanced_search.h"
+#include "search/tests/search_choices.h"
+#include "search/tests/fake_host.h"
+#include "search/quick_search.h"
 
-#include "cp950.h"
-#include "database.h"
-#include "error.h"
-#include "hooks.h"
-#include "util.h"
+#include "base/cp950.h"
+#include "archive/database.h"
+#include "base/error.h"
+#include "base/hooks.h"
+#include "archive/util.h"
 
 #include <QTemporaryDir>
 

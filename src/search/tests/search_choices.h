@@ -1,6 +1,6 @@
 #pragma once
 // The dialog's choices for a test: keywords, match mode, field and member, the rest as the dialog starts.
-#include "search_statement.h"
+#include "search/search_statement.h"
 
 #include <string>
 

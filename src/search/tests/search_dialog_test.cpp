@@ -1,9 +1,9 @@
-#include "fake_host.h"
-#include "search_commands.h"
-#include "search_dialog.h"
+#include "search/tests/fake_host.h"
+#include "search/search_commands.h"
+#include "search/search_dialog.h"
 
-#include "cp950.h"
-#include "messages.h"
+#include "base/cp950.h"
+#include "shell/messages.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
-#include "search_statement.h"
-#include "search_choices.h"
+#include "search/search_statement.h"
+#include "search/tests/search_choices.h"
 
-#include "cp950.h"
-#include "error.h"
+#include "base/cp950.h"
+#include "base/error.h"
 
 #include <gtest/gtest.h>
 

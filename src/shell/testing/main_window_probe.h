@@ -2,7 +2,7 @@
 // TfmMainProbe: how tests look inside the main window — its counters, controls, connections and the pane
 // sizes — without the window offering them to the rest of the program. Only test programs link the
 // velm_shell_testing library that puts this header on their include path.
-#include "main_window.h"
+#include "shell/main_window.h"
 
 #include <QLabel>
 

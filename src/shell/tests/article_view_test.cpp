@@ -1,11 +1,11 @@
 // The article view shows posts as written, whatever they hold: nothing in a post takes the view to
 // another page or loads frames into it; pictures still show, and the user's clicks still lead on.
-#include "window_test_support.h"
-#include "article_view.h"
-#include "main_window.h"
-#include "main_window_probe.h"
-#include "messages.h"
-#include "test_archive.h"
+#include "shell/tests/window_test_support.h"
+#include "shell/article_view.h"
+#include "shell/main_window.h"
+#include "shell/testing/main_window_probe.h"
+#include "shell/messages.h"
+#include "shell/tests/test_archive.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "file_association.h"
+#include "shell/file_association.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

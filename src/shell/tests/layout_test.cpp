@@ -1,9 +1,9 @@
-#include "layout.h"
-#include "settings.h"
-#include "startup.h"
+#include "shell/layout.h"
+#include "settings/settings.h"
+#include "shell/startup.h"
 
-#include "cp950.h"
-#include "error.h"
+#include "base/cp950.h"
+#include "base/error.h"
 
 #include <QTemporaryDir>
 

@@ -1,13 +1,13 @@
 // The reader in Chinese and readable: Qt's own texts translated, installed faces for the ones pages name,
 // the chosen font everywhere, forum names never cut, indented code and followed links shown cleanly.
-#include "window_test_support.h"
-#include "config_dialog.h"
-#include "localization.h"
-#include "main_window.h"
-#include "main_window_probe.h"
-#include "messages.h"
-#include "settings.h"
-#include "test_archive.h"
+#include "shell/tests/window_test_support.h"
+#include "prefs/config_dialog.h"
+#include "shell/localization.h"
+#include "shell/main_window.h"
+#include "shell/testing/main_window_probe.h"
+#include "shell/messages.h"
+#include "settings/settings.h"
+#include "shell/tests/test_archive.h"
 
 #include <QApplication>
 #include <QDialog>

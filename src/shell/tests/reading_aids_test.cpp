@@ -1,14 +1,14 @@
 // Reading in the article view: back and forward through the topics shown, finding text, zooming, and the
 // keywords of a search marked in the pages of the topics it found.
-#include "window_test_support.h"
-#include "article_view.h"
-#include "cp950.h"
-#include "find_bar.h"
-#include "main_window.h"
-#include "main_window_probe.h"
-#include "messages.h"
-#include "settings.h"
-#include "test_archive.h"
+#include "shell/tests/window_test_support.h"
+#include "shell/article_view.h"
+#include "base/cp950.h"
+#include "shell/find_bar.h"
+#include "shell/main_window.h"
+#include "shell/testing/main_window_probe.h"
+#include "shell/messages.h"
+#include "settings/settings.h"
+#include "shell/tests/test_archive.h"
 
 #include <QAction>
 #include <QApplication>

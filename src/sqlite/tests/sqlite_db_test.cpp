@@ -1,4 +1,4 @@
-#include "sqlite_db.h"
+#include "sqlite/sqlite_db.h"
 
 #include <QTemporaryDir>
 

@@ -1,10 +1,10 @@
-#include "self_update.h"
+#include "update/self_update.h"
 
-#include "cp950.h"
-#include "http_client.h"
-#include "http_test_server.h"
-#include "progress.h"
-#include "settings.h"
+#include "base/cp950.h"
+#include "packages/http_client.h"
+#include "packages/tests/http_test_server.h"
+#include "base/progress.h"
+#include "settings/settings.h"
 
 #include <QTemporaryDir>
 

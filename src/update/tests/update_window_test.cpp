@@ -1,13 +1,13 @@
-#include "article_view.h"
-#include "cp950.h"
-#include "desktop_open.h"
-#include "http_test_server.h"
-#include "main_window.h"
-#include "main_window_probe.h"
-#include "messages.h"
-#include "progress_window.h"
-#include "qtext.h"
-#include "settings.h"
+#include "shell/article_view.h"
+#include "base/cp950.h"
+#include "update/desktop_open.h"
+#include "packages/tests/http_test_server.h"
+#include "shell/main_window.h"
+#include "shell/testing/main_window_probe.h"
+#include "shell/messages.h"
+#include "shell/progress_window.h"
+#include "base/qtext.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -21,7 +21,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "first_value.h"
+#include "sqlite/testing/first_value.h"
 
 #include <sqlite3.h>
 

@@ -1,6 +1,6 @@
-#include "version_check.h"
+#include "update/version_check.h"
 
-#include "cp950.h"
+#include "base/cp950.h"
 
 #include <gtest/gtest.h>
 

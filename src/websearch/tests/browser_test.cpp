@@ -1,9 +1,9 @@
-#include "browser.h"
-#include "cp950.h"
-#include "settings.h"
-#include "test_server.h"
-#include "web_browser.h"
-#include "web_search_dialog.h"
+#include "websearch/browser.h"
+#include "base/cp950.h"
+#include "settings/settings.h"
+#include "websearch/tests/test_server.h"
+#include "websearch/web_browser.h"
+#include "websearch/web_search_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "form_script.h"
+#include "websearch/form_script.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

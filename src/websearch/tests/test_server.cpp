@@ -1,4 +1,4 @@
-#include "test_server.h"
+#include "websearch/tests/test_server.h"
 
 #include <QTcpSocket>
 

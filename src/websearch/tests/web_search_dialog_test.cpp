@@ -1,8 +1,8 @@
-#include "web_search_dialog.h"
+#include "websearch/web_search_dialog.h"
 
-#include "cp950.h"
-#include "settings.h"
-#include "site_table.h"
+#include "base/cp950.h"
+#include "settings/settings.h"
+#include "websearch/site_table.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>

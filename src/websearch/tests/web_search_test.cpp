@@ -1,8 +1,8 @@
-#include "site_table.h"
-#include "web_search.h"
+#include "websearch/site_table.h"
+#include "websearch/web_search.h"
 
-#include "cp950.h"
-#include "gbbig.h"
+#include "base/cp950.h"
+#include "codeconv/gbbig.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "jet_builder.h"
+#include "archive/jet/tests/jet_builder.h"
 
-#include "cp950.h"
-#include "test_support.h"
+#include "base/cp950.h"
+#include "archive/jet/tests/test_support.h"
 
 #include <bit>
 #include <map>

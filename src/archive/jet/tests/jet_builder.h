@@ -1,6 +1,6 @@
 #pragma once
 // Small Jet 3 and Jet 4 files for the tests, holding only what a reader needs (no indexes, no properties).
-#include "jet_values.h"
+#include "archive/jet/jet_values.h"
 
 #include <cstdint>
 #include <optional>

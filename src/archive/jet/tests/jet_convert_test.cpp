@@ -1,8 +1,8 @@
 // The fixtures converted to SQLite and loaded into memory, compared with libmdb's own reading (mdb-export).
-#include "cp950.h"
-#include "error.h"
-#include "jet_reader.h"
-#include "test_support.h"
+#include "base/cp950.h"
+#include "base/error.h"
+#include "archive/jet/jet_reader.h"
+#include "archive/jet/tests/test_support.h"
 
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>

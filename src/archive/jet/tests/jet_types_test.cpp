@@ -1,8 +1,8 @@
 // Every field type in Jet 4 and Jet 3 files built here, against mdb-export where it prints faithfully, and exactly.
-#include "cp950.h"
-#include "jet_builder.h"
-#include "jet_reader.h"
-#include "test_support.h"
+#include "base/cp950.h"
+#include "archive/jet/tests/jet_builder.h"
+#include "archive/jet/jet_reader.h"
+#include "archive/jet/tests/test_support.h"
 
 #include <gtest/gtest.h>
 

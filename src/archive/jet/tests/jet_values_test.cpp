@@ -1,8 +1,8 @@
 // Field definitions and stored bytes into SQLite declarations and values.
-#include "cp950.h"
-#include "jet_copy.h"
-#include "jet_values.h"
-#include "mdb_handle.h"
+#include "base/cp950.h"
+#include "archive/jet/jet_copy.h"
+#include "archive/jet/jet_values.h"
+#include "archive/jet/mdb_handle.h"
 
 #include <gtest/gtest.h>
 

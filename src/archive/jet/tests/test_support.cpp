@@ -1,8 +1,8 @@
-#include "test_support.h"
+#include "archive/jet/tests/test_support.h"
 
-#include "cp950.h"
-#include "jet_reader.h"
-#include "jet_values.h"
+#include "base/cp950.h"
+#include "archive/jet/jet_reader.h"
+#include "archive/jet/jet_values.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

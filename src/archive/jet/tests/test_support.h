@@ -1,7 +1,7 @@
 #pragma once
 // Scratch folders, fixture copies, SQLite reading, and libmdb's reading as mdb-export prints it (the reference).
-#include "progress.h"
-#include "sqlite_db.h"
+#include "base/progress.h"
+#include "sqlite/sqlite_db.h"
 
 #include <cstdint>
 #include <filesystem>
