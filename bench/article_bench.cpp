@@ -1,10 +1,10 @@
 // Article page build time on the big benchmark archive: the topic with the most replies and a topic of
 // 100 replies. The archive package is inflated once into the build folder and converted once to SQLite;
 // later runs reuse both. Usage: article_bench [ITERATIONS]
-#include "bench_package.h"
 #include "article/article_page.h"
 #include "base/cp950.h"
 #include "base/error.h"
+#include "bench_package.h"
 #include "packages/package_file.h"
 
 #include <algorithm>
@@ -93,14 +93,14 @@ void convertAll(velm::Connection &connection, const char *sql)
     for (; !query.eof(); query.next()) {
         const velm::Big5Text message(query.field(0).asString());
         const auto start = Clock::now();
-        bytes += velm::ConvertMessageMarkup(message, static_cast<int>(query.field(1).asInteger()), kBaseUrl).bytes().size();
+        bytes +=
+            velm::ConvertMessageMarkup(message, static_cast<int>(query.field(1).asInteger()), kBaseUrl).bytes().size();
         const double ms = milliseconds(Clock::now() - start);
         total += ms;
         slowest = std::max(slowest, ms);
         ++posts;
     }
-    std::printf("%lld posts converted in %.1f ms (%zu bytes of HTML), slowest %.3f ms\n", posts, total, bytes,
-                slowest);
+    std::printf("%lld posts converted in %.1f ms (%zu bytes of HTML), slowest %.3f ms\n", posts, total, bytes, slowest);
 }
 
 } // namespace

@@ -14,10 +14,11 @@ inline std::string bigPackage()
     const std::string path = given && *given ? given : VELM_BENCH_PACKAGE_DEFAULT;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
-        std::fprintf(stderr,
-                     "The benchmark package is missing: %s\n"
-                     "Put big-archive.VLP there, or name it in the environment: VELM_BENCH_PACKAGE=/path/big-archive.VLP\n",
-                     path.c_str());
+        std::fprintf(
+            stderr,
+            "The benchmark package is missing: %s\n"
+            "Put big-archive.VLP there, or name it in the environment: VELM_BENCH_PACKAGE=/path/big-archive.VLP\n",
+            path.c_str());
         std::exit(1);
     }
     return path;

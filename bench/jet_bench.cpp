@@ -1,9 +1,9 @@
 // Converts the large benchmark archive to SQLite and times it beside mdb-export dumping all its tables.
 // Usage: jet_bench [WORK-FOLDER [RUNS]]; the expanded archive and its conversion stay in the work folder.
-#include "bench_package.h"
 #include "archive/archive_file.h"
-#include "base/error.h"
 #include "archive/jet/jet_reader.h"
+#include "base/error.h"
+#include "bench_package.h"
 
 #include <zlib.h>
 

@@ -1,10 +1,10 @@
 // Times DownloadFile of the large benchmark package (25 MB) from a server on 127.0.0.1, with the progress
 // reports of the window (bar range and position, a repaint hook), beside the curl program fetching the same
 // body. Usage: network_bench [RUNS]; nothing is kept.
+#include "base/progress.h"
 #include "bench_package.h"
 #include "packages/http_client.h"
 #include "packages/tests/http_test_server.h"
-#include "base/progress.h"
 
 #include <QTemporaryDir>
 

@@ -2,12 +2,12 @@
 // the import of the expanded archive as a package (into a copy of its own converted archive, where every
 // row is replaced, and into an empty archive) beside the sqlite3 shell running the same deletes and inserts
 // in one transaction. Usage: packages_bench [WORK-FOLDER [RUNS]]; the files stay in the work folder.
-#include "bench_package.h"
 #include "archive/database.h"
 #include "base/error.h"
+#include "base/progress.h"
+#include "bench_package.h"
 #include "packages/package_file.h"
 #include "packages/package_import.h"
-#include "base/progress.h"
 
 #include <sqlite3.h>
 #include <zlib.h>
@@ -120,8 +120,8 @@ void emptyCopy(const std::string &from, const std::string &to)
     sqlite3_open(to.c_str(), &target);
     execAll(target, "PRAGMA journal_mode=WAL");
     sqlite3_stmt *stmt = nullptr;
-    sqlite3_prepare_v2(source, "select sql from sqlite_master where sql is not null order by type = 'index'", -1,
-                       &stmt, nullptr);
+    sqlite3_prepare_v2(source, "select sql from sqlite_master where sql is not null order by type = 'index'", -1, &stmt,
+                       nullptr);
     while (sqlite3_step(stmt) == SQLITE_ROW)
         execAll(target, reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
     sqlite3_finalize(stmt);
@@ -262,7 +262,8 @@ int main(int argc, char **argv)
         fs::remove(plain);
         std::printf("expand %.1f MB (best of %d): ExpandPackage %.3f s (%.0f MB/s), plain inflate loop %.3f s "
                     "(%.0f MB/s): %.0f %% of the plain loop's time\n",
-                    megabytes, runs, best, megabytes / best, bestPlain, megabytes / bestPlain, 100.0 * best / bestPlain);
+                    megabytes, runs, best, megabytes / best, bestPlain, megabytes / bestPlain,
+                    100.0 * best / bestPlain);
 
         // The archive the package came from, converted once and kept between runs.
         const std::string archiveMdb = work + "/archive.mdb";

@@ -1,9 +1,9 @@
 // Quick search on the converted big archive, beside the sqlite3 shell running the same statement on the same
 // file. The archive is expanded from the fixture package and converted once into the work folder (first
 // argument; by default bench-data beside the program's folder), where later runs find it.
-#include "bench_package.h"
-#include "base/cp950.h"
 #include "archive/database.h"
+#include "base/cp950.h"
+#include "bench_package.h"
 #include "search/quick_search.h"
 
 #include <zlib.h>
@@ -102,8 +102,8 @@ constexpr Word kWords[] = {
 
 int main(int argc, char **argv)
 {
-    const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::absolute(argv[0]).parent_path().parent_path() /
-                                                               "bench-data";
+    const fs::path folder =
+        argc > 1 ? fs::path(argv[1]) : fs::absolute(argv[0]).parent_path().parent_path() / "bench-data";
     fs::create_directories(folder);
     const fs::path mdb = folder / "big-archive.mdb";
     const fs::path sqlite = folder / "big-archive.sqlite";
@@ -126,8 +126,7 @@ int main(int argc, char **argv)
     archive.setConnectionText(sqlite.string());
     archive.open();
     std::printf("archive: %s; best of %d runs, warm cache\n\n", sqlite.c_str(), kRuns);
-    std::printf("%-16s %-15s %6s %12s %12s %12s\n", "", "keyword", "rows", "first row s", "all rows s",
-                "sqlite3 s");
+    std::printf("%-16s %-15s %6s %12s %12s %12s\n", "", "keyword", "rows", "first row s", "all rows s", "sqlite3 s");
     for (const Word &word : kWords) {
         const std::string sql = velm::QuickSearchSql(velm::toCp950(word.utf8));
         velm::Query query(&archive);

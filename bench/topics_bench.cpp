@@ -1,12 +1,12 @@
 // Time to show the first rows of the largest forum of the big benchmark archive, as the topic grid does:
 // open the forum's topic query, read one block of 100 rows, and make the shown texts of each.
 // Usage: topics_bench [WORK-FOLDER]; the expanded and converted archive stay in the work folder.
-#include "bench_package.h"
 #include "archive/database.h"
-#include "base/error.h"
 #include "archive/forum_text.h"
-#include "packages/package_file.h"
 #include "archive/util.h"
+#include "base/error.h"
+#include "bench_package.h"
+#include "packages/package_file.h"
 
 #include <chrono>
 #include <cstdio>
@@ -28,8 +28,7 @@ int main(int argc, char **argv)
     const std::string work = argc > 1 ? argv[1] : VELM_BENCH_WORK;
     const std::string mdb = work + "/topics-bench.mdb";
     try {
-        if (!fs::exists(work + "/topics-bench.sqlite") &&
-            !velm::ExpandPackage(bench::bigPackage(), mdb))
+        if (!fs::exists(work + "/topics-bench.sqlite") && !velm::ExpandPackage(bench::bigPackage(), mdb))
             throw std::runtime_error("cannot expand the benchmark package");
         velm::Connection archive;
         archive.setConnectionText(mdb);
@@ -52,7 +51,7 @@ int main(int argc, char **argv)
         velm::SQLLookup("select Count(*) from FORUM_TOPICS where FORUM_ID=999999", huge, false, &archive);
 
         for (const auto &[forumId, topics] : {std::pair(forum.items().at(0).toInt(), forum.items().at(1).toInt()),
-                                            std::pair(kHugeForum, huge.toInt())}) {
+                                              std::pair(kHugeForum, huge.toInt())}) {
             for (int run = 0; run < 3; ++run) {
                 velm::MemberNames members;
                 const auto start = std::chrono::steady_clock::now();

@@ -27,7 +27,6 @@ using demo::ConverterPtr;
 using demo::DatabasePtr;
 using demo::StatementPtr;
 
-
 std::u16string toUtf16(std::string_view utf8)
 {
     UErrorCode status = U_ZERO_ERROR;
@@ -191,8 +190,8 @@ void build(const std::filesystem::path &out, const std::filesystem::path &tempor
     DatabasePtr db(raw);
     if (rc != SQLITE_OK)
         throw std::runtime_error(temporary.string() + ": " + (db ? sqlite3_errmsg(db.get()) : "cannot be created"));
-    if (sqlite3_create_function_v2(db.get(), "gb", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, gbFunction,
-                                   nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_create_function_v2(db.get(), "gb", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, gbFunction, nullptr,
+                                   nullptr, nullptr) != SQLITE_OK)
         throw std::runtime_error(std::string("gb(): ") + sqlite3_errmsg(db.get()));
 
     execute(db.get(), "BEGIN");

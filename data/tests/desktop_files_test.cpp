@@ -85,7 +85,8 @@ protected:
 TEST_F(Registration, InstalledTypeAndIconAreTheRegisteredOnes)
 {
     ASSERT_TRUE(fs::exists(registered("mime/packages/velm-reader-vlpfile.xml")));
-    EXPECT_EQ(readAll(kSources / "velm-reader-vlpfile.xml"), readAll(registered("mime/packages/velm-reader-vlpfile.xml")));
+    EXPECT_EQ(readAll(kSources / "velm-reader-vlpfile.xml"),
+              readAll(registered("mime/packages/velm-reader-vlpfile.xml")));
     EXPECT_EQ(readAll(kSources / "icons/velm-reader.svg"), ProgramIconSvg());
     EXPECT_EQ(readAll(kSources / "icons/velm-reader.svg"),
               readAll(registered("icons/hicolor/scalable/apps/velm-reader.svg")));

@@ -1,12 +1,12 @@
 // velm-reader: the reader's window.
-#include "shell/article_view.h"
 #include "base/hooks.h"
+#include "base/paths.h"
+#include "base/qtext.h"
+#include "shell/article_view.h"
 #include "shell/localization.h"
 #include "shell/main_window.h"
 #include "shell/messages.h"
-#include "base/paths.h"
 #include "shell/progress_window.h"
-#include "base/qtext.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -42,9 +42,9 @@ int main(int argc, char **argv)
     ReaderApplication app(argc, argv);
     QApplication::setApplicationDisplayName(velm::MainCaption());
     // 細明體 is not on this platform: a Ming-style face of the same family stands in.
-    QFont::insertSubstitutions(QStringLiteral("細明體"), {QStringLiteral("AR PL UMing TW"),
-                                                          QStringLiteral("AR PL UMing TW MBE"),
-                                                          QStringLiteral("Noto Serif CJK TC")});
+    QFont::insertSubstitutions(
+        QStringLiteral("細明體"),
+        {QStringLiteral("AR PL UMing TW"), QStringLiteral("AR PL UMing TW MBE"), QStringLiteral("Noto Serif CJK TC")});
     velm::substitutePageFaces();
     // Without Qt's translation its dialogs speak English; the reader itself still works.
     if (QString why; !velm::installQtTranslations(app, &why))

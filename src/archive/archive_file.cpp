@@ -1,19 +1,19 @@
 #include "archive/archive_file.h"
 
 #include "archive/archive_upgrade.h"
-#include "base/cp950.h"
 #include "archive/database.h"
+#include "archive/jet/jet_reader.h"
+#include "base/cp950.h"
 #include "base/error.h"
 #include "base/file_lock.h"
-#include "archive/jet/jet_reader.h"
 #include "base/percent.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -92,7 +92,8 @@ void upgradeIfOlder(sqlite3 *db, const std::string &path, ProgressSink *progress
             return;
         if (sqlite3_db_readonly(db, "main"))
             raiseUtf8("無法升級資料庫檔案 " + path + ": 檔案無法寫入");
-        upgradeArchive(db, path, progress, [](const std::string &table) { tell(ArchiveNotice::Step, "升級資料表 " + table); });
+        upgradeArchive(db, path, progress,
+                       [](const std::string &table) { tell(ArchiveNotice::Step, "升級資料表 " + table); });
     } catch (const Error &e) {
         tell(ArchiveNotice::Warning, e.utf8() + "。資料庫照原樣開啟，文字比對會區分大小寫。");
     }
@@ -120,8 +121,8 @@ void recordSource(sqlite3 *db, const SourceStamp &stamp)
 {
     sqlite::execute(db, "CREATE TABLE IF NOT EXISTS VELM_SOURCE (SOURCE_SIZE INTEGER, SOURCE_MTIME INTEGER)");
     sqlite::execute(db, "DELETE FROM VELM_SOURCE");
-    const std::string insert = "INSERT INTO VELM_SOURCE VALUES (" + std::to_string(stamp.size) + "," +
-        std::to_string(stamp.modified) + ")";
+    const std::string insert =
+        "INSERT INTO VELM_SOURCE VALUES (" + std::to_string(stamp.size) + "," + std::to_string(stamp.modified) + ")";
     sqlite::execute(db, insert);
 }
 

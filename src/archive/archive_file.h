@@ -21,8 +21,8 @@ FileKind fileKindOf(const std::string &path);
 std::string sqliteSiblingOf(const std::string &path);
 
 // Opens an archive: an SQLite file as it is; for a Jet file, its SQLite sibling, which is made once
-// from it when missing (one process at a time: another waits for it and uses its result). A missing sibling-less name, a non-database or a damaged file is an error
-// naming the file. The SQLite file opened is stored in *databasePath.
+// from it when missing (one process at a time: another waits for it and uses its result). A missing sibling-less name,
+// a non-database or a damaged file is an error naming the file. The SQLite file opened is stored in *databasePath.
 sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, std::string *databasePath);
 
 // Asked when an Access archive changed since it was converted (a newer full archive was put in its

@@ -1,7 +1,7 @@
 #include "archive/archive_upgrade.h"
 
-#include "base/cp950.h"
 #include "archive/database.h"
+#include "base/cp950.h"
 #include "base/error.h"
 #include "base/progress.h"
 
@@ -59,8 +59,9 @@ std::vector<Table> tablesToRebuild(sqlite3 *db)
         bool needed = false;
         const StatementPtr info = sqlite::prepare(db, "PRAGMA table_info(" + quoteIdentifier(table.name) + ")");
         while (sqlite3_step(info.get()) == SQLITE_ROW) {
-            Column column{columnText(info.get(), 1), columnText(info.get(), 2), sqlite3_column_int(info.get(), 3) != 0,
-                          columnText(info.get(), 4), sqlite3_column_int(info.get(), 5), false};
+            Column column{
+                columnText(info.get(), 1), columnText(info.get(), 2),         sqlite3_column_int(info.get(), 3) != 0,
+                columnText(info.get(), 4), sqlite3_column_int(info.get(), 5), false};
             column.caseBlind = isText(column.type);
             table.columns.push_back(column);
         }
@@ -76,7 +77,8 @@ std::vector<Table> tablesToRebuild(sqlite3 *db)
         if (!needed)
             continue;
         const StatementPtr indexes = sqlite::prepare(
-            db, "SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL ORDER BY rowid");
+            db,
+            "SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL ORDER BY rowid");
         sqlite3_bind_text(indexes.get(), 1, table.name.c_str(), -1, SQLITE_TRANSIENT);
         while (sqlite3_step(indexes.get()) == SQLITE_ROW)
             table.indexSql.push_back(columnText(indexes.get(), 0));
@@ -152,8 +154,8 @@ void upgradeArchive(sqlite3 *db, const std::string &path, ProgressSink *progress
             std::string columns;
             for (std::size_t i = 0; i < table.columns.size(); ++i)
                 columns += (i ? ", " : "") + quoteIdentifier(table.columns[i].name);
-            sqlite::execute(db, "INSERT INTO " + quoteIdentifier(table.name) + " (" + columns + ") SELECT " + columns + " FROM " +
-                        quoteIdentifier(old) + " ORDER BY rowid");
+            sqlite::execute(db, "INSERT INTO " + quoteIdentifier(table.name) + " (" + columns + ") SELECT " + columns +
+                                    " FROM " + quoteIdentifier(old) + " ORDER BY rowid");
             sqlite::execute(db, "DROP TABLE " + quoteIdentifier(old));
             // The indexes were dropped with the old table; made again, text keys take the new comparison.
             for (const std::string &index : table.indexSql)

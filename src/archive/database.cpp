@@ -1,8 +1,8 @@
 #include "archive/database.h"
 
 #include "archive/archive_file.h"
-#include "base/cp950.h"
 #include "archive/database_internal.h"
+#include "base/cp950.h"
 #include "base/error.h"
 
 #include <sqlite3.h>
@@ -115,22 +115,22 @@ FieldType fieldTypeOf(std::string_view declaredType)
         FieldType type;
     };
     static constexpr Name kNames[] = {
-        {"VARCHAR", FieldType::Text},      {"CHAR", FieldType::Text},           {"TEXT", FieldType::Text},
-        {"NVARCHAR", FieldType::Text},     {"NCHAR", FieldType::Text},          {"STRING", FieldType::Text},
-        {"CHARACTER", FieldType::Text},    {"LONGTEXT", FieldType::Memo},       {"MEMO", FieldType::Memo},
-        {"NTEXT", FieldType::Memo},        {"CLOB", FieldType::Memo},           {"LONGCHAR", FieldType::Memo},
-        {"SMALLINT", FieldType::SmallInt}, {"SHORT", FieldType::SmallInt},      {"INT2", FieldType::SmallInt},
-        {"INTEGER", FieldType::Integer},   {"INT", FieldType::Integer},         {"LONG", FieldType::Integer},
-        {"COUNTER", FieldType::Integer},   {"INT4", FieldType::Integer},        {"BYTE", FieldType::Byte},
-        {"TINYINT", FieldType::Byte},      {"BOOLEAN", FieldType::Boolean},     {"BIT", FieldType::Boolean},
-        {"YESNO", FieldType::Boolean},     {"LOGICAL", FieldType::Boolean},     {"REAL", FieldType::Float},
-        {"SINGLE", FieldType::Float},      {"FLOAT", FieldType::Float},         {"DOUBLE", FieldType::Float},
-        {"FLOAT4", FieldType::Float},      {"FLOAT8", FieldType::Float},        {"CURRENCY", FieldType::Currency},
-        {"MONEY", FieldType::Currency},    {"DECIMAL", FieldType::Decimal},     {"NUMERIC", FieldType::Decimal},
-        {"DATETIME", FieldType::DateTime}, {"DATE", FieldType::DateTime},       {"TIME", FieldType::DateTime},
-        {"TIMESTAMP", FieldType::DateTime}, {"VARBINARY", FieldType::Binary},   {"BINARY", FieldType::Binary},
-        {"LONGBINARY", FieldType::Binary}, {"BLOB", FieldType::Binary},         {"IMAGE", FieldType::Binary},
-        {"OLEOBJECT", FieldType::Binary},  {"GUID", FieldType::Guid},
+        {"VARCHAR", FieldType::Text},       {"CHAR", FieldType::Text},        {"TEXT", FieldType::Text},
+        {"NVARCHAR", FieldType::Text},      {"NCHAR", FieldType::Text},       {"STRING", FieldType::Text},
+        {"CHARACTER", FieldType::Text},     {"LONGTEXT", FieldType::Memo},    {"MEMO", FieldType::Memo},
+        {"NTEXT", FieldType::Memo},         {"CLOB", FieldType::Memo},        {"LONGCHAR", FieldType::Memo},
+        {"SMALLINT", FieldType::SmallInt},  {"SHORT", FieldType::SmallInt},   {"INT2", FieldType::SmallInt},
+        {"INTEGER", FieldType::Integer},    {"INT", FieldType::Integer},      {"LONG", FieldType::Integer},
+        {"COUNTER", FieldType::Integer},    {"INT4", FieldType::Integer},     {"BYTE", FieldType::Byte},
+        {"TINYINT", FieldType::Byte},       {"BOOLEAN", FieldType::Boolean},  {"BIT", FieldType::Boolean},
+        {"YESNO", FieldType::Boolean},      {"LOGICAL", FieldType::Boolean},  {"REAL", FieldType::Float},
+        {"SINGLE", FieldType::Float},       {"FLOAT", FieldType::Float},      {"DOUBLE", FieldType::Float},
+        {"FLOAT4", FieldType::Float},       {"FLOAT8", FieldType::Float},     {"CURRENCY", FieldType::Currency},
+        {"MONEY", FieldType::Currency},     {"DECIMAL", FieldType::Decimal},  {"NUMERIC", FieldType::Decimal},
+        {"DATETIME", FieldType::DateTime},  {"DATE", FieldType::DateTime},    {"TIME", FieldType::DateTime},
+        {"TIMESTAMP", FieldType::DateTime}, {"VARBINARY", FieldType::Binary}, {"BINARY", FieldType::Binary},
+        {"LONGBINARY", FieldType::Binary},  {"BLOB", FieldType::Binary},      {"IMAGE", FieldType::Binary},
+        {"OLEOBJECT", FieldType::Binary},   {"GUID", FieldType::Guid},
     };
     const std::string base = upperBaseType(declaredType);
     for (const Name &n : kNames)

@@ -1,8 +1,8 @@
 #pragma once
 // Connections and queries over SQLite, with the cursor model the reader's code is written against:
 // first/prior/next/last, end tests, fields by position and name, bookmarks and locate.
-#include "sqlite/sqlite_db.h"
 #include "archive/value.h"
+#include "sqlite/sqlite_db.h"
 
 #include <functional>
 #include <memory>
@@ -16,8 +16,21 @@ class ProgressSink;
 class Query;
 
 // Kinds of column, told apart by the Jet type names kept in the column declarations.
-enum class FieldType { Unknown, Text, Memo, SmallInt, Integer, Byte, Boolean, Float, Currency, Decimal, DateTime,
-                       Binary, Guid };
+enum class FieldType {
+    Unknown,
+    Text,
+    Memo,
+    SmallInt,
+    Integer,
+    Byte,
+    Boolean,
+    Float,
+    Currency,
+    Decimal,
+    DateTime,
+    Binary,
+    Guid
+};
 
 FieldType fieldTypeOf(std::string_view declaredType);
 

@@ -2,8 +2,8 @@
 // and the fields of the current row.
 #include "archive/database.h"
 
-#include "base/cp950.h"
 #include "archive/database_internal.h"
+#include "base/cp950.h"
 #include "base/error.h"
 
 #include <cstddef>

@@ -1,10 +1,10 @@
 #include "archive/forum_text.h"
 
-#include "base/cp950.h"
 #include "archive/database.h"
+#include "archive/util.h"
+#include "base/cp950.h"
 #include "base/error.h"
 #include "codeconv/gbbig.h"
-#include "archive/util.h"
 
 namespace velm {
 namespace {
@@ -88,7 +88,8 @@ const std::string *MemberNames::find(std::int64_t memberId)
     if (it == m_names.end()) {
         // One statement, prepared again only when the connection was opened anew.
         if (!m_lookup || m_db != m_connection->handle()) {
-            m_lookup = m_connection->prepare("select M_NAME from FORUM_MEMBERS where MEMBER_ID=?1 order by rowid limit 1");
+            m_lookup =
+                m_connection->prepare("select M_NAME from FORUM_MEMBERS where MEMBER_ID=?1 order by rowid limit 1");
             m_db = m_connection->handle();
         }
         if (m_names.size() >= kCachedNames)

@@ -4,10 +4,10 @@
 #include "archive/value.h"
 
 #include <cstdint>
-#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace velm {
 
@@ -70,7 +70,7 @@ struct TopicCells {
 
 // The columns a topic row's cells are made of.
 inline constexpr const char *kTopicCellColumns[] = {"TOPIC_ID", "T_SUBJECT", "T_CODESYSTEM", "T_DATE",
-                                                    "T_AUTHOR", "T_REPLIES", "T_LAST_POST", "T_GOOD"};
+                                                    "T_AUTHOR", "T_REPLIES", "T_LAST_POST",  "T_GOOD"};
 
 // The date cell: the first 10 characters of the formatted time stamp, the date alone.
 std::string DateCellText(const std::string &stamp);

@@ -1,8 +1,8 @@
 #include "archive/forum_tree.h"
 
+#include "archive/util.h"
 #include "base/cp950.h"
 #include "base/progress.h"
-#include "archive/util.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The forum tree: categories and forums under one root, built from two ordered queries.
 #include <cstdint>
-#include <string>
 #include <list>
+#include <string>
 #include <vector>
 
 namespace velm {

@@ -21,15 +21,42 @@ const std::vector<Value> kNoItems;
 
 } // namespace
 
-Value Value::null() { return Value(Kind::Null, std::monostate{}); }
-Value Value::boolean(bool b) { return Value(Kind::Boolean, b); }
-Value Value::integer(std::int64_t i) { return Value(Kind::Integer, i); }
-Value Value::real(double d) { return Value(Kind::Float, d); }
-Value Value::dateTime(std::string iso) { return Value(Kind::DateTime, std::move(iso)); }
-Value Value::text(std::string cp950) { return Value(Kind::Text, std::move(cp950)); }
-Value Value::wide(std::string utf8) { return Value(Kind::WideText, std::move(utf8)); }
-Value Value::bytes(std::string raw) { return Value(Kind::Bytes, std::move(raw)); }
-Value Value::array(std::vector<Value> items) { return Value(Kind::Array, std::move(items)); }
+Value Value::null()
+{
+    return Value(Kind::Null, std::monostate{});
+}
+Value Value::boolean(bool b)
+{
+    return Value(Kind::Boolean, b);
+}
+Value Value::integer(std::int64_t i)
+{
+    return Value(Kind::Integer, i);
+}
+Value Value::real(double d)
+{
+    return Value(Kind::Float, d);
+}
+Value Value::dateTime(std::string iso)
+{
+    return Value(Kind::DateTime, std::move(iso));
+}
+Value Value::text(std::string cp950)
+{
+    return Value(Kind::Text, std::move(cp950));
+}
+Value Value::wide(std::string utf8)
+{
+    return Value(Kind::WideText, std::move(utf8));
+}
+Value Value::bytes(std::string raw)
+{
+    return Value(Kind::Bytes, std::move(raw));
+}
+Value Value::array(std::vector<Value> items)
+{
+    return Value(Kind::Array, std::move(items));
+}
 
 const std::string &Value::raw() const
 {

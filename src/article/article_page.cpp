@@ -1,8 +1,8 @@
 #include "article/article_page.h"
 
-#include "base/cp950.h"
 #include "archive/forum_text.h"
 #include "archive/util.h"
+#include "base/cp950.h"
 #include "base/web_address.h"
 
 #include <charconv>
@@ -71,9 +71,8 @@ std::string templateText()
 bool sameName(std::string_view a, std::string_view b)
 {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 std::string withoutBlanksAndControls(const std::string &text)

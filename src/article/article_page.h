@@ -49,7 +49,7 @@ private:
 
     Query m_topic;
     Query m_reply;
-    std::string m_linkBase; // the forum's address in links: ASCII
+    std::string m_linkBase;  // the forum's address in links: ASCII
     std::string m_shownBase; // the forum's address as the page shows it: code page 950
 };
 

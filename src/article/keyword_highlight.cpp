@@ -27,10 +27,17 @@ std::string asPageText(std::string_view keyword)
     std::string text;
     for (char c : keyword) {
         switch (c) {
-        case '&': text += "&amp;"; break;
-        case '<': text += "&lt;"; break;
-        case '>': text += "&gt;"; break;
-        default: text += c;
+        case '&':
+            text += "&amp;";
+            break;
+        case '<':
+            text += "&lt;";
+            break;
+        case '>':
+            text += "&gt;";
+            break;
+        default:
+            text += c;
         }
     }
     return text;
@@ -111,7 +118,8 @@ std::string HighlightKeywords(std::string_view html, const std::vector<std::stri
     for (const std::string &keyword : keywords)
         if (!keyword.empty())
             words.push_back(asPageText(keyword));
-    std::sort(words.begin(), words.end(), [](const std::string &a, const std::string &b) { return a.size() > b.size(); });
+    std::sort(words.begin(), words.end(),
+              [](const std::string &a, const std::string &b) { return a.size() > b.size(); });
     words.erase(std::unique(words.begin(), words.end()), words.end());
     if (words.empty())
         return std::string(html);

@@ -1,7 +1,7 @@
 #include "article/message_markup.h"
 
-#include "codeconv/gbbig.h"
 #include "base/web_address.h"
+#include "codeconv/gbbig.h"
 
 #include <algorithm>
 

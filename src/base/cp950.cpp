@@ -47,8 +47,8 @@ std::string convert(UConverter *to, UConverter *from, std::string_view in)
         UErrorCode status = U_ZERO_ERROR;
         char *target = out.data();
         const char *source = in.data();
-        ucnv_convertEx(to, from, &target, out.data() + out.size(), &source, in.data() + in.size(), nullptr,
-                       nullptr, nullptr, nullptr, true, true, &status);
+        ucnv_convertEx(to, from, &target, out.data() + out.size(), &source, in.data() + in.size(), nullptr, nullptr,
+                       nullptr, nullptr, true, true, &status);
         if (status == U_BUFFER_OVERFLOW_ERROR) {
             out.resize(out.size() * 2);
             continue;

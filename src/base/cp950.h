@@ -45,8 +45,8 @@ bool isAscii(std::string_view text);
 } // namespace velm
 
 // A UTF-8 source literal as code page 950 bytes, converted once for the whole run.
-#define B5(literal)                                                                                \
-    ([]() -> const std::string & {                                                                 \
-        static const std::string converted = ::velm::toCp950(literal);                             \
-        return converted;                                                                          \
+#define B5(literal)                                                                                                    \
+    ([]() -> const std::string & {                                                                                     \
+        static const std::string converted = ::velm::toCp950(literal);                                                 \
+        return converted;                                                                                              \
     }())

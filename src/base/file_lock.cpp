@@ -47,7 +47,7 @@ bool sameFile(int fd, const std::string &path)
     struct stat opened {};
     struct stat named {};
     return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
-        opened.st_ino == named.st_ino;
+           opened.st_ino == named.st_ino;
 }
 
 void removeWithSideFiles(const std::string &path)

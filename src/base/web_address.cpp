@@ -24,8 +24,8 @@ std::string asciiAuthority(std::string_view authority)
     const size_t hostBegin = at == std::string_view::npos ? 0 : at + 1;
     // A port follows the last ':' unless that lies inside a bracketed (IPv6) host.
     size_t hostEnd = authority.size();
-    if (const size_t colon = authority.rfind(':'); colon != std::string_view::npos && colon >= hostBegin &&
-                                                   authority.find(']', colon) == std::string_view::npos)
+    if (const size_t colon = authority.rfind(':');
+        colon != std::string_view::npos && colon >= hostBegin && authority.find(']', colon) == std::string_view::npos)
         hostEnd = colon;
     const std::string_view host = authority.substr(hostBegin, hostEnd - hostBegin);
     const QByteArray ace = QUrl::toAce(QString::fromUtf8(host.data(), static_cast<qsizetype>(host.size())));

@@ -1,11 +1,11 @@
 // Commands over the archive itself.
 #include "cli/session.h"
 
-#include "base/cp950.h"
 #include "archive/forum_text.h"
 #include "archive/forum_tree.h"
-#include "base/progress.h"
 #include "archive/util.h"
+#include "base/cp950.h"
+#include "base/progress.h"
 
 #include <ostream>
 
@@ -68,11 +68,13 @@ void printTopicRows(Session &session, Query &query)
 std::vector<CliCommand> archiveCommands()
 {
     return {
-        {"tree", "  tree                 the forum tree: one node per line, two blanks of indent per depth,\n"
-                 "                       a forum's line ends with its id in brackets\n",
+        {"tree",
+         "  tree                 the forum tree: one node per line, two blanks of indent per depth,\n"
+         "                       a forum's line ends with its id in brackets\n",
          &tree},
-        {"topics", "  topics FORUM_ID      the forum's topics, newest activity first: id, subject, date, author,\n"
-                   "                       replies, last reply and golden mark, separated by tabs\n",
+        {"topics",
+         "  topics FORUM_ID      the forum's topics, newest activity first: id, subject, date, author,\n"
+         "                       replies, last reply and golden mark, separated by tabs\n",
          &topics},
     };
 }

@@ -70,8 +70,9 @@ std::vector<CliCommand> articleCommands()
     return {
         {"article", "  article TOPIC_ID     the topic's page as the article view shows it (HTML, CR LF line ends)\n",
          &article},
-        {"markup", "  markup [--code N]    a stored post on standard input as the page's HTML, code page 950;\n"
-                   "                       N is its code-system value (1: GB), 0 by default\n",
+        {"markup",
+         "  markup [--code N]    a stored post on standard input as the page's HTML, code page 950;\n"
+         "                       N is its code-system value (1: GB), 0 by default\n",
          &markup},
     };
 }

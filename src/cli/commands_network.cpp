@@ -1,13 +1,13 @@
 // The network without a window: one transfer, the online package update and the check of a saved demo page.
 #include "cli/session.h"
 
-#include "base/cp950.h"
 #include "archive/database.h"
+#include "base/cp950.h"
+#include "base/paths.h"
+#include "base/progress.h"
 #include "packages/http_client.h"
 #include "packages/online_update.h"
 #include "packages/package_import.h"
-#include "base/paths.h"
-#include "base/progress.h"
 #include "settings/settings.h"
 #include "shell/startup.h"
 #include "update/version_check.h"

@@ -2,9 +2,9 @@
 #include "cli/session.h"
 
 #include "base/cp950.h"
+#include "base/progress.h"
 #include "packages/package_file.h"
 #include "packages/package_import.h"
-#include "base/progress.h"
 
 #include <ostream>
 
@@ -58,8 +58,9 @@ std::vector<CliCommand> packagesCommands()
 {
     return {
         {"expand", "  expand SRC DST       expands the package file SRC into the database file DST\n", &expand},
-        {"import", "  import PATH          merges a package into the archive: a .vlp file is first expanded into\n"
-                   "                       an .mdb beside it; step texts go to standard error\n",
+        {"import",
+         "  import PATH          merges a package into the archive: a .vlp file is first expanded into\n"
+         "                       an .mdb beside it; step texts go to standard error\n",
          &import},
     };
 }

@@ -1,12 +1,12 @@
 // The quick search and the advanced search, with the dialog's choices given as options.
 #include "cli/session.h"
 
-#include "search/advanced_search.h"
+#include "archive/util.h"
 #include "base/cp950.h"
+#include "codeconv/typed_text.h"
+#include "search/advanced_search.h"
 #include "search/quick_search.h"
 #include "search/search_host.h"
-#include "codeconv/typed_text.h"
-#include "archive/util.h"
 
 #include <algorithm>
 #include <array>
@@ -159,8 +159,9 @@ int asearch(Session &session, const std::vector<std::string> &args)
 std::vector<CliCommand> searchCommands()
 {
     return {
-        {"search", "  search KEYWORD       the quick search: topics whose subject, body or replies hold the keyword\n"
-                   "                       (taken as typed), printed as by topics\n",
+        {"search",
+         "  search KEYWORD       the quick search: topics whose subject, body or replies hold the keyword\n"
+         "                       (taken as typed), printed as by topics\n",
          &search},
         {"asearch",
          "  asearch [--mode whole|and|or] [--field all|subject] [--date N] [--member NAME]\n"

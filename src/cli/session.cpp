@@ -1,9 +1,9 @@
 #include "cli/session.h"
 
 #include "archive/archive_file.h"
+#include "archive/util.h"
 #include "base/paths.h"
 #include "shell/startup.h"
-#include "archive/util.h"
 
 namespace velm {
 

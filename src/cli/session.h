@@ -10,8 +10,8 @@
 namespace velm {
 
 struct CliOptions {
-    std::string archive; // --archive; empty: the start-up archive of the program folder
-    std::string baseUrl; // --base-url; empty: the stored or built-in forum address
+    std::string archive;              // --archive; empty: the start-up archive of the program folder
+    std::string baseUrl;              // --base-url; empty: the stored or built-in forum address
     std::vector<std::string> mirrors; // --mirror, repeatable
     bool reconvert = false; // --reconvert: an Access archive that changed since its conversion is converted again
 };

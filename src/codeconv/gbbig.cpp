@@ -41,8 +41,7 @@ const CodeIndex &indexFor(CodeDirection direction)
 }
 
 // The byte scan over one block; `pending` carries a lead byte (or -1) between blocks.
-char *convertBlock(const unsigned char *in, const unsigned char *end, char *out, const CodeIndex &index,
-                   int &pending)
+char *convertBlock(const unsigned char *in, const unsigned char *end, char *out, const CodeIndex &index, int &pending)
 {
     if (pending >= 0 && in < end) {
         const unsigned code = index[(static_cast<unsigned>(pending) << 8) | *in++];
@@ -80,8 +79,7 @@ std::string convertString(std::string_view text, CodeDirection direction)
 }
 
 // Binary search by `key`; the reference probes: middle rounded down, stop when high < low.
-template <typename Key>
-long findEntry(std::span<const GBBig5Pair> table, unsigned code, Key key)
+template <typename Key> long findEntry(std::span<const GBBig5Pair> table, unsigned code, Key key)
 {
     long low = 0;
     long high = static_cast<long>(table.size()) - 1;

@@ -20,8 +20,9 @@ inline constexpr const char *kHttpContentType = "text/html";
 class Downloader {
 public:
     virtual ~Downloader() = default;
-    // Fetches the URL (UTF-8; an international host or path is sent in its ASCII form); only when the whole body has arrived is it at the path (created or replaced).
-    // False on any failure, which leaves the path untouched and nothing else behind.
+    // Fetches the URL (UTF-8; an international host or path is sent in its ASCII form); only when the whole body has
+    // arrived is it at the path (created or replaced). False on any failure, which leaves the path untouched and
+    // nothing else behind.
     virtual bool DownloadFile(const std::string &url, const std::string &path) = 0;
 };
 

@@ -1,14 +1,14 @@
 #include "packages/online_update.h"
 
-#include "base/cp950.h"
 #include "archive/database.h"
+#include "archive/util.h"
+#include "base/cp950.h"
 #include "base/error.h"
+#include "base/percent.h"
+#include "base/progress.h"
 #include "packages/http_client.h"
 #include "packages/package_file.h"
 #include "packages/package_import.h"
-#include "base/percent.h"
-#include "base/progress.h"
-#include "archive/util.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -150,9 +150,8 @@ OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources 
         ExecuteQuietly(kCreateUpdateLogSql, archive);
         missing = MissingPackages(lines, archive);
     }
-    result.skipped = static_cast<int>(std::count_if(lines.begin(), lines.end(), [](const std::string &line) {
-        return !line.empty() && !UsableListLine(line);
-    }));
+    result.skipped = static_cast<int>(std::count_if(
+        lines.begin(), lines.end(), [](const std::string &line) { return !line.empty() && !UsableListLine(line); }));
 
     result.offered = static_cast<int>(missing.size());
     if (missing.empty() && !lines.empty()) {
@@ -161,8 +160,7 @@ OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources 
         result.outcome = UpdateOutcome::UpToDate;
         return result;
     }
-    const std::string question =
-        B5("找到補充包檔案總數") + std::to_string(missing.size()) + B5("個，現在更新嗎?");
+    const std::string question = B5("找到補充包檔案總數") + std::to_string(missing.size()) + B5("個，現在更新嗎?");
     if (!questions.askYesNo || !questions.askYesNo(question)) {
         result.outcome = UpdateOutcome::Declined;
         return result;

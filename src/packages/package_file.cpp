@@ -97,8 +97,8 @@ public:
         // A name of its own first, then the destination's in one step: a file there is replaced only now.
         const std::string self = "/proc/self/fd/" + std::to_string(::fileno(m_file.get()));
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string named = m_destination + ".part-" + std::to_string(::getpid()) + "-" +
-                std::to_string(attempt) + ".tmp";
+            const std::string named =
+                m_destination + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) != 0) {
                 if (errno == EEXIST)
                     continue;
@@ -193,10 +193,9 @@ bool ExpandPackage(const std::string &source, const std::string &destination, st
     std::array<unsigned char, 4> head{};
     if (std::fread(head.data(), 1, head.size(), in.get()) != head.size())
         return fail("補充包檔案太短，沒有長度欄位: " + source);
-    const auto length = static_cast<std::int32_t>(static_cast<std::uint32_t>(head[0]) |
-                                                  static_cast<std::uint32_t>(head[1]) << 8 |
-                                                  static_cast<std::uint32_t>(head[2]) << 16 |
-                                                  static_cast<std::uint32_t>(head[3]) << 24);
+    const auto length = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(head[0]) | static_cast<std::uint32_t>(head[1]) << 8 |
+        static_cast<std::uint32_t>(head[2]) << 16 | static_cast<std::uint32_t>(head[3]) << 24);
     if (length < 0)
         return fail("補充包記錄的長度是負數 (" + std::to_string(length) + "): " + source);
     std::error_code ec;

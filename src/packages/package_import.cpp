@@ -1,12 +1,12 @@
 #include "packages/package_import.h"
 
 #include "archive/archive_file.h"
+#include "archive/util.h"
 #include "base/cp950.h"
 #include "base/error.h"
-#include "packages/package_file.h"
 #include "base/percent.h"
 #include "base/progress.h"
-#include "archive/util.h"
+#include "packages/package_file.h"
 
 #include <sqlite3.h>
 
@@ -202,9 +202,9 @@ void ensureKeyIndex(Connection &archive, const std::string &table, std::string k
     const std::string first = CutToken(";", keys);
     bool found = false;
     {
-        const StatementPtr stmt = sqlite::prepare(archive.handle(),
-                                                  "select 1 from pragma_index_list(?1) l join pragma_index_info(l.name) i "
-                                                  "where i.seqno = 0 and i.name = ?2 collate nocase");
+        const StatementPtr stmt =
+            sqlite::prepare(archive.handle(), "select 1 from pragma_index_list(?1) l join pragma_index_info(l.name) i "
+                                              "where i.seqno = 0 and i.name = ?2 collate nocase");
         const std::string tableUtf8 = fromCp950(table);
         const std::string firstUtf8 = fromCp950(first);
         sqlite3_bind_text(stmt.get(), 1, tableUtf8.c_str(), -1, SQLITE_TRANSIENT);
@@ -266,8 +266,7 @@ LocalTime CurrentLocalTime()
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     std::tm tm{};
     localtime_r(&seconds, &tm);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(millis)};
 }
 

@@ -40,10 +40,8 @@ struct MergeStep {
     const char *text; // UTF-8 step text
 };
 inline constexpr MergeStep kMergePlan[] = {
-    {"FORUM_MEMBERS", "MEMBER_ID", "匯入會員資料..."},
-    {"FORUM_CATEGORY", "CAT_ID", "匯入目錄資料..."},
-    {"FORUM_FORUM", "FORUM_ID", "匯入討論區資料..."},
-    {"FORUM_TOPICS", "TOPIC_ID", "匯入主題文章..."},
+    {"FORUM_MEMBERS", "MEMBER_ID", "匯入會員資料..."},       {"FORUM_CATEGORY", "CAT_ID", "匯入目錄資料..."},
+    {"FORUM_FORUM", "FORUM_ID", "匯入討論區資料..."},        {"FORUM_TOPICS", "TOPIC_ID", "匯入主題文章..."},
     {"FORUM_REPLY", "TOPIC_ID;REPLY_ID", "匯入回覆文章..."},
 };
 

@@ -1,10 +1,10 @@
 #include "packages/startup_import.h"
 
-#include "base/cp950.h"
 #include "archive/database.h"
-#include "packages/package_file.h"
-#include "base/progress.h"
 #include "archive/util.h"
+#include "base/cp950.h"
+#include "base/progress.h"
+#include "packages/package_file.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -68,8 +68,7 @@ void CallbackImportHost::showMessage(const std::string &cp950)
 std::string StartupTemporaryName(const std::string &programFolder, const LocalTime &time)
 {
     char name[32];
-    std::snprintf(name, sizeof name, "%2.2d%2.2d%2.2d%3.3d_TMP", time.hour, time.minute, time.second,
-                  time.millisecond);
+    std::snprintf(name, sizeof name, "%2.2d%2.2d%2.2d%3.3d_TMP", time.hour, time.minute, time.second, time.millisecond);
     return AddBackslash(programFolder) + name + ".mdb";
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The import of a package named on the command line, run once by the main window's first show.
-#include "packages/package_import.h"
 #include "base/progress.h"
+#include "packages/package_import.h"
 
 #include <functional>
 #include <string>

@@ -1,9 +1,9 @@
 #include "search/advanced_search.h"
 
-#include "base/cp950.h"
 #include "archive/database.h"
-#include "search/search_host.h"
 #include "archive/util.h"
+#include "base/cp950.h"
+#include "search/search_host.h"
 
 namespace velm {
 

@@ -1,8 +1,8 @@
 #include "search/quick_search.h"
 
 #include "archive/database.h"
-#include "search/search_host.h"
 #include "archive/util.h"
+#include "search/search_host.h"
 
 namespace velm {
 

@@ -1,9 +1,9 @@
 #include "search/search_commands.h"
 
 #include "base/cp950.h"
-#include "shell/messages.h"
 #include "search/quick_search.h"
 #include "search/search_dialog.h"
+#include "shell/messages.h"
 
 namespace velm {
 

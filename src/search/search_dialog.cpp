@@ -1,10 +1,10 @@
 #include "search/search_dialog.h"
 
-#include "search/advanced_search.h"
 #include "base/cp950.h"
-#include "shell/messages.h"
 #include "base/qtext.h"
 #include "codeconv/typed_text.h"
+#include "search/advanced_search.h"
+#include "shell/messages.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -176,7 +176,7 @@ SearchChoices TfmSearch::choices() const
 {
     SearchChoices c;
     c.keywords = qTypedToBig5(m_edit1->text());
-    c.mode = m_radioGroup1->checkedId() == 0 ? MatchMode::WholeLine
+    c.mode = m_radioGroup1->checkedId() == 0   ? MatchMode::WholeLine
              : m_radioGroup1->checkedId() == 2 ? MatchMode::Or
                                                : MatchMode::And;
     c.datePosition = comboPosition(*m_cbDate);

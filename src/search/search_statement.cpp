@@ -1,8 +1,8 @@
 #include "search/search_statement.h"
 
+#include "archive/util.h"
 #include "base/cp950.h"
 #include "base/error.h"
-#include "archive/util.h"
 
 #include <cstdio>
 #include <ctime>
@@ -97,8 +97,8 @@ year_month_day monthsBefore(year_month_day day, int months)
 std::string eightDigits(year_month_day day)
 {
     char text[16];
-    std::snprintf(text, sizeof text, "%04d%02u%02u", static_cast<int>(day.year()),
-                  static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()));
+    std::snprintf(text, sizeof text, "%04d%02u%02u", static_cast<int>(day.year()), static_cast<unsigned>(day.month()),
+                  static_cast<unsigned>(day.day()));
     return text;
 }
 

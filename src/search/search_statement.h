@@ -37,7 +37,8 @@ inline constexpr std::array<SearchBox, kSearchBoxCount> kSearchBoxes{{
 
 // cbDate's items (UTF-8); position 0 sets no time condition.
 inline constexpr std::array<const char *, 9> kDateRanges{
-    "所有日期", "最近一天", "最近三天", "最近一星期", "最近二星期", "最近一個月", "最近兩個月", "最近三個月", "最近一年",
+    "所有日期",   "最近一天",   "最近三天",   "最近一星期", "最近二星期",
+    "最近一個月", "最近兩個月", "最近三個月", "最近一年",
 };
 
 struct SearchChoices {
@@ -45,8 +46,8 @@ struct SearchChoices {
     MatchMode mode = MatchMode::And;
     int datePosition = 0; // cbDate; a position outside 1..8 sets no time condition
     SearchField field = SearchField::All;
-    std::string member;                 // edMember as typed
-    std::optional<std::int64_t> forum;  // a forum of cbForum; none: the ticked category kinds
+    std::string member;                // edMember as typed
+    std::optional<std::int64_t> forum; // a forum of cbForum; none: the ticked category kinds
     std::array<bool, kSearchBoxCount> boxes{true, true, true, false, true, false, false};
 };
 

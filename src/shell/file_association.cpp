@@ -68,11 +68,20 @@ std::string xmlEscaped(const std::string &text)
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -84,11 +93,20 @@ std::string desktopString(const std::string &text)
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -132,9 +150,14 @@ std::string mimePackage(const Names &names, const std::string &description)
             globs += "    <glob pattern=\"" + xmlEscaped(glob) + "\"/>\n";
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-           "  <mime-type type=\"" + names.mimeType + "\">\n"
-           "    <comment>" + xmlEscaped(description) + "</comment>\n"
-           "    <icon name=\"" + kProgramIconName + "\"/>\n" + globs +
+           "  <mime-type type=\"" +
+           names.mimeType +
+           "\">\n"
+           "    <comment>" +
+           xmlEscaped(description) +
+           "</comment>\n"
+           "    <icon name=\"" +
+           kProgramIconName + "\"/>\n" + globs +
            "  </mime-type>\n"
            "</mime-info>\n";
 }
@@ -146,10 +169,18 @@ std::string desktopEntry(const Names &names, const std::string &description, con
            "Version=1.0\n"
            "Name=Velm Reader\n"
            "Name[zh_TW]=Velm討論區 離線閱讀包\n"
-           "Comment=" + desktopString(description) + "\n"
-           "Exec=" + desktopString(execArgument(programPath)) + " %f\n"
-           "Icon=" + kProgramIconName + "\n"
-           "MimeType=" + names.mimeType + ";\n"
+           "Comment=" +
+           desktopString(description) +
+           "\n"
+           "Exec=" +
+           desktopString(execArgument(programPath)) +
+           " %f\n"
+           "Icon=" +
+           kProgramIconName +
+           "\n"
+           "MimeType=" +
+           names.mimeType +
+           ";\n"
            "NoDisplay=true\n"
            "Terminal=false\n";
 }
@@ -372,7 +403,7 @@ void refresh(const char *toolName, const QString &folder, const QString &cache, 
 }
 
 void registerSteps(const std::string &extension, const std::string &typeName, const std::string &description,
-                      const std::string &programPath, const std::string &contentType)
+                   const std::string &programPath, const std::string &contentType)
 {
     if (extension.empty() || programPath.empty())
         return;
@@ -402,8 +433,7 @@ void registerSteps(const std::string &extension, const std::string &typeName, co
     if (!writeFile(mimeApps, withDefault(list, names.mimeType, names.id + ".desktop"), unused))
         return;
     refresh("update-mime-database", mime, mime + QStringLiteral("/mime.cache"), mimeChanged);
-    refresh("update-desktop-database", applications, applications + QStringLiteral("/mimeinfo.cache"),
-            desktopChanged);
+    refresh("update-desktop-database", applications, applications + QStringLiteral("/mimeinfo.cache"), desktopChanged);
 }
 
 } // namespace

@@ -62,8 +62,8 @@ std::optional<double> parseArticleZoom(const std::string &text)
 
 double ArticleZoomStep(double factor, int steps)
 {
-    static constexpr std::array<double, 17> kSteps = {0.25, 0.33, 0.5, 0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
-                                                      1.25, 1.5, 1.75, 2.0, 2.5, 3.0, 4.0, 5.0};
+    static constexpr std::array<double, 17> kSteps = {0.25, 0.33, 0.5,  0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
+                                                      1.25, 1.5,  1.75, 2.0,  2.5,  3.0, 4.0, 5.0};
     constexpr double kSame = 0.001; // a factor this close to a step stands on it
     if (!std::isfinite(factor))
         factor = 1.0;

@@ -1,33 +1,33 @@
 #include "shell/main_window.h"
 
 #include "archive/archive_file.h"
+#include "archive/forum_text.h"
+#include "archive/util.h"
 #include "base/cp950.h"
+#include "base/paths.h"
+#include "base/qtext.h"
+#include "codeconv/gbbig.h"
+#include "settings/settings.h"
+#include "settings/version.h"
 #include "shell/article_view.h"
 #include "shell/file_association.h"
-#include "archive/forum_text.h"
-#include "codeconv/gbbig.h"
 #include "shell/messages.h"
-#include "base/paths.h"
 #include "shell/progress_window.h"
-#include "base/qtext.h"
-#include "settings/settings.h"
 #include "shell/splitter.h"
 #include "shell/startup.h"
-#include "archive/util.h"
-#include "settings/version.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QWindow>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QWebEngineView>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <utility>
 
@@ -191,7 +191,8 @@ void TfmMain::closeEvent(QCloseEvent *event)
 
 void TfmMain::FormClose()
 {
-    WriteLayout(currentLayout(), [](const char *name, const std::string &value) { WriteSetting(kAppKey, name, Big5Text(value)); });
+    WriteLayout(currentLayout(),
+                [](const char *name, const std::string &value) { WriteSetting(kAppKey, name, Big5Text(value)); });
     writePlace();
     m_topic.unprepare();
     m_article.unprepare();

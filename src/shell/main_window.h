@@ -1,11 +1,11 @@
 #pragma once
 // TfmMain: the one main window — forum tree, topic grid and article view — with its start-up and shut-down.
-#include "shell/article_history.h"
-#include "article/article_page.h"
 #include "archive/database.h"
+#include "article/article_page.h"
 #include "packages/http_client.h"
-#include "shell/layout.h"
 #include "search/search_host.h"
+#include "shell/article_history.h"
+#include "shell/layout.h"
 
 #include <QMainWindow>
 #include <QPointF>
@@ -214,8 +214,8 @@ private:
 
     ArticleHistory m_history;
     std::vector<std::string> m_searchKeywords; // UTF-8, marked by the pages of a search's topic list
-    QUrl m_visitUrl;                     // the address the current visit's page is served at
-    std::optional<QPointF> m_scrollAfterLoad; // where a page shown again is scrolled to once loaded
+    QUrl m_visitUrl;                           // the address the current visit's page is served at
+    std::optional<QPointF> m_scrollAfterLoad;  // where a page shown again is scrolled to once loaded
     double m_articleZoom = 1.0;
     FindBar *m_findBar = nullptr;
 

@@ -4,18 +4,18 @@
 
 #include "base/cp950.h"
 #include "base/error.h"
-#include "packages/choose_package.h"
-#include "prefs/config_dialog.h"
-#include "update/desktop_open.h"
-#include "shell/messages.h"
-#include "packages/online_update.h"
-#include "shell/progress_window.h"
-#include "search/search_commands.h"
-#include "update/self_update.h"
-#include "packages/startup_import.h"
-#include "shell/topic_model.h"
 #include "codeconv/typed_text.h"
+#include "packages/choose_package.h"
+#include "packages/online_update.h"
+#include "packages/startup_import.h"
+#include "prefs/config_dialog.h"
+#include "search/search_commands.h"
+#include "shell/messages.h"
+#include "shell/progress_window.h"
 #include "shell/startup.h"
+#include "shell/topic_model.h"
+#include "update/desktop_open.h"
+#include "update/self_update.h"
 #include "update/version_check.h"
 #include "websearch/web_search_dialog.h"
 
@@ -51,9 +51,10 @@ void TfmMain::showOfflinePage(QWebEngineView *view, const QWebEngineLoadingInfo 
     if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
         return;
     const QString where = serverName(url);
-    const QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head>"
-                                        "<body style=\"font-size:9pt;margin:4px\">無法連線到 %1 ，離線閱讀不受影響</body></html>")
-                             .arg(where.toHtmlEscaped());
+    const QString html =
+        QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head>"
+                       "<body style=\"font-size:9pt;margin:4px\">無法連線到 %1 ，離線閱讀不受影響</body></html>")
+            .arg(where.toHtmlEscaped());
     if (view == m_webBrowserDemo)
         m_demoOfflinePage = true;
     view->setHtml(html);
@@ -61,8 +62,11 @@ void TfmMain::showOfflinePage(QWebEngineView *view, const QWebEngineLoadingInfo 
 
 CallbackImportHost TfmMain::importHost(bool withTree)
 {
-    CallbackImportHost::Callbacks callbacks{[this](const std::string &text) { setStatusText(text); }, m_progress,
-                                            [] { QCoreApplication::processEvents(); }, {}, {}};
+    CallbackImportHost::Callbacks callbacks{[this](const std::string &text) { setStatusText(text); },
+                                            m_progress,
+                                            [] { QCoreApplication::processEvents(); },
+                                            {},
+                                            {}};
     if (withTree) {
         callbacks.buildForumTree = [this] { BuildForumTree(); };
         callbacks.showMessage = [](const std::string &text) { ShowMessage(text); };

@@ -1,10 +1,10 @@
 // The main window's panes, splitters, toolbar and status bar.
 #include "shell/main_window.h"
 
-#include "shell/messages.h"
 #include "shell/article_view.h"
 #include "shell/find_bar.h"
 #include "shell/localization.h"
+#include "shell/messages.h"
 #include "shell/splitter.h"
 #include "shell/topic_model.h"
 
@@ -24,9 +24,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
-#include <QWebEnginePage>
 #include <QWebEngineView>
 
 namespace velm {
@@ -36,19 +36,19 @@ namespace {
 QIcon toolbarImage(int index)
 {
     static constexpr QStyle::StandardPixmap kImages[13] = {
-        QStyle::SP_DialogOpenButton,      // 0 choose archive
-        QStyle::SP_ArrowDown,             // 1 import package
+        QStyle::SP_DialogOpenButton,       // 0 choose archive
+        QStyle::SP_ArrowDown,              // 1 import package
         QStyle::SP_FileDialogContentsView, // 2 advanced search
-        QStyle::SP_DirHomeIcon,           // 3 home page
-        QStyle::SP_FileDialogInfoView,    // 4 quick search
-        QStyle::SP_DriveNetIcon,          // 5 web search
+        QStyle::SP_DirHomeIcon,            // 3 home page
+        QStyle::SP_FileDialogInfoView,     // 4 quick search
+        QStyle::SP_DriveNetIcon,           // 5 web search
         QStyle::SP_FileDialogDetailedView, // 6 preferences
-        QStyle::SP_BrowserReload,         // 7 update from the network
-        QStyle::SP_TitleBarMaxButton,     // 8 full screen
-        QStyle::SP_MediaSkipBackward,     // 9 first
-        QStyle::SP_MediaSeekBackward,     // 10 previous
-        QStyle::SP_MediaSeekForward,      // 11 next
-        QStyle::SP_MediaSkipForward,      // 12 last
+        QStyle::SP_BrowserReload,          // 7 update from the network
+        QStyle::SP_TitleBarMaxButton,      // 8 full screen
+        QStyle::SP_MediaSkipBackward,      // 9 first
+        QStyle::SP_MediaSeekBackward,      // 10 previous
+        QStyle::SP_MediaSeekForward,       // 11 next
+        QStyle::SP_MediaSkipForward,       // 12 last
     };
     return QApplication::style()->standardIcon(kImages[index]);
 }
@@ -222,7 +222,8 @@ void TfmMain::buildLayout()
     QPalette treePalette = m_tv->palette();
     treePalette.setColor(QPalette::Base, QColor(255, 255, 215));
     // The selection stays visible when the tree loses the focus.
-    treePalette.setColor(QPalette::Inactive, QPalette::Highlight, treePalette.color(QPalette::Active, QPalette::Highlight));
+    treePalette.setColor(QPalette::Inactive, QPalette::Highlight,
+                         treePalette.color(QPalette::Active, QPalette::Highlight));
     treePalette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                          treePalette.color(QPalette::Active, QPalette::HighlightedText));
     m_tv->setPalette(treePalette);
@@ -239,9 +240,9 @@ void TfmMain::buildLayout()
         if (ok)
             guarded([this] { WebBrowserDemoDocumentComplete(m_webBrowserDemo->url()); });
     });
-    connect(m_webBrowserDemo->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &loading) {
-        guarded([&] { showOfflinePage(m_webBrowserDemo, loading); });
-    });
+    connect(
+        m_webBrowserDemo->page(), &QWebEnginePage::loadingChanged, this,
+        [this](const QWebEngineLoadingInfo &loading) { guarded([&] { showOfflinePage(m_webBrowserDemo, loading); }); });
     treeColumn->addWidget(m_webBrowserDemo);
     body->addWidget(m_panel4);
 

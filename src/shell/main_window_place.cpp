@@ -4,9 +4,9 @@
 
 #include "archive/archive_file.h"
 #include "base/error.h"
+#include "settings/settings.h"
 #include "shell/messages.h"
 #include "shell/progress_window.h"
-#include "settings/settings.h"
 #include "shell/startup.h"
 #include "shell/topic_model.h"
 
@@ -64,7 +64,8 @@ std::int64_t storedId(const char *name)
 // else stored there reads as absent.
 std::string storedArchivePath()
 {
-    const QUrl address = QUrl::fromEncoded(QByteArray::fromStdString(ReadSetting(kAppKey, "LastArchive").bytes()), QUrl::StrictMode);
+    const QUrl address =
+        QUrl::fromEncoded(QByteArray::fromStdString(ReadSetting(kAppKey, "LastArchive").bytes()), QUrl::StrictMode);
     return address.isValid() && address.isLocalFile() ? address.toLocalFile().toStdString() : std::string();
 }
 
@@ -83,7 +84,8 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
         // The first filter, the one the dialog starts with, lists both kinds of archive.
         const QString file = QFileDialog::getOpenFileName(
             this, m_openDialogTitle, QString(),
-            QStringLiteral("資料庫 (*.mdb *.MDB *.sqlite *.SQLITE);;Access File (*.mdb *.MDB);;SQLite (*.sqlite *.SQLITE)"));
+            QStringLiteral(
+                "資料庫 (*.mdb *.MDB *.sqlite *.SQLITE);;Access File (*.mdb *.MDB);;SQLite (*.sqlite *.SQLITE)"));
         text = file.toStdString();
     }
     if (text.empty())
@@ -115,7 +117,7 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
     m_lastTopicId.clear();
     m_topicModel->resetMembers();
     m_webBrowser1->setUrl(QUrl(QStringLiteral("about:blank"))); // no page of the archive closed stays
-    m_history.clear(); // nor a way back to one
+    m_history.clear();                                          // nor a way back to one
     m_searchKeywords.clear();
     // The converted file the trial opened: an Access archive is converted, or asked about, once.
     m_archive.setConnectionText(databasePath);
@@ -210,7 +212,8 @@ void TfmMain::rememberTopic(const std::string &topicId)
 void TfmMain::writePlace()
 {
     const std::string archive =
-        m_lastArchive.empty() ? std::string() : QUrl::fromLocalFile(QString::fromStdString(m_lastArchive)).toEncoded().toStdString();
+        m_lastArchive.empty() ? std::string()
+                              : QUrl::fromLocalFile(QString::fromStdString(m_lastArchive)).toEncoded().toStdString();
     WriteSetting(kAppKey, "LastArchive", Big5Text(archive));
     WriteSetting(kAppKey, "LastForumID", Big5Text(m_lastForumId > 0 ? std::to_string(m_lastForumId) : std::string()));
     WriteSetting(kAppKey, "LastTopicID", Big5Text(m_lastTopicId));

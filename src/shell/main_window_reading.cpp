@@ -2,14 +2,14 @@
 // the keywords of a search marked in the pages of the topics it found.
 #include "shell/main_window.h"
 
+#include "article/keyword_highlight.h"
 #include "base/cp950.h"
 #include "base/error.h"
-#include "shell/find_bar.h"
-#include "article/keyword_highlight.h"
-#include "shell/layout.h"
-#include "shell/messages.h"
 #include "settings/settings.h"
 #include "shell/article_view.h"
+#include "shell/find_bar.h"
+#include "shell/layout.h"
+#include "shell/messages.h"
 
 #include <QAction>
 #include <QLabel>
@@ -60,7 +60,8 @@ void TfmMain::buildReadingAids(QWidget *findBarParent)
     m_webBrowser1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_webBrowser1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &position) { guarded([&] { showArticleMenu(position); }); });
-    connect(m_webBrowser1, &QWebEngineView::loadFinished, this, [this](bool ok) { guarded([&] { articleLoaded(ok); }); });
+    connect(m_webBrowser1, &QWebEngineView::loadFinished, this,
+            [this](bool ok) { guarded([&] { articleLoaded(ok); }); });
 
     if (const std::optional<double> zoom = parseArticleZoom(ReadSetting(kAppKey, "ArticleZoom").bytes()))
         m_articleZoom = *zoom;

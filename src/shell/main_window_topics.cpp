@@ -1,10 +1,10 @@
 // The main window's forum tree, topic list and grid, and the article each topic loads.
 #include "shell/main_window.h"
 
-#include "archive/forum_tree.h"
 #include "archive/forum_text.h"
-#include "shell/progress_window.h"
+#include "archive/forum_tree.h"
 #include "base/qtext.h"
+#include "shell/progress_window.h"
 #include "shell/topic_model.h"
 
 #include <QHeaderView>
@@ -20,7 +20,10 @@ class TreeWidgetSink final : public TreeSink {
 public:
     explicit TreeWidgetSink(QTreeWidget *tree) : m_tree(tree) {}
     void clear() override { m_tree->clear(); }
-    Node addRoot(const std::string &text, std::int64_t data) override { return make(new QTreeWidgetItem(m_tree), text, data); }
+    Node addRoot(const std::string &text, std::int64_t data) override
+    {
+        return make(new QTreeWidgetItem(m_tree), text, data);
+    }
     Node addChild(Node parent, const std::string &text, std::int64_t data) override
     {
         return make(new QTreeWidgetItem(static_cast<QTreeWidgetItem *>(parent)), text, data);
@@ -176,7 +179,8 @@ void TfmMain::applyGridColumnWidths()
     for (int column = 0; column < TopicGridModel::ColumnCount; ++column) {
         const QString title = m_topicModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
         m_grid->horizontalHeader()->resizeSection(
-            column, std::max(TopicGridModel::widthInCharacters(column) * digit + 4, titleMetrics.horizontalAdvance(title) + 4));
+            column,
+            std::max(TopicGridModel::widthInCharacters(column) * digit + 4, titleMetrics.horizontalAdvance(title) + 4));
     }
 }
 

@@ -4,12 +4,12 @@
 
 #include <QCloseEvent>
 
-#include <algorithm>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QScreen>
+#include <algorithm>
 
 namespace velm {
 

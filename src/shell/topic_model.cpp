@@ -19,8 +19,8 @@ struct ShownColumn {
     QueryColumn source;
 };
 constexpr ShownColumn kShown[TopicGridModel::ColumnCount] = {
-    {"主題", 50, qSubject},     {"發表時間", 10, qDate},     {"發表人", 10, qAuthor},
-    {"回覆數", 6, qReplies},    {"最後回覆", 10, qLastPost}, {"黃金文章", 1, qGood},
+    {"主題", 50, qSubject},  {"發表時間", 10, qDate},     {"發表人", 10, qAuthor},
+    {"回覆數", 6, qReplies}, {"最後回覆", 10, qLastPost}, {"黃金文章", 1, qGood},
 };
 
 } // namespace
@@ -145,7 +145,8 @@ QVariant TopicGridModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return cellText(index.row(), index.column());
     case Qt::TextAlignmentRole:
-        return index.column() == Replies ? int(Qt::AlignRight | Qt::AlignVCenter) : int(Qt::AlignLeft | Qt::AlignVCenter);
+        return index.column() == Replies ? int(Qt::AlignRight | Qt::AlignVCenter)
+                                         : int(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::BackgroundRole:
         return QColor(215, 215, 255);
     default:

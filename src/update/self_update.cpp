@@ -1,10 +1,10 @@
 #include "update/self_update.h"
 
-#include "base/cp950.h"
-#include "packages/http_client.h"
-#include "base/progress.h"
-#include "settings/settings.h"
 #include "archive/util.h"
+#include "base/cp950.h"
+#include "base/progress.h"
+#include "packages/http_client.h"
+#include "settings/settings.h"
 #include "update/version_check.h"
 
 #include <filesystem>

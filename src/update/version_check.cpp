@@ -13,8 +13,7 @@ bool blankOrControl(unsigned char c)
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char p, char t) {
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char p, char t) {
                return p == std::tolower(static_cast<unsigned char>(t));
            });
 }

@@ -49,9 +49,15 @@ std::string FormFillScript(int formNumber, std::string_view fieldNameUtf8, std::
 {
     // The form's own submit may be shadowed by an element named "submit": the prototype's is called.
     return "(function () {\n"
-           "  var number = " + std::to_string(formNumber) + ";\n"
-           "  var name = " + JsStringLiteral(fieldNameUtf8) + ";\n"
-           "  var value = " + JsStringLiteral(fieldValueUtf8) + ";\n"
+           "  var number = " +
+           std::to_string(formNumber) +
+           ";\n"
+           "  var name = " +
+           JsStringLiteral(fieldNameUtf8) +
+           ";\n"
+           "  var value = " +
+           JsStringLiteral(fieldValueUtf8) +
+           ";\n"
            "  try {\n"
            "    if (name !== '' && value !== '') {\n"
            "      try {\n"

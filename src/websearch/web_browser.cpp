@@ -24,8 +24,7 @@ TFormWebBrowser::TFormWebBrowser(QWebEngineProfile *profile, QWidget *parent) : 
             [this](bool) { WebBrowser1DocumentComplete(); });
 }
 
-void TFormWebBrowser::setPost(int formNumber, std::string fieldName, std::string fieldValue,
-                              KeywordCodePage codePage)
+void TFormWebBrowser::setPost(int formNumber, std::string fieldName, std::string fieldValue, KeywordCodePage codePage)
 {
     m_postFormNumber = formNumber;
     m_postFieldName = std::move(fieldName);

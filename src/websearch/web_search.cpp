@@ -1,12 +1,12 @@
 #include "websearch/web_search.h"
 
 #include "base/cp950.h"
-#include "codeconv/gbbig.h"
 #include "base/percent.h"
-#include "websearch/site_table.h"
-#include "codeconv/typed_text.h"
 #include "base/web_address.h"
 #include "base/whole_number.h"
+#include "codeconv/gbbig.h"
+#include "codeconv/typed_text.h"
+#include "websearch/site_table.h"
 
 #include <algorithm>
 #include <memory>
@@ -52,8 +52,7 @@ bool isGBSite(const std::string &caption)
     return caption.find(B5("(簡)")) != std::string::npos;
 }
 
-TypedKeyword::TypedKeyword(std::string_view utf8)
-    : asTyped(toCp950(utf8)), big5(TypedToBig5(utf8)), gb(TypedToGB(utf8))
+TypedKeyword::TypedKeyword(std::string_view utf8) : asTyped(toCp950(utf8)), big5(TypedToBig5(utf8)), gb(TypedToGB(utf8))
 {
 }
 
@@ -126,8 +125,8 @@ std::string RequestAddress(std::string_view typed)
     out.reserve(address.size() * 3);
     for (size_t i = 0; i < address.size(); ++i) {
         const auto c = static_cast<unsigned char>(address[i]);
-        const bool validEscape = c == '%' && i + 2 < address.size() && isHexDigit(address[i + 1]) &&
-                                 isHexDigit(address[i + 2]);
+        const bool validEscape =
+            c == '%' && i + 2 < address.size() && isHexDigit(address[i + 1]) && isHexDigit(address[i + 2]);
         const bool bracket = (c == '[' || c == ']') && i >= authorityEnd;
         if (mayNotStand(c) || bracket || (c == '%' && !validEscape))
             appendPercentEscape(out, c);

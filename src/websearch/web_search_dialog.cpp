@@ -1,8 +1,8 @@
 #include "websearch/web_search_dialog.h"
 
-#include "websearch/browser.h"
 #include "base/qtext.h"
 #include "settings/settings.h"
+#include "websearch/browser.h"
 #include "websearch/site_table.h"
 
 #include <QCheckBox>
@@ -74,9 +74,8 @@ TFormWebSearch::TFormWebSearch(QWidget *parent)
     m_speedButton1->setObjectName("SpeedButton1");
     m_speedButton2 = new QPushButton(QStringLiteral("全部取消"), this);
     m_speedButton2->setObjectName("SpeedButton2");
-    m_staticText1 = new QLabel(QStringLiteral("連結故障或推薦查詢網站請e-Mail到 ") +
-                                   QString::fromLatin1(WebSearchContactAddress()),
-                               this);
+    m_staticText1 = new QLabel(
+        QStringLiteral("連結故障或推薦查詢網站請e-Mail到 ") + QString::fromLatin1(WebSearchContactAddress()), this);
     m_staticText1->setObjectName("StaticText1");
     m_staticText1->setCursor(Qt::PointingHandCursor);
     m_staticText1->setAutoFillBackground(true);
@@ -159,9 +158,8 @@ void TFormWebSearch::BitBtn1Click()
     for (QCheckBox *box : siteBoxes())
         boxes.push_back({siteNumberOf(box->objectName()), qToCp950(box->text()).bytes(),
                          box->property(kTemplateProperty).toByteArray().toStdString(), box->isChecked()});
-    const SearchLists lists =
-        BuildSearchLists(boxes, TypedKeyword(m_edit1->text().toUtf8().toStdString()), m_checkBoxGB->isChecked(),
-                         m_checkBoxBig->isChecked());
+    const SearchLists lists = BuildSearchLists(boxes, TypedKeyword(m_edit1->text().toUtf8().toStdString()),
+                                               m_checkBoxGB->isChecked(), m_checkBoxBig->isChecked());
     if (!lists.empty())
         m_openResults(lists);
     accept();

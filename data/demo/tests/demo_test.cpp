@@ -2,14 +2,14 @@
 #include "base/cp950.h"
 #include "demo_handles.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unicode/ucnv.h>
-#include <fcntl.h>
-#include <unistd.h>
 #include <unicode/ustring.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -129,9 +129,9 @@ std::optional<std::string> gbkToUtf8(const std::string &bytes)
     ConverterPtr gbk(ucnv_open("GBK", &status));
     ucnv_setToUCallBack(gbk.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
     std::u16string wide(bytes.size() + 1, u'\0');
-    const int32_t length = ucnv_toUChars(gbk.get(), reinterpret_cast<UChar *>(wide.data()),
-                                         static_cast<int32_t>(wide.size()), bytes.data(),
-                                         static_cast<int32_t>(bytes.size()), &status);
+    const int32_t length =
+        ucnv_toUChars(gbk.get(), reinterpret_cast<UChar *>(wide.data()), static_cast<int32_t>(wide.size()),
+                      bytes.data(), static_cast<int32_t>(bytes.size()), &status);
     if (U_FAILURE(status))
         return std::nullopt;
     std::string utf8(static_cast<size_t>(length) * 3 + 1, '\0');
@@ -219,8 +219,8 @@ TEST(DemoTool, FailedBuildNamesThePlaceAndLeavesNoArchive)
         const fs::path out = dir.path() / "velm.sqlite";
         writeFile(dir.path() / "bad.sql", c.sql);
         writeFile(out, "an archive of an earlier build");
-        const ToolRun run = runTool(dir.path(), {out.string(), (kSources / "schema.sql").string(),
-                                                 (dir.path() / "bad.sql").string()});
+        const ToolRun run =
+            runTool(dir.path(), {out.string(), (kSources / "schema.sql").string(), (dir.path() / "bad.sql").string()});
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_NE(run.errors.find(c.expected), std::string::npos) << run.errors;
         EXPECT_FALSE(fs::exists(out));
@@ -234,8 +234,8 @@ protected:
     {
         s_dir = std::make_unique<TempDir>();
         const fs::path out = s_dir->path() / "velm.sqlite";
-        const ToolRun run = runTool(s_dir->path(), {out.string(), (kSources / "schema.sql").string(),
-                                                    (kSources / "demo.sql").string()});
+        const ToolRun run = runTool(
+            s_dir->path(), {out.string(), (kSources / "schema.sql").string(), (kSources / "demo.sql").string()});
         ASSERT_EQ(run.exitCode, 0) << run.errors;
         sqlite3 *raw = nullptr;
         sqlite3_open_v2(out.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
@@ -261,14 +261,17 @@ TEST_F(DemoArchive, FileIsReadyForTheReader)
     EXPECT_FALSE(fs::exists(s_dir->path() / "velm.sqlite.tmp"));
     EXPECT_EQ(rows("PRAGMA journal_mode")[0][0], "delete"); // the reader switches to WAL itself
     const std::map<std::string, std::string> indexes = {
-        {"IX_TOPICS_FORUM", "FORUM_TOPICS:FORUM_ID,T_LAST_POST"}, {"IX_REPLY_DATE", "FORUM_REPLY:TOPIC_ID,R_DATE"},
-        {"IX_REPLY_ID", "FORUM_REPLY:TOPIC_ID,REPLY_ID"},         {"IX_MEMBERS_ID", "FORUM_MEMBERS:MEMBER_ID"},
+        {"IX_TOPICS_FORUM", "FORUM_TOPICS:FORUM_ID,T_LAST_POST"},   {"IX_REPLY_DATE", "FORUM_REPLY:TOPIC_ID,R_DATE"},
+        {"IX_REPLY_ID", "FORUM_REPLY:TOPIC_ID,REPLY_ID"},           {"IX_MEMBERS_ID", "FORUM_MEMBERS:MEMBER_ID"},
         {"IX_CATEGORY_PARENT", "FORUM_CATEGORY:CAT_PID,CAT_ORDER"}, {"IX_FORUM_CAT", "FORUM_FORUM:CAT_ID,FORUM_ID"},
     };
     for (const auto &[name, shape] : indexes) {
         const auto found = rows("SELECT tbl_name || ':' || (SELECT group_concat(name) FROM (SELECT name FROM "
-                                "pragma_index_info('" + name + "') ORDER BY seqno)) FROM sqlite_master "
-                                "WHERE type = 'index' AND name = '" + name + "'");
+                                "pragma_index_info('" +
+                                name +
+                                "') ORDER BY seqno)) FROM sqlite_master "
+                                "WHERE type = 'index' AND name = '" +
+                                name + "'");
         ASSERT_EQ(found.size(), 1u) << name;
         EXPECT_EQ(found[0][0], shape);
     }
@@ -279,9 +282,13 @@ TEST_F(DemoArchive, ForumTreeHoldsTogether)
 {
     EXPECT_GE(value("SELECT count(*) FROM FORUM_CATEGORY WHERE CAT_PID = 0"), 5);
     EXPECT_EQ(value("SELECT count(*) FROM FORUM_CATEGORY c WHERE CAT_PID = 0 AND NOT EXISTS "
-                    "(SELECT 1 FROM FORUM_CATEGORY s WHERE s.CAT_PID = c.CAT_ID)"), 0) << "a top category is bare";
+                    "(SELECT 1 FROM FORUM_CATEGORY s WHERE s.CAT_PID = c.CAT_ID)"),
+              0)
+        << "a top category is bare";
     EXPECT_EQ(value("SELECT count(*) FROM FORUM_CATEGORY c WHERE CAT_PID <> 0 AND NOT EXISTS "
-                    "(SELECT 1 FROM FORUM_CATEGORY p WHERE p.CAT_ID = c.CAT_PID)"), 0) << "a parent is missing";
+                    "(SELECT 1 FROM FORUM_CATEGORY p WHERE p.CAT_ID = c.CAT_PID)"),
+              0)
+        << "a parent is missing";
     EXPECT_EQ(value("SELECT count(*) - count(DISTINCT CAT_ID) FROM FORUM_CATEGORY"), 0);
     EXPECT_EQ(value("SELECT count(*) - count(DISTINCT CAT_PID || ':' || CAT_ORDER) FROM FORUM_CATEGORY"), 0)
         << "siblings share a CAT_ORDER";
@@ -305,7 +312,9 @@ TEST_F(DemoArchive, ForumTreeHoldsTogether)
     EXPECT_GE(value("SELECT count(*) FROM FORUM_FORUM WHERE F_DESCRIPTION <> ''"), 1);
     EXPECT_EQ(value("SELECT count(*) - count(DISTINCT FORUM_ID) FROM FORUM_FORUM"), 0);
     EXPECT_EQ(value("SELECT count(*) FROM FORUM_FORUM f WHERE NOT EXISTS "
-                    "(SELECT 1 FROM FORUM_CATEGORY c WHERE c.CAT_ID = f.CAT_ID)"), 0) << "a forum hangs nowhere";
+                    "(SELECT 1 FROM FORUM_CATEGORY c WHERE c.CAT_ID = f.CAT_ID)"),
+              0)
+        << "a forum hangs nowhere";
 }
 
 TEST_F(DemoArchive, TopicsRepliesAndMembersAgree)
@@ -314,9 +323,12 @@ TEST_F(DemoArchive, TopicsRepliesAndMembersAgree)
     EXPECT_GE(value("SELECT count(*) FROM FORUM_REPLY"), 200);
     EXPECT_EQ(value("SELECT count(*) - count(DISTINCT TOPIC_ID) FROM FORUM_TOPICS"), 0);
     EXPECT_EQ(value("SELECT count(*) FROM FORUM_TOPICS t WHERE NOT EXISTS (SELECT 1 FROM FORUM_FORUM f "
-                    "WHERE f.FORUM_ID = t.FORUM_ID AND f.CAT_ID = t.CAT_ID)"), 0) << "forum or category is off";
+                    "WHERE f.FORUM_ID = t.FORUM_ID AND f.CAT_ID = t.CAT_ID)"),
+              0)
+        << "forum or category is off";
     EXPECT_EQ(value("SELECT count(*) FROM FORUM_REPLY r WHERE NOT EXISTS "
-                    "(SELECT 1 FROM FORUM_TOPICS t WHERE t.TOPIC_ID = r.TOPIC_ID)"), 0);
+                    "(SELECT 1 FROM FORUM_TOPICS t WHERE t.TOPIC_ID = r.TOPIC_ID)"),
+              0);
 
     // Lists sort on T_LAST_POST and show T_REPLIES: both must say what the replies say.
     const auto topics = rows("SELECT t.TOPIC_ID, T_DATE, T_LAST_POST, T_REPLIES, count(r.REPLY_ID), max(R_DATE), "
@@ -339,12 +351,13 @@ TEST_F(DemoArchive, TopicsRepliesAndMembersAgree)
     for (const Row &r : rows("SELECT R_DATE FROM FORUM_REPLY"))
         EXPECT_TRUE(isTimeStamp(r[0])) << r[0].value_or("NULL");
     EXPECT_EQ(value("SELECT count(*) FROM FORUM_REPLY a JOIN FORUM_REPLY b ON a.TOPIC_ID = b.TOPIC_ID "
-                    "AND a.REPLY_ID < b.REPLY_ID AND a.R_DATE >= b.R_DATE"), 0) << "reply ids against dates";
+                    "AND a.REPLY_ID < b.REPLY_ID AND a.R_DATE >= b.R_DATE"),
+              0)
+        << "reply ids against dates";
 
     EXPECT_EQ(value("SELECT count(*) FROM FORUM_TOPICS WHERE T_AUTHOR NOT IN (SELECT MEMBER_ID FROM FORUM_MEMBERS)"),
               0);
-    EXPECT_EQ(value("SELECT count(*) FROM FORUM_REPLY WHERE R_AUTHOR NOT IN (SELECT MEMBER_ID FROM FORUM_MEMBERS)"),
-              0);
+    EXPECT_EQ(value("SELECT count(*) FROM FORUM_REPLY WHERE R_AUTHOR NOT IN (SELECT MEMBER_ID FROM FORUM_MEMBERS)"), 0);
     EXPECT_EQ(value("SELECT count(*) - count(DISTINCT MEMBER_ID) FROM FORUM_MEMBERS"), 0);
     const auto members = rows("SELECT MEMBER_ID, M_JOINED, M_POSTS, (SELECT min(d) FROM (SELECT T_DATE d FROM "
                               "FORUM_TOPICS WHERE T_AUTHOR = MEMBER_ID UNION ALL SELECT R_DATE FROM FORUM_REPLY WHERE "
@@ -376,8 +389,10 @@ TEST_F(DemoArchive, TextsAreBig5OrStoredGb)
 {
     // Big5 text must come back from code page 950 unchanged, or the reader shows question marks.
     const char *big5Texts[] = {
-        "SELECT M_NAME FROM FORUM_MEMBERS", "SELECT CAT_NAME FROM FORUM_CATEGORY",
-        "SELECT F_SUBJECT FROM FORUM_FORUM", "SELECT F_DESCRIPTION FROM FORUM_FORUM WHERE F_DESCRIPTION IS NOT NULL",
+        "SELECT M_NAME FROM FORUM_MEMBERS",
+        "SELECT CAT_NAME FROM FORUM_CATEGORY",
+        "SELECT F_SUBJECT FROM FORUM_FORUM",
+        "SELECT F_DESCRIPTION FROM FORUM_FORUM WHERE F_DESCRIPTION IS NOT NULL",
         "SELECT UPD_TITLE FROM UPDATELOG",
         "SELECT T_SUBJECT FROM FORUM_TOPICS WHERE T_CODESYSTEM IS NOT 1",
         "SELECT T_MESSAGE FROM FORUM_TOPICS WHERE T_CODESYSTEM IS NOT 1",

@@ -30,8 +30,8 @@ void bindValue(sqlite3 *db, sqlite3_stmt *insert, int parameter, const FieldValu
         break;
     case ValueKind::Blob:
         rc = value.bytes.empty()
-            ? sqlite3_bind_zeroblob(insert, parameter, 0)
-            : sqlite3_bind_blob64(insert, parameter, value.bytes.data(), value.bytes.size(), SQLITE_STATIC);
+                 ? sqlite3_bind_zeroblob(insert, parameter, 0)
+                 : sqlite3_bind_blob64(insert, parameter, value.bytes.data(), value.bytes.size(), SQLITE_STATIC);
         break;
     }
     if (rc != SQLITE_OK)

@@ -95,8 +95,8 @@ FileFacts inspectFile(const std::string &path)
 
     unsigned char header[kVersionOffset + 1] = {};
     in.read(reinterpret_cast<char *>(header), sizeof header);
-    const bool jetHeader = in.gcount() == std::streamsize(sizeof header) &&
-        std::memcmp(header, kJetMagic, sizeof kJetMagic) == 0 &&
+    const bool jetHeader =
+        in.gcount() == std::streamsize(sizeof header) && std::memcmp(header, kJetMagic, sizeof kJetMagic) == 0 &&
         (std::memcmp(header + 4, "Standard Jet DB", 15) == 0 || std::memcmp(header + 4, "Standard ACE DB", 15) == 0);
     if (!jetHeader)
         throw ReadFailure("不是 Jet 資料庫檔案");

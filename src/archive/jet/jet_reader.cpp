@@ -1,9 +1,9 @@
 #include "archive/jet/jet_reader.h"
 
-#include "base/error.h"
-#include "base/file_lock.h"
 #include "archive/jet/jet_file.h"
 #include "archive/jet/reader_process.h"
+#include "base/error.h"
+#include "base/file_lock.h"
 #include "sqlite/sqlite_db.h"
 
 #include <cerrno>

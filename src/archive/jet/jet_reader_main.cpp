@@ -71,9 +71,8 @@ int main(int argc, char **argv)
     try {
         sqlite::DatabasePtr db = sqlite::open(argv[2], SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         // The file only becomes the archive when the waiting program renames it; until then speed counts.
-        sqlite::execute(db.get(),
-                "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
-                "PRAGMA cache_size=-32768");
+        sqlite::execute(db.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
+                                  "PRAGMA cache_size=-32768");
         copyJetFile(argv[1], db.get(), reporter);
         sqlite::close(db);
     } catch (const sqlite::Failure &e) {

@@ -1,9 +1,9 @@
 #include "archive/jet/reader_process.h"
 
+#include "archive/jet/reader_protocol.h"
 #include "base/cp950.h"
 #include "base/error.h"
 #include "base/paths.h"
-#include "archive/jet/reader_protocol.h"
 
 #include <cerrno>
 #include <csignal>

@@ -12,10 +12,10 @@ namespace velm::jet {
 std::string readerHelperPath();
 
 struct ReaderJob {
-    std::string mdbPath; // UTF-8
-    std::string outputPath; // the new SQLite file the helper writes
+    std::string mdbPath;      // UTF-8
+    std::string outputPath;   // the new SQLite file the helper writes
     std::string writeFailure; // UTF-8 message start when the output cannot be written, naming the file
-    std::string caption; // UTF-8, put before each table name in the progress window
+    std::string caption;      // UTF-8, put before each table name in the progress window
     std::chrono::milliseconds quietLimit{30000};
 };
 

@@ -1,9 +1,9 @@
 #include "archive/tests/test_archive.h"
 
 #include "archive/archive_file.h"
+#include "archive/util.h"
 #include "base/error.h"
 #include "base/progress.h"
-#include "archive/util.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // that text compares without regard to letter case.
 #include "archive/archive_file.h"
 #include "archive/archive_upgrade.h"
+#include "archive/util.h"
 #include "base/error.h"
 #include "base/progress.h"
 #include "sqlite/testing/test_db.h"
-#include "archive/util.h"
 
 #include <QTemporaryDir>
 
@@ -186,8 +186,9 @@ TEST(CaseBlindText, NewConversionsAndTheMergeIgnoreLetterCase)
     archive.open();
     EXPECT_EQ(lookup(archive, "PRAGMA user_version").toInt(), kArchiveForm);
     EXPECT_EQ(lookup(archive, "select count(*) from FORUM_MEMBERS where M_NAME = 'ALICE'").toInt(), 1);
-    EXPECT_EQ(lookup(archive, "select count(*) from FORUM_TOPICS where T_SUBJECT <> 'treeview' and TOPIC_ID = 1013").toInt(),
-              0);
+    EXPECT_EQ(
+        lookup(archive, "select count(*) from FORUM_TOPICS where T_SUBJECT <> 'treeview' and TOPIC_ID = 1013").toInt(),
+        0);
     EXPECT_EQ(lookup(archive, "select count(*) from FORUM_TOPICS where T_GOOD in ('Y')").toInt(), 4);
 
     // A package copied into memory compares the same way.

@@ -1,9 +1,9 @@
 #include "archive/tests/test_archive.h"
 
-#include "base/cp950.h"
 #include "archive/forum_tree.h"
-#include "base/progress.h"
 #include "archive/util.h"
+#include "base/cp950.h"
+#include "base/progress.h"
 
 #include <gtest/gtest.h>
 

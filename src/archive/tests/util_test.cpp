@@ -1,9 +1,9 @@
 #include "archive/tests/test_archive.h"
 
+#include "archive/util.h"
 #include "base/cp950.h"
 #include "base/error.h"
 #include "base/hooks.h"
-#include "archive/util.h"
 
 #include <gtest/gtest.h>
 

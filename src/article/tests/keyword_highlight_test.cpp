@@ -18,7 +18,8 @@ TEST(KeywordHighlight, MarksTextOnly)
         // Letters match without regard to case; the page keeps its own spelling.
         {"Socket and SOCKET", {"socket"}, "<mark>Socket</mark> and <mark>SOCKET</mark>"},
         // Tag names, attributes and quoted values that hold '>' are not text.
-        {"<a href=\"socket.htm\" title='x>socket'>socket</a>", {"socket"},
+        {"<a href=\"socket.htm\" title='x>socket'>socket</a>",
+         {"socket"},
          "<a href=\"socket.htm\" title='x>socket'><mark>socket</mark></a>"},
         {"<socket>text</socket>", {"socket"}, "<socket>text</socket>"},
         {"<!-- socket -->socket", {"socket"}, "<!-- socket --><mark>socket</mark>"},

@@ -83,7 +83,8 @@ TEST(MessageMarkup, BareAddresses)
 TEST(MessageMarkup, PositionsCountCharacters)
 {
     expectAll({
-        {"trail byte '[' does not end an address", "http://srv/加入 x", R"(<a href="http://srv/加入">http://srv/加入</a> x)"},
+        {"trail byte '[' does not end an address", "http://srv/加入 x",
+         R"(<a href="http://srv/加入">http://srv/加入</a> x)"},
         {"trail byte ']' does not end a labelled address", "[url=http://x/設]看[/url]", "<a href=http://x/設>看</a>"},
         {"href= within six characters", "href=中http://srv", "href=中http://srv"},
         {"the skip after an attribute address counts characters", "href=http://中文http://x",
@@ -123,11 +124,9 @@ TEST(MessageMarkup, LeadingBlanksOfLinesAreKept)
         {"a tab counts as four blanks", "{\r\n\tf();\r\n\t  g();\r\n}",
          "{<br>&nbsp;&nbsp;&nbsp;&nbsp;f();<br>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;g();<br>}"},
         {"blanks inside a line stay", "a  b\r\nc   d", "a  b<br>c   d"},
-        {"blank line between indented ones", "x\r\n  a\r\n\r\n  b",
-         "x<br>&nbsp;&nbsp;a<br><br>&nbsp;&nbsp;b"},
+        {"blank line between indented ones", "x\r\n  a\r\n\r\n  b", "x<br>&nbsp;&nbsp;a<br><br>&nbsp;&nbsp;b"},
         {"indentation of the first line is trimmed as before", "  a\r\n  b", "a<br>&nbsp;&nbsp;b"},
-        {"a tag that goes on past a break", "<a href=x\r\n  title=y>t</a>",
-         "<a href=x<br>&nbsp;&nbsp;title=y>t</a>"},
+        {"a tag that goes on past a break", "<a href=x\r\n  title=y>t</a>", "<a href=x<br>&nbsp;&nbsp;title=y>t</a>"},
         {"a lone LF starts no line", "a\n  b", "a\n  b"},
     });
     EXPECT_EQ(convert("程式:\r\n  x;"), "程式:<br>&nbsp;&nbsp;x;");
@@ -167,8 +166,8 @@ TEST(MessageMarkup, EveryTextEnds)
 // Random mixes of markup pieces: every text ends, and the result grows at most linearly.
 TEST(MessageMarkup, RandomMarkupEndsWithBoundedGrowth)
 {
-    const char *const pieces[] = {"[url=", "[url]", "[/url]", "]", "http://", "x", "中", " ", "\r\n", ",", "href=",
-                                  "<img src=icon_", "src=", "<", "\""};
+    const char *const pieces[] = {"[url=", "[url]", "[/url]",         "]",    "http://", "x", "中", " ", "\r\n",
+                                  ",",     "href=", "<img src=icon_", "src=", "<",       "\""};
     std::mt19937 random(20040115);
     std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
     std::uniform_int_distribution<int> length(0, 120);

@@ -6,8 +6,9 @@ using namespace velm;
 
 TEST(WebAddress, AsciiAddressesGoOutAsTheyAre)
 {
-    for (const char *address : {"http://www.velm.org.tw/velmpack/update.htm", "http://127.0.0.1:8080/a%20b?x=%E4&y=1#top",
-                                "http://[::1]:80/", "velmpack/update.htm", ""})
+    for (const char *address :
+         {"http://www.velm.org.tw/velmpack/update.htm", "http://127.0.0.1:8080/a%20b?x=%E4&y=1#top", "http://[::1]:80/",
+          "velmpack/update.htm", ""})
         EXPECT_EQ(wireAddress(address), address);
 }
 

@@ -1,5 +1,5 @@
-#include "cli/tests/cli_run.h"
 #include "base/cp950.h"
+#include "cli/tests/cli_run.h"
 #include "settings/settings.h"
 
 #include <QTemporaryDir>
@@ -39,8 +39,10 @@ TEST_F(ArticleCli, PageAsUtf8WithItsLineEndsOnTheOptionsOrStoredAddress)
     EXPECT_NE(run.out.find("<html>\r\n<META http-equiv=Content-Type content=\"text/html; charset=big5\">\r\n"
                            "<style>"),
               std::string::npos);
-    EXPECT_NE(run.out.find("</style>\r\n<font size=2 color=blue>黃金文章</font>　<a href=http://velm.example/link.asp?topic_id=1002>"),
-              std::string::npos);
+    EXPECT_NE(
+        run.out.find(
+            "</style>\r\n<font size=2 color=blue>黃金文章</font>　<a href=http://velm.example/link.asp?topic_id=1002>"),
+        std::string::npos);
     EXPECT_EQ(run.out.substr(run.out.size() - 11), "</html>\r\n\r\n");
 
     WriteSetting(kAppKey, "ForumBaseURL", Big5Text("http://stored.example/"));
@@ -62,7 +64,7 @@ TEST_F(ArticleCli, MissingTopicWritesOneErrorLineAndNothingElse)
 TEST_F(ArticleCli, MarkupFromStandardInput)
 {
     const test::CliRun plain = test::runVelm({"--base-url", "http://velm.example/", "markup"},
-                           "[url=http://srv]A[/url]\r\n<img src=icon_a.gif border=0>\r\n\r\n");
+                                             "[url=http://srv]A[/url]\r\n<img src=icon_a.gif border=0>\r\n\r\n");
     EXPECT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.out, "<a href=http://srv>A</a><br><img src=\"http://velm.example/icon_a.gif\"  border=0>");
 
@@ -72,8 +74,8 @@ TEST_F(ArticleCli, MarkupFromStandardInput)
     EXPECT_EQ(test::runVelm({"markup", "--code", "0"}, gb).out, gb);
     EXPECT_EQ(test::runVelm({"markup"}, gb).out, gb);
 
-    for (const std::vector<std::string> &wrong : {std::vector<std::string>{"markup", "--code"},
-                                                  {"markup", "--code", "x"}, {"markup", "extra"}})
+    for (const std::vector<std::string> &wrong :
+         {std::vector<std::string>{"markup", "--code"}, {"markup", "--code", "x"}, {"markup", "extra"}})
         EXPECT_EQ(test::runVelm(wrong).status, 2);
 }
 

@@ -68,9 +68,9 @@ inline CliRun runVelmFrom(const std::string &folder, const std::vector<std::stri
     // The copy has no archive reader beside it: it uses the one built beside the program.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!environment.contains(QStringLiteral("VELM_JET_READER")))
-        environment.insert(QStringLiteral("VELM_JET_READER"),
-                           QString::fromStdString((std::filesystem::path(VELM_CLI_PATH).parent_path() /
-                                                   "velm-jet-reader").string()));
+        environment.insert(
+            QStringLiteral("VELM_JET_READER"),
+            QString::fromStdString((std::filesystem::path(VELM_CLI_PATH).parent_path() / "velm-jet-reader").string()));
     process.setProcessEnvironment(environment);
     process.start(QString::fromStdString(program.string()), arguments);
     CliRun run;

@@ -5,8 +5,8 @@
 
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
 #include "sqlite/testing/first_value.h"
+#include <gtest/gtest.h>
 
 #include <sqlite3.h>
 
@@ -40,8 +40,9 @@ protected:
     std::string file(const std::string &name) const { return dir.filePath(QString::fromStdString(name)).toStdString(); }
     std::vector<std::string> updateArgs(std::vector<std::string> tail) const
     {
-        std::vector<std::string> args{"--archive", archive, "--base-url", server.base(), "--mirror",
-                                      server.base() + "one", "--mirror", server.base() + "two/", "update"};
+        std::vector<std::string> args{
+            "--archive",           archive,    "--base-url",           server.base(), "--mirror",
+            server.base() + "one", "--mirror", server.base() + "two/", "update"};
         args.insert(args.end(), tail.begin(), tail.end());
         return args;
     }

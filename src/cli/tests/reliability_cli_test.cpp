@@ -1,7 +1,7 @@
 // The archive under faults, with real velm processes: killed imports, two processes on one archive,
 // an Access file replaced after its conversion, and work files of killed processes.
-#include "cli/tests/cli_run.h"
 #include "base/file_lock.h"
+#include "cli/tests/cli_run.h"
 #include "sqlite/testing/test_db.h"
 
 #include <QTemporaryDir>
@@ -29,14 +29,14 @@ extern char **environ;
 
 namespace fs = std::filesystem;
 using velm::test::CliRun;
-using velm::test::runVelmProcess;
 using velm::test::Db;
+using velm::test::runVelmProcess;
 
 namespace {
 
 constexpr auto kPatience = std::chrono::seconds(120);
-const char *const kTables[] = {"FORUM_MEMBERS", "FORUM_CATEGORY", "FORUM_FORUM", "FORUM_TOPICS", "FORUM_REPLY",
-                               "UPDATELOG"};
+const char *const kTables[] = {"FORUM_MEMBERS", "FORUM_CATEGORY", "FORUM_FORUM",
+                               "FORUM_TOPICS",  "FORUM_REPLY",    "UPDATELOG"};
 
 // What a reader sees of the archive: the row count of every table.
 std::map<std::string, long long> rowCounts(const std::string &sqlitePath)
@@ -124,8 +124,7 @@ private:
 };
 
 // Polls until the condition holds or the process ended; true when the condition held.
-template <typename Condition>
-bool waitFor(VelmProcess &process, Condition condition)
+template <typename Condition> bool waitFor(VelmProcess &process, Condition condition)
 {
     const auto until = std::chrono::steady_clock::now() + kPatience;
     while (std::chrono::steady_clock::now() < until) {
@@ -182,9 +181,8 @@ protected:
         const Db archive(sqlite(), SQLITE_OPEN_READONLY);
         Db db(package, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         sqlite3_stmt *stmt = nullptr;
-        sqlite3_prepare_v2(archive.handle,
-                           "select sql from sqlite_master where type='table' and name like 'FORUM%'", -1, &stmt,
-                           nullptr);
+        sqlite3_prepare_v2(archive.handle, "select sql from sqlite_master where type='table' and name like 'FORUM%'",
+                           -1, &stmt, nullptr);
         while (sqlite3_step(stmt) == SQLITE_ROW)
             db.exec(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
         sqlite3_finalize(stmt);
@@ -192,7 +190,9 @@ protected:
         db.exec("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
                 std::to_string(replies - 1) +
                 ") INSERT INTO FORUM_REPLY (REPLY_ID, TOPIC_ID, R_MESSAGE, R_AUTHOR, R_DATE, R_CODESYSTEM) "
-                "SELECT i % 50, " + std::to_string(firstTopic) + " + i / 50, 'reply ' || i || ' ' || hex(randomblob(40)), 1, "
+                "SELECT i % 50, " +
+                std::to_string(firstTopic) +
+                " + i / 50, 'reply ' || i || ' ' || hex(randomblob(40)), 1, "
                 "'2004/02/0' || (i % 9 + 1), 0 FROM n");
         db.exec("INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_SUBJECT, T_AUTHOR) "
                 "SELECT DISTINCT TOPIC_ID, 101, 1, 'topic ' || TOPIC_ID, 1 FROM FORUM_REPLY");
@@ -304,7 +304,8 @@ TEST_F(Reliability, AChangedAccessFileIsNoticedAndConvertedOnlyWhenAsked)
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.out.find("Delphi 與 .NET"), std::string::npos) << "the new conversion has no import";
     ASSERT_TRUE(fs::exists(sqlite() + ".old"));
-    EXPECT_EQ(Db(sqlite() + ".old", SQLITE_OPEN_READONLY).text("select count(*) from UPDATELOG where UPD_TITLE = '2004年06週'"),
+    EXPECT_EQ(Db(sqlite() + ".old", SQLITE_OPEN_READONLY)
+                  .text("select count(*) from UPDATELOG where UPD_TITLE = '2004年06週'"),
               "1");
 
     const CliRun quiet = runVelmProcess("--archive " + m_mdb + " tree");

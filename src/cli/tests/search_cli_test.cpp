@@ -81,8 +81,8 @@ TEST_F(SearchCli, WorkedExamplesPrintTheirStatements)
              " where ( (( T_SUBJECT like '%socket%' and T_SUBJECT like '%thread%') or ( T_MESSAGE like '%socket%' and "
              "T_MESSAGE like '%thread%')) or ( R_MESSAGE like '%socket%' and R_MESSAGE like '%thread%')) and "
              "FORUM_TOPICS.CAT_ID in (1,2,3,5,6)  ORDER BY T_LAST_POST DESC \n"},
-        {{"--mode", "whole", "--field", "subject", "--member", "abc", "--date", "3", "--today", "2024-03-10",
-          "--forum", "12", "--boxes", "1,2,3,5,6", "TreeView"},
+        {{"--mode", "whole", "--field", "subject", "--member", "abc", "--date", "3", "--today", "2024-03-10", "--forum",
+          "12", "--boxes", "1,2,3,5,6", "TreeView"},
          select +
              " where  (T_AUTHOR=57 and (T_SUBJECT='TreeView')) and T_DATE >='20240303' and FORUM_TOPICS.FORUM_ID=12 "
              "AND T_GOOD='Y'  ORDER BY T_LAST_POST DESC \n"},

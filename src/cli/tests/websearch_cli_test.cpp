@@ -67,10 +67,9 @@ TEST(WebSearchCli, AllTwentySitesWithTheWorkedExamples)
         EXPECT_EQ(run.rows[i].size(), 7u);
         EXPECT_EQ(column(run, i, 0), std::to_string(i + 1));
     }
-    EXPECT_EQ(run.rows[0], (std::vector<std::string>{"1", "Velm討論區",
-                                                     "http://forum.test/search.asp?MethodStr=DOIT&SearchStr=abc",
-                                                     "http://forum.test/search.asp?MethodStr=DOIT&SearchStr=abc",
-                                                     "-1", "", ""}));
+    EXPECT_EQ(run.rows[0],
+              (std::vector<std::string>{"1", "Velm討論區", "http://forum.test/search.asp?MethodStr=DOIT&SearchStr=abc",
+                                        "http://forum.test/search.asp?MethodStr=DOIT&SearchStr=abc", "-1", "", ""}));
     EXPECT_TRUE(column(run, 1, 2).ends_with("/search.asp?MethodStr=DOIT&Search=#KEY,1,Search,abc"));
     EXPECT_TRUE(column(run, 1, 3).ends_with("/search.asp?MethodStr=DOIT&Search=abc"));
     EXPECT_EQ(column(run, 1, 4) + column(run, 1, 5) + column(run, 1, 6), "1Searchabc");
@@ -121,8 +120,8 @@ TEST(WebSearchCli, SitesInTabOrderAndTheConversionSwitches)
 TEST(WebSearchCli, WrongArgumentsAreRefused)
 {
     const std::vector<std::vector<std::string>> wrong = {
-        {}, {"a", "b"}, {"--sites", "21", "a"}, {"--sites", "1,x", "a"}, {"--sites", "", "a"}, {"--sites"},
-        {"--unknown", "a"},
+        {},          {"a", "b"},         {"--sites", "21", "a"}, {"--sites", "1,x", "a"}, {"--sites", "", "a"},
+        {"--sites"}, {"--unknown", "a"},
     };
     for (const auto &args : wrong) {
         const CliRun run = websearch(args);

@@ -157,10 +157,8 @@ TEST(GBBigTable, HoldsEveryStandardBig5CodeExactlyOnce)
         codes.push_back(static_cast<unsigned>(p.big5));
     EXPECT_EQ(codes, standardBig5Set()); // strictly ascending, and the whole set
     EXPECT_EQ(std::count_if(codes.begin(), codes.end(), [](unsigned c) { return c <= 0xA3BF; }), 408);
-    EXPECT_EQ(std::count_if(codes.begin(), codes.end(), [](unsigned c) { return c >= 0xA440 && c <= 0xC67E; }),
-              5401);
-    EXPECT_EQ(std::count_if(codes.begin(), codes.end(), [](unsigned c) { return c >= 0xC940 && c <= 0xF9D5; }),
-              7652);
+    EXPECT_EQ(std::count_if(codes.begin(), codes.end(), [](unsigned c) { return c >= 0xA440 && c <= 0xC67E; }), 5401);
+    EXPECT_EQ(std::count_if(codes.begin(), codes.end(), [](unsigned c) { return c >= 0xC940 && c <= 0xF9D5; }), 7652);
     EXPECT_EQ(std::find(codes.begin(), codes.end(), 0xC6A1u), codes.end());
 }
 
@@ -191,8 +189,7 @@ TEST(GBBigTable, GBSideIsGBKAndTheSevenEtenCodesAreQuestionMarks)
     for (std::size_t i = 7; i < byGB.size(); ++i) {
         const auto gb = static_cast<unsigned>(byGB[i].gb);
         const unsigned lead = gb >> 8, trail = gb & 0xFF;
-        ASSERT_TRUE(lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F)
-            << std::hex << gb;
+        ASSERT_TRUE(lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F) << std::hex << gb;
         EXPECT_FALSE(gbCodeToUtf8(gb).empty()) << "no GBK character at " << std::hex << gb;
     }
 }
@@ -208,8 +205,14 @@ TEST(GBBigTable, TellingRows)
     };
     EXPECT_EQ(at(0x3F3F, 0xF9D6), 0);
     EXPECT_EQ(at(0xFE41, 0xDDFC), static_cast<long>(byGB.size()) - 1);
-    for (auto [gb, big5] : {std::pair{0xA1A1, 0xA140}, {0xA3AC, 0xA141}, {0xD6D0, 0xA4A4}, {0xB9FA, 0xB0EA},
-                            {0xD2BB, 0xA440}, {0xFD93, 0xF9D5}, {0xB7A2, 0xB56F}, {0xB7A2, 0xBE76}})
+    for (auto [gb, big5] : {std::pair{0xA1A1, 0xA140},
+                            {0xA3AC, 0xA141},
+                            {0xD6D0, 0xA4A4},
+                            {0xB9FA, 0xB0EA},
+                            {0xD2BB, 0xA440},
+                            {0xFD93, 0xF9D5},
+                            {0xB7A2, 0xB56F},
+                            {0xB7A2, 0xBE76}})
         EXPECT_GE(at(gb, big5), 0) << std::hex << gb << " " << big5;
     EXPECT_EQ(at(0xB7A2, 0xB56F) + 1, at(0xB7A2, 0xBE76));
     EXPECT_EQ(runsOfTable().at(0xB7A2).size(), 2u);

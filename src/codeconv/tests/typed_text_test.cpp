@@ -34,7 +34,9 @@ TEST(TypedText, CharactersNeitherCodePageHasBecomeQuestionMarks)
     // Hangul: neither Big5 nor GBK.
     EXPECT_EQ(TypedToBig5("한"), "?");
     // Broken UTF-8 from a command line: each broken sequence is one '?', nothing is read past the end.
-    EXPECT_EQ(TypedToBig5("x\xFF" "y"), "x?y");
+    EXPECT_EQ(TypedToBig5("x\xFF"
+                          "y"),
+              "x?y");
     EXPECT_EQ(TypedToBig5("x\xE4"), "x?");
     EXPECT_EQ(TypedToGB("x\xE4\xB8"), "x?");
 }

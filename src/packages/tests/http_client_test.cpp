@@ -1,7 +1,7 @@
 #include "packages/http_client.h"
 
-#include "packages/tests/http_test_server.h"
 #include "base/progress.h"
+#include "packages/tests/http_test_server.h"
 
 #include <QTemporaryDir>
 

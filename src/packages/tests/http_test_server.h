@@ -19,8 +19,8 @@ struct HttpAnswer {
     int status = 200;
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers; // besides the length and the connection
-    bool declareLength = true; // false: the body runs until the server closes the connection
-    int pieces = 1;            // the body is sent in this many pieces...
+    bool declareLength = true;          // false: the body runs until the server closes the connection
+    int pieces = 1;                     // the body is sent in this many pieces...
     std::chrono::milliseconds pause{0}; // ...with this pause before each
     // When set, the body is this many bytes of patternBytes() instead, made as it is sent.
     std::optional<std::uint64_t> patternLength;

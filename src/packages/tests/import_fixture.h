@@ -1,10 +1,10 @@
 #pragma once
 // A copy of the small fixture archive and a package connection for import tests, with a host that
 // records what the import shows.
-#include "base/cp950.h"
 #include "archive/database.h"
-#include "packages/startup_import.h"
 #include "archive/util.h"
+#include "base/cp950.h"
+#include "packages/startup_import.h"
 
 #include <QTemporaryDir>
 

@@ -45,8 +45,8 @@ std::string packageBytes(const std::string &databasePath)
               data.size(), 6);
     stream.resize(size);
     const auto n = static_cast<std::uint32_t>(data.size());
-    return std::string{static_cast<char>(n & 0xff), static_cast<char>(n >> 8 & 0xff),
-                       static_cast<char>(n >> 16 & 0xff), static_cast<char>(n >> 24)} +
+    return std::string{static_cast<char>(n & 0xff), static_cast<char>(n >> 8 & 0xff), static_cast<char>(n >> 16 & 0xff),
+                       static_cast<char>(n >> 24)} +
            stream;
 }
 
@@ -153,7 +153,9 @@ TEST_F(OnlineUpdateTest, RecordedListSaysUpToDateOnlyFromTheToolbar)
         UpdateOutcome outcome;
     };
     const Case cases[] = {
-        {"2004年05週\n2004年04週 新說明\n", UpdateStart::Toolbar, {"message 您的資料已經都是最新的了!"},
+        {"2004年05週\n2004年04週 新說明\n",
+         UpdateStart::Toolbar,
+         {"message 您的資料已經都是最新的了!"},
          UpdateOutcome::UpToDate},
         {"2004年05週\n2004年04週 新說明\n", UpdateStart::Automatic, {}, UpdateOutcome::UpToDate},
         {"\r\n\r\n", UpdateStart::Toolbar, {"message 您的資料已經都是最新的了!"}, UpdateOutcome::UpToDate},
@@ -215,8 +217,8 @@ TEST_F(OnlineUpdateTest, ServersAreTriedInTheirOrderAndAFailedPackageIsSkipped)
     EXPECT_EQ(result.imported, 2);
     EXPECT_EQ(packageRequests(), (std::vector<std::string>{
                                      "/velm_download/velm_reader/2004W08.VLP", "/download/velm_reader/2004W08.VLP",
-                                     "/velm_download/velm_reader/2004W07.VLP",
-                                     "/velm_download/velm_reader/2004W06.VLP", "/download/velm_reader/2004W06.VLP"}));
+                                     "/velm_download/velm_reader/2004W07.VLP", "/velm_download/velm_reader/2004W06.VLP",
+                                     "/download/velm_reader/2004W06.VLP"}));
     EXPECT_EQ(rows("select UPD_TITLE from UPDATELOG where UPD_DATE like '2004/03/%' order by UPD_DATE"),
               "2004年07週 B\n2004年06週 A\n");
     // The last package failed everywhere: its temporary files are gone.
@@ -232,9 +234,8 @@ TEST_F(OnlineUpdateTest, PackagesAreImportedFromTheLastLineToTheFirst)
     serveMemberPackage("2004W08.VLP", "from-second-line");
     serveList("2004年07週\n2004年08週\n");
     ASSERT_EQ(run().imported, 2);
-    EXPECT_EQ(packageRequests(),
-              (std::vector<std::string>{"/velm_download/velm_reader/2004W08.VLP",
-                                        "/velm_download/velm_reader/2004W07.VLP"}));
+    EXPECT_EQ(packageRequests(), (std::vector<std::string>{"/velm_download/velm_reader/2004W08.VLP",
+                                                           "/velm_download/velm_reader/2004W07.VLP"}));
     EXPECT_EQ(rows("select M_NAME from FORUM_MEMBERS where MEMBER_ID = 3"), "from-first-line\n");
 }
 
@@ -261,10 +262,9 @@ TEST_F(OnlineUpdateTest, OddLinesNeitherBreakNorAlterTheStatements)
     const OnlineUpdateResult result = run();
     EXPECT_EQ(result.offered, 3);
     EXPECT_EQ(result.imported, 3);
-    EXPECT_EQ(packageRequests(),
-              (std::vector<std::string>{"/velm_download/velm_reader/2004W0x.VLP",
-                                        "/velm_download/velm_reader/2003W1.VLP",
-                                        "/velm_download/velm_reader/2004W1%27.VLP"}));
+    EXPECT_EQ(packageRequests(), (std::vector<std::string>{"/velm_download/velm_reader/2004W0x.VLP",
+                                                           "/velm_download/velm_reader/2003W1.VLP",
+                                                           "/velm_download/velm_reader/2004W1%27.VLP"}));
     const std::string added = rows("select UPD_TITLE from UPDATELOG where UPD_DATE like '2004/03/%' order by UPD_DATE");
     EXPECT_EQ(added.substr(0, 31), cut.substr(0, 31));
     EXPECT_EQ(added.substr(added.find('\n') + 1), "2003年1\n2004'11' it's\n");
@@ -349,10 +349,18 @@ TEST_F(OnlineUpdateTest, LikePatternLiteralMatchesItsTextAndNothingLooser)
         bool match;
     };
     const Case cases[] = {
-        {"100%", "100% done", true},     {"100%", "1000", false},     {"a_b", "a_b", true},
-        {"a_b", "axb", false},           {"a\\b", "a\\bc", true},     {"a\\b", "ab", false},
-        {"it's", "it's", true},          {toCp950("北"), "北", true}, {toCp950("北"), "功x", false},
-        {toCp950("許"), "許", true},     {toCp950("功%"), "功%", true}, {toCp950("功%"), "功x", false},
+        {"100%", "100% done", true},
+        {"100%", "1000", false},
+        {"a_b", "a_b", true},
+        {"a_b", "axb", false},
+        {"a\\b", "a\\bc", true},
+        {"a\\b", "ab", false},
+        {"it's", "it's", true},
+        {toCp950("北"), "北", true},
+        {toCp950("北"), "功x", false},
+        {toCp950("許"), "許", true},
+        {toCp950("功%"), "功%", true},
+        {toCp950("功%"), "功x", false},
         // A key cut inside its last character stands for any one character there.
         {toCp950("2004年05週").substr(0, 9), "2004年05週 說明", true},
         {toCp950("2004年05週").substr(0, 9), "2004年05", false},
@@ -413,10 +421,9 @@ TEST_F(OnlineUpdateTest, ProgressShowsEachPackageWithAnEmptyBarFirst)
     std::vector<std::string> captions;
     HttpClient observed;
     observed.setEvents({[&](std::int64_t) {
-                            captions.push_back(fromCp950(host.sink.caption()) + " " +
-                                               std::to_string(host.sink.maximum()) + "/" +
-                                               std::to_string(host.sink.position()) +
-                                               (host.sink.visible() ? " shown" : " hidden"));
+                            captions.push_back(
+                                fromCp950(host.sink.caption()) + " " + std::to_string(host.sink.maximum()) + "/" +
+                                std::to_string(host.sink.position()) + (host.sink.visible() ? " shown" : " hidden"));
                         },
                         {},
                         {}});

@@ -24,8 +24,8 @@ void expectRowsCopied(Connection &package, Connection &archive, const MergeStep 
         auto stored = OpenQuery("select " + columns + " from " + step.table + " where " + where, &archive);
         ASSERT_EQ(stored->rowCount(), 1) << step.table << " " << where;
         for (int i = 0; i < rows->fieldCount(); ++i)
-            EXPECT_EQ(stored->field(i).value(), rows->field(i).value()) << step.table << " " << where << " "
-                                                                        << rows->fieldName(i);
+            EXPECT_EQ(stored->field(i).value(), rows->field(i).value())
+                << step.table << " " << where << " " << rows->fieldName(i);
     }
 }
 
@@ -152,7 +152,8 @@ TEST_F(ImportTest, RecordTitleFromTheFileName)
         makeSqlitePackage(path(c.fileName), kEmptyForumTables);
         const std::string before = table("UPDATELOG");
         ImportPackage(path(c.fileName), archive, package, host);
-        const std::string added = std::string(c.recorded).empty() ? "" : c.recorded + std::string("|2004/03/21 14:05:09\n");
+        const std::string added =
+            std::string(c.recorded).empty() ? "" : c.recorded + std::string("|2004/03/21 14:05:09\n");
         EXPECT_EQ(table("UPDATELOG").size(), before.size() + added.size()) << c.fileName;
         if (*c.recorded) {
             const std::string title = fromCp950(QuoteDoubled(toCp950(c.recorded)));
@@ -168,11 +169,9 @@ TEST_F(ImportTest, RecordTitleFromTheFileName)
 TEST_F(ImportTest, RecordedPackageTitleMatchesAsTheRecordDoes)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"2004W05.VLP", "2004年05週"},
-        {"dir/2004W05.mdb", "2004年05週"},
+        {"2004W05.VLP", "2004年05週"}, {"dir/2004W05.mdb", "2004年05週"},
         {"2004W04.vlp", "2004年04週"}, // recorded with text after the week
-        {"2004W06.VLP", ""},
-        {"TEMP.MDB", ""},
+        {"2004W06.VLP", ""},           {"TEMP.MDB", ""},
     };
     for (const auto &[fileName, title] : cases)
         EXPECT_EQ(fromCp950(RecordedPackageTitle(path(fileName), archive)), title) << fileName;

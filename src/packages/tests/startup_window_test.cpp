@@ -1,9 +1,9 @@
+#include "base/qtext.h"
 #include "shell/article_view.h"
 #include "shell/main_window.h"
-#include "shell/testing/main_window_probe.h"
 #include "shell/messages.h"
 #include "shell/progress_window.h"
-#include "base/qtext.h"
+#include "shell/testing/main_window_probe.h"
 
 #include <QApplication>
 #include <QDir>
@@ -44,11 +44,13 @@ private slots:
         QDir(packages.path()).mkpath(QStringLiteral("a b c"));
         fs::copy_file(VELM_FIXTURES "/2004W06.VLP", packages.filePath("a b c/2004W06.VLP").toStdString());
         QStringList messages;
-        setMessageHooks({[&](const std::string &text) { messages << qFromCp950(Big5Text(text)); }, {},
+        setMessageHooks({[&](const std::string &text) { messages << qFromCp950(Big5Text(text)); },
+                         {},
                          [&](const std::string &text) { messages << QString::fromStdString(text); }});
 
-        TfmMain window({programFolder.path().toStdString() + "/",
-                        {packages.filePath(QStringLiteral("a")), QStringLiteral("b"), QStringLiteral("c/2004W06.VLP")}});
+        TfmMain window(
+            {programFolder.path().toStdString() + "/",
+             {packages.filePath(QStringLiteral("a")), QStringLiteral("b"), QStringLiteral("c/2004W06.VLP")}});
         TFormProgress progress;
         window.setProgressWindow(&progress);
         QSignalSpy done(&window, &TfmMain::firstShowDone);

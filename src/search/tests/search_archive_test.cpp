@@ -1,14 +1,14 @@
 // Both searches run on archives: the fixture archive, and small ones made here for the failures.
 #include "search/advanced_search.h"
-#include "search/tests/search_choices.h"
-#include "search/tests/fake_host.h"
 #include "search/quick_search.h"
+#include "search/tests/fake_host.h"
+#include "search/tests/search_choices.h"
 
-#include "base/cp950.h"
 #include "archive/database.h"
+#include "archive/util.h"
+#include "base/cp950.h"
 #include "base/error.h"
 #include "base/hooks.h"
-#include "archive/util.h"
 
 #include <QTemporaryDir>
 
@@ -47,11 +47,10 @@ TEST(QuickSearchSql, TwoLinesWithOnlyQuotesDoubled)
 TEST_F(FixtureSearch, QuickSearchFindsSubjectsBodiesAndReplies)
 {
     const std::pair<std::string, std::vector<std::int64_t>> cases[] = {
-        {"socket", {1005, 1014}},  // LIKE ignores the case of ASCII letters: TClientSocket
-        {" socket", {1014}},       // the blank is part of the pattern
-        {"it's", {1011}},
-        {"ReadString", {1001}},    // only in a reply of 1001
-        {B5("同步"), {1014}},      // only in a reply, listed once
+        {"socket", {1005, 1014}},                         // LIKE ignores the case of ASCII letters: TClientSocket
+        {" socket", {1014}},                              // the blank is part of the pattern
+        {"it's", {1011}},         {"ReadString", {1001}}, // only in a reply of 1001
+        {B5("同步"), {1014}},                             // only in a reply, listed once
         {"no such words", {}},
     };
     for (const auto &[keyword, expected] : cases) {

@@ -6,8 +6,8 @@
 
 namespace velm::test {
 
-inline SearchChoices choose(std::string keywords, MatchMode mode = MatchMode::And,
-                            SearchField field = SearchField::All, std::string member = {})
+inline SearchChoices choose(std::string keywords, MatchMode mode = MatchMode::And, SearchField field = SearchField::All,
+                            std::string member = {})
 {
     SearchChoices c;
     c.keywords = std::move(keywords);

@@ -1,6 +1,6 @@
-#include "search/tests/fake_host.h"
 #include "search/search_commands.h"
 #include "search/search_dialog.h"
+#include "search/tests/fake_host.h"
 
 #include "base/cp950.h"
 #include "shell/messages.h"
@@ -84,7 +84,7 @@ private slots:
             QCOMPARE(d.cbForum()->itemText(1), QStringLiteral("Delphi 新手入門"));
             QCOMPARE(d.cbForum()->itemData(6).toLongLong(), 109);
             const std::pair<const char *, int> boxes[] = {
-                {"Delphi討論文章", 1}, {"BCB討論文章", 2}, {"Linux/Kylix討論文章", 3}, {"VCL元件", 4},
+                {"Delphi討論文章", 1}, {"BCB討論文章", 2},  {"Linux/Kylix討論文章", 3}, {"VCL元件", 4},
                 {"其他文章/資料", 9},  {"只找黃金文章", 9}, {"只找有檔案下載者", 4},
             };
             for (int i = 1; i <= 7; ++i) {

@@ -71,9 +71,8 @@ TEST(SearchStatement, WorkedExamples)
              " where ( (( T_SUBJECT like '%socket%' and T_SUBJECT like '%thread%') or ( T_MESSAGE like '%socket%' "
              "and T_MESSAGE like '%thread%')) or ( R_MESSAGE like '%socket%' and R_MESSAGE like '%thread%')) and "
              "FORUM_TOPICS.CAT_ID in (1,2,3,5,6)  ORDER BY T_LAST_POST DESC "},
-        {whole, std::string(kSelect) +
-                    " where  (T_AUTHOR=57 and (T_SUBJECT='TreeView')) and T_DATE >='20240303' and "
-                    "FORUM_TOPICS.FORUM_ID=12 AND T_GOOD='Y'  ORDER BY T_LAST_POST DESC "},
+        {whole, std::string(kSelect) + " where  (T_AUTHOR=57 and (T_SUBJECT='TreeView')) and T_DATE >='20240303' and "
+                                       "FORUM_TOPICS.FORUM_ID=12 AND T_GOOD='Y'  ORDER BY T_LAST_POST DESC "},
         {either, std::string(kSelect) + kJoin +
                      " where  ((T_AUTHOR=57 and  (( T_SUBJECT like '%socket%' or  T_SUBJECT like '%thread%') or ( "
                      "T_MESSAGE like '%socket%' or  T_MESSAGE like '%thread%'))) or ( R_AUTHOR=57 and ( R_MESSAGE "
@@ -150,11 +149,21 @@ TEST(SearchStatement, UnknownMemberIsReportedAsTyped)
 TEST(SearchStatement, CutOffDays)
 {
     const std::tuple<year_month_day, int, const char *> cases[] = {
-        {k10March2024, 0, ""},           {k10March2024, -1, ""},          {k10March2024, 9, ""},
-        {k10March2024, 1, "20240309"},   {k10March2024, 2, "20240307"},   {k10March2024, 3, "20240303"},
-        {k10March2024, 4, "20240225"},   {k10March2024, 5, "20240210"},   {k10March2024, 6, "20240110"},
-        {k10March2024, 7, "20231210"},   {k10March2024, 8, "20230310"},   {2024y / February / 29, 8, "20230228"},
-        {2024y / March / 31, 5, "20240229"}, {2023y / March / 31, 5, "20230228"}, {2024y / July / 31, 7, "20240430"},
+        {k10March2024, 0, ""},
+        {k10March2024, -1, ""},
+        {k10March2024, 9, ""},
+        {k10March2024, 1, "20240309"},
+        {k10March2024, 2, "20240307"},
+        {k10March2024, 3, "20240303"},
+        {k10March2024, 4, "20240225"},
+        {k10March2024, 5, "20240210"},
+        {k10March2024, 6, "20240110"},
+        {k10March2024, 7, "20231210"},
+        {k10March2024, 8, "20230310"},
+        {2024y / February / 29, 8, "20230228"},
+        {2024y / March / 31, 5, "20240229"},
+        {2023y / March / 31, 5, "20230228"},
+        {2024y / July / 31, 7, "20240430"},
         {2024y / January / 3, 3, "20231227"},
     };
     for (const auto &[today, position, cutOff] : cases) {
@@ -182,7 +191,9 @@ TEST(SearchStatement, ForumCategoriesAndFilters)
         {{1, 2}, {{1, {11, 7}}, {2, {7, 1}}}, " FORUM_TOPICS.CAT_ID in (11,7,1)", {1, 2}},
         {{6}, {{9, {5, 6}}}, " FORUM_TOPICS.CAT_ID in (5,6) AND T_GOOD='Y'", {9}},
         {{7}, {{4, {4}}}, " FORUM_TOPICS.CAT_ID in (4)" + hasFile, {4}},
-        {{1, 5, 6, 7}, {{1, {1}}, {4, {4}}, {9, {5}}}, " FORUM_TOPICS.CAT_ID in (1,5,4) AND T_GOOD='Y'" + hasFile,
+        {{1, 5, 6, 7},
+         {{1, {1}}, {4, {4}}, {9, {5}}},
+         " FORUM_TOPICS.CAT_ID in (1,5,4) AND T_GOOD='Y'" + hasFile,
          {1, 9, 9, 4}},
         {{}, {}, std::nullopt, {}},
         {{1, 4}, {{1, {}}}, std::nullopt, {1, 4}},

@@ -1,11 +1,11 @@
 // The article view shows posts as written, whatever they hold: nothing in a post takes the view to
 // another page or loads frames into it; pictures still show, and the user's clicks still lead on.
-#include "shell/tests/window_test_support.h"
 #include "shell/article_view.h"
 #include "shell/main_window.h"
-#include "shell/testing/main_window_probe.h"
 #include "shell/messages.h"
+#include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
+#include "shell/tests/window_test_support.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -103,10 +103,7 @@ private:
     QStringList m_errors;
     LocalServer m_server;
 
-    std::unique_ptr<TfmMain> start()
-    {
-        return test::startWindow((m_programFolder.path() + '/').toStdString());
-    }
+    std::unique_ptr<TfmMain> start() { return test::startWindow((m_programFolder.path() + '/').toStdString()); }
 
 private slots:
     void initTestCase()

@@ -1,5 +1,5 @@
-#include "shell/layout.h"
 #include "settings/settings.h"
+#include "shell/layout.h"
 #include "shell/startup.h"
 
 #include "base/cp950.h"
@@ -42,8 +42,8 @@ TEST(Layout, FirstRunGivesTheDesignLayoutMaximized)
     EXPECT_EQ(layout.fontSize, 9);
     EXPECT_EQ(layout.fontName, toCp950("細明體"));
     // Maximized: the four bounds are not read.
-    EXPECT_EQ(reads.asked, (std::vector<std::string>{"DefaultFontSize", "DefaultFontName", "WindowMax",
-                                                     "Panel3Height", "Panel4Width"}));
+    EXPECT_EQ(reads.asked, (std::vector<std::string>{"DefaultFontSize", "DefaultFontName", "WindowMax", "Panel3Height",
+                                                     "Panel4Width"}));
 }
 
 TEST(Layout, ReadingRules)
@@ -60,7 +60,11 @@ TEST(Layout, ReadingRules)
     };
     const Case cases[] = {
         {{{"WindowMax", "N"}, {"WindowLeft", "x"}}, design([](WindowLayout &l) { l.maximized = false; })},
-        {{{"WindowMax", "N"}, {"WindowLeft", "-20"}, {"WindowTop", "40"}, {"WindowWidth", "800"}, {"WindowHeight", "600"}},
+        {{{"WindowMax", "N"},
+          {"WindowLeft", "-20"},
+          {"WindowTop", "40"},
+          {"WindowWidth", "800"},
+          {"WindowHeight", "600"}},
          design([](WindowLayout &l) {
              l.maximized = false;
              l.left = -20;
@@ -131,7 +135,8 @@ TEST(Layout, FitsOntoTheScreen)
         {"past the right and bottom edges", layout(700, 500, 300, 200, 176, 168), layout(500, 400, 300, 200, 176, 168)},
         {"past the left and top edges", layout(-20, -5, 300, 200, 176, 168), layout(0, 0, 300, 200, 176, 168)},
         {"larger than the screen", layout(201, 131, 20000, 20000, 5000, 5000), layout(0, 0, 800, 600, 600, 800)},
-        {"largest numbers", layout(INT_MAX, INT_MIN, INT_MAX, INT_MAX, INT_MAX, INT_MAX), layout(0, 0, 800, 600, 600, 800)},
+        {"largest numbers", layout(INT_MAX, INT_MIN, INT_MAX, INT_MAX, INT_MAX, INT_MAX),
+         layout(0, 0, 800, 600, 600, 800)},
         {"no size", layout(0, 0, 0, -4, 0, -1), layout(0, 0, 1, 1, 1, 1)},
     };
     for (const Case &c : cases) {
@@ -157,7 +162,7 @@ TEST(Layout, WritesTheSevenValuesInOrder)
     std::vector<std::pair<std::string, std::string>> written;
     WriteLayout(layout, [&](const char *name, const std::string &value) { written.emplace_back(name, value); });
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"WindowMax", "N"},      {"WindowLeft", "10"},     {"WindowTop", "131"}, {"WindowWidth", "662"},
+        {"WindowMax", "N"},      {"WindowLeft", "10"},    {"WindowTop", "131"},  {"WindowWidth", "662"},
         {"WindowHeight", "502"}, {"Panel3Height", "176"}, {"Panel4Width", "168"}};
     EXPECT_EQ(written, expected);
 }
@@ -191,7 +196,8 @@ TEST_F(SettingsTest, ValuesThatAreNoTextReadAsAbsent)
         << "[General]\nWindowTop=1, 2\nWindowLeft=@Rect(1 2 3 4)\nDefaultFontName=@ByteArray(Arial)\n"
            "WindowMax=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x3XYZ)\nPanel3Height=@Variant(junk)\n"
            "DefaultFontSize=@Size(1 2)\nPanel4Width=120\n";
-    for (const char *name : {"WindowTop", "WindowLeft", "DefaultFontName", "WindowMax", "Panel3Height", "DefaultFontSize"})
+    for (const char *name :
+         {"WindowTop", "WindowLeft", "DefaultFontName", "WindowMax", "Panel3Height", "DefaultFontSize"})
         EXPECT_EQ(ReadSetting(kAppKey, name).bytes(), "") << name;
     EXPECT_EQ(ReadSetting(kAppKey, "Panel4Width").bytes(), "120"); // the plain values beside them still read
 }

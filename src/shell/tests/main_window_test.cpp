@@ -1,13 +1,13 @@
-#include "shell/tests/window_test_support.h"
-#include "shell/article_view.h"
 #include "base/cp950.h"
-#include "shell/main_window.h"
-#include "shell/testing/main_window_probe.h"
-#include "shell/messages.h"
-#include "shell/progress_window.h"
 #include "base/qtext.h"
 #include "settings/settings.h"
+#include "shell/article_view.h"
+#include "shell/main_window.h"
+#include "shell/messages.h"
+#include "shell/progress_window.h"
+#include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
+#include "shell/tests/window_test_support.h"
 #include "shell/topic_model.h"
 
 #include <QApplication>
@@ -18,22 +18,22 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QProcess>
-#include <QScreen>
-#include <QStatusBar>
-#include <QTableView>
-#include <QTreeWidgetItemIterator>
-#include <QWebEngineLoadingInfo>
-#include <QWebEnginePage>
-#include <QWebEngineView>
-#include <QWheelEvent>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QWheelEvent>
 
 #include <chrono>
 #include <filesystem>
@@ -65,10 +65,7 @@ private:
                          [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
     }
 
-    std::unique_ptr<TfmMain> start(const std::string &folder)
-    {
-        return test::startWindow(folder);
-    }
+    std::unique_ptr<TfmMain> start(const std::string &folder) { return test::startWindow(folder); }
 
     static bool wheel(QTableView *grid, int delta)
     {
@@ -88,11 +85,12 @@ private:
                                      "INSERT INTO FORUM_FORUM VALUES (7, 1, 'Busy');"
                                      "INSERT INTO FORUM_FORUM VALUES (8, 1, 'Empty');");
         for (int i = 1; i <= topics; ++i)
-            sql += QStringLiteral("INSERT INTO FORUM_TOPICS VALUES (%1, 7, 1, 'Subject %1', 'Body %1', '2004010100000%2',"
-                                  " 1, 0, '200401%3000000', 'N', 0, '', 0);")
-                       .arg(i)
-                       .arg(i % 10)
-                       .arg(40 - i, 2, 10, QLatin1Char('0'));
+            sql +=
+                QStringLiteral("INSERT INTO FORUM_TOPICS VALUES (%1, 7, 1, 'Subject %1', 'Body %1', '2004010100000%2',"
+                               " 1, 0, '200401%3000000', 'N', 0, '', 0);")
+                    .arg(i)
+                    .arg(i % 10)
+                    .arg(40 - i, 2, 10, QLatin1Char('0'));
         writeTestArchive(path, sql);
     }
 
@@ -239,8 +237,12 @@ private slots:
 
     void oddStoredValues()
     {
-        writeSettings({{"Panel3Height", "0"}, {"Panel4Width", "-5"}, {"WindowMax", "N"}, {"WindowLeft", "left"},
-                       {"WindowTop", "40"}, {"WindowWidth", "400"}});
+        writeSettings({{"Panel3Height", "0"},
+                       {"Panel4Width", "-5"},
+                       {"WindowMax", "N"},
+                       {"WindowLeft", "left"},
+                       {"WindowTop", "40"},
+                       {"WindowWidth", "400"}});
         auto w = start(folder());
         QCOMPARE(probe(*w).panel3Height(), 1);
         QCOMPARE(probe(*w).panel4Width(), 1);
@@ -255,10 +257,12 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("rectangles") << QByteArray("[General]\nWindowMax=N\nWindowLeft=@Rect(1 2 3 4)\n"
                                                   "WindowWidth=@Rect(0 0 9999 9999)\nPanel3Height=@Rect(0 0 1 1)\n");
-        QTest::newRow("byte arrays") << QByteArray("[General]\nDefaultFontName=@ByteArray(\\xff\\0junk)\n"
-                                                   "DefaultFontSize=@ByteArray(12)\nForumBaseURL=@ByteArray(http://x/)\n");
-        QTest::newRow("variants") << QByteArray("[General]\nWindowMax=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\tNoSuchType)\n"
-                                                "Panel4Width=@Variant(junk)\nDownloadMirror1=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\0\\x5)\n");
+        QTest::newRow("byte arrays") << QByteArray(
+            "[General]\nDefaultFontName=@ByteArray(\\xff\\0junk)\n"
+            "DefaultFontSize=@ByteArray(12)\nForumBaseURL=@ByteArray(http://x/)\n");
+        QTest::newRow("variants") << QByteArray(
+            "[General]\nWindowMax=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\tNoSuchType)\n"
+            "Panel4Width=@Variant(junk)\nDownloadMirror1=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\0\\x5)\n");
         QTest::newRow("comma lists") << QByteArray("[General]\nDefaultFontName=Arial, Bold\nWindowMax=N, Y\n"
                                                    "DownloadMirror2=http://a/, http://b/\n");
         static constexpr char junk[] = "\xff\xfe\0[Gen\x01\x02\neral]\0\nWindowMax=\0\x9c\n"
@@ -294,14 +298,20 @@ private slots:
     {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         // Fits: taken as stored.
-        writeSettings({{"WindowMax", "N"}, {"WindowLeft", "10"}, {"WindowTop", "20"}, {"WindowWidth", "300"},
+        writeSettings({{"WindowMax", "N"},
+                       {"WindowLeft", "10"},
+                       {"WindowTop", "20"},
+                       {"WindowWidth", "300"},
                        {"WindowHeight", "200"}});
         auto fits = start(folder());
         QCOMPARE(fits->pos(), QPoint(10, 20));
         QCOMPARE(fits->size(), QSize(300, 200));
         // Half off the screen: moved onto it, its size kept.
-        writeSettings({{"WindowMax", "N"}, {"WindowLeft", QString::number(screen.right() - 50)},
-                       {"WindowTop", "-40"}, {"WindowWidth", "300"}, {"WindowHeight", "200"}});
+        writeSettings({{"WindowMax", "N"},
+                       {"WindowLeft", QString::number(screen.right() - 50)},
+                       {"WindowTop", "-40"},
+                       {"WindowWidth", "300"},
+                       {"WindowHeight", "200"}});
         auto moved = start(folder());
         QCOMPARE(moved->size(), QSize(300, 200));
         QVERIFY(screen.contains(moved->frameGeometry()));
@@ -489,8 +499,8 @@ private slots:
         QVERIFY(!w->WebBrowser1BeforeNavigate2(QUrl("http://velm.example/link.asp?topic_id=1002")));
         // A page any of them showed would have been given to the view at once: the text is read once the
         // view has loaded the address it holds.
-        QTRY_VERIFY_WITH_TIMEOUT(!probe(*w).WebBrowser1()->page()->isLoading() && lastLoaded == probe(*w).WebBrowser1()->url(),
-                                 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !probe(*w).WebBrowser1()->page()->isLoading() && lastLoaded == probe(*w).WebBrowser1()->url(), 15000);
         QVERIFY(pageText(probe(*w).WebBrowser1()).contains("ListBox 的 Items 如何排序"));
     }
 
@@ -532,7 +542,8 @@ private slots:
         auto w = start((dir.path() + '/').toStdString());
         probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 101));
         QAbstractItemModel *model = probe(*w).DBGrid1()->model();
-        QCOMPARE(model->index(2, TopicGridModel::Subject).data().toString(), QStringLiteral("ListBox 的 Items 如何排序"));
+        QCOMPARE(model->index(2, TopicGridModel::Subject).data().toString(),
+                 QStringLiteral("ListBox 的 Items 如何排序"));
         QCOMPARE(model->index(2, TopicGridModel::Author).data().toString(), QStringLiteral("alice"));
 
         QSignalSpy shownAgain(model, &QAbstractItemModel::dataChanged);
@@ -628,7 +639,8 @@ private slots:
         QAbstractItemModel *model = probe(*w).DBGrid1()->model();
         QTRY_COMPARE(model->rowCount(), 1);
         QCOMPARE(model->index(0, TopicGridModel::Subject).data().toString(), QStringLiteral("Jet 資料庫壓縮"));
-        QVERIFY2(!probe(*w).statusText().contains(QStringLiteral("找不到相關資料")), qPrintable(probe(*w).statusText()));
+        QVERIFY2(!probe(*w).statusText().contains(QStringLiteral("找不到相關資料")),
+                 qPrintable(probe(*w).statusText()));
         QVERIFY(m_messages.isEmpty());
     }
 
@@ -701,7 +713,8 @@ private slots:
         QCOMPARE(probe(*w).treeBuilds(), builds);
         QVERIFY(findForum(probe(*w).tv(), 101));
         QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 4);
-        QCOMPARE(probe(*w).DBGrid1()->model()->index(0, 0).data().toString(), QStringLiteral("socket 與 thread 一起用"));
+        QCOMPARE(probe(*w).DBGrid1()->model()->index(0, 0).data().toString(),
+                 QStringLiteral("socket 與 thread 一起用"));
         QVERIFY(pageText(probe(*w).WebBrowser1()).contains("socket 與 thread 一起用"));
 
         // ...and all of it still works.
@@ -797,8 +810,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<qlonglong>("forum");
-        QTest::newRow("forum and topic gone") << QByteArray("[General]\nLastForumID=999\nLastTopicID=999999\n")
-                                              << 0LL;
+        QTest::newRow("forum and topic gone") << QByteArray("[General]\nLastForumID=999\nLastTopicID=999999\n") << 0LL;
         QTest::newRow("topic gone") << QByteArray("[General]\nLastForumID=101\nLastTopicID=999999\n") << 101LL;
         QTest::newRow("odd values") << QByteArray("[General]\nLastArchive=@ByteArray(/nowhere)\nLastForumID=abc\n"
                                                   "LastTopicID=-4\n")

@@ -1,13 +1,13 @@
 // The reader in Chinese and readable: Qt's own texts translated, installed faces for the ones pages name,
 // the chosen font everywhere, forum names never cut, indented code and followed links shown cleanly.
-#include "shell/tests/window_test_support.h"
 #include "prefs/config_dialog.h"
+#include "settings/settings.h"
 #include "shell/localization.h"
 #include "shell/main_window.h"
-#include "shell/testing/main_window_probe.h"
 #include "shell/messages.h"
-#include "settings/settings.h"
+#include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
+#include "shell/tests/window_test_support.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -48,11 +48,10 @@ QString runScript(QWebEngineView *view, const QString &script)
         bool done = false;
     };
     auto answer = std::make_shared<Answer>();
-    view->page()->runJavaScript(
-        script, QWebEngineScript::ApplicationWorld, [answer](const QVariant &value) {
-            answer->text = value.toString();
-            answer->done = true;
-        });
+    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [answer](const QVariant &value) {
+        answer->text = value.toString();
+        answer->done = true;
+    });
     if (!QTest::qWaitFor([&] { return answer->done; }, 5000))
         qWarning("the page did not answer");
     return answer->text;
@@ -68,10 +67,7 @@ private:
     QTemporaryDir m_programFolder;
     QStringList m_errors;
 
-    std::unique_ptr<TfmMain> start()
-    {
-        return test::startWindow((m_programFolder.path() + '/').toStdString());
-    }
+    std::unique_ptr<TfmMain> start() { return test::startWindow((m_programFolder.path() + '/').toStdString()); }
 
 private slots:
     void initTestCase()
@@ -95,8 +91,12 @@ private slots:
     void init()
     {
         m_errors.clear();
-        writeSettings({{"WindowMax", "N"}, {"WindowLeft", "0"}, {"WindowTop", "0"}, {"WindowWidth", "1000"},
-                       {"WindowHeight", "700"}, {"ForumBaseURL", "http://127.0.0.1:9/"}});
+        writeSettings({{"WindowMax", "N"},
+                       {"WindowLeft", "0"},
+                       {"WindowTop", "0"},
+                       {"WindowWidth", "1000"},
+                       {"WindowHeight", "700"},
+                       {"ForumBaseURL", "http://127.0.0.1:9/"}});
     }
 
     void qtTextsAreChinese()
@@ -131,8 +131,11 @@ private slots:
 
     void chosenFontReachesGridAndDialogs()
     {
-        writeSettings({{"WindowMax", "N"}, {"WindowWidth", "1000"}, {"WindowHeight", "700"},
-                       {"ForumBaseURL", "http://127.0.0.1:9/"}, {"DefaultFontName", "DejaVu Serif"},
+        writeSettings({{"WindowMax", "N"},
+                       {"WindowWidth", "1000"},
+                       {"WindowHeight", "700"},
+                       {"ForumBaseURL", "http://127.0.0.1:9/"},
+                       {"DefaultFontName", "DejaVu Serif"},
                        {"DefaultFontSize", "14"}});
         auto w = start();
         QCOMPARE(probe(*w).DBGrid1()->font().family(), QStringLiteral("DejaVu Serif"));
@@ -155,8 +158,11 @@ private slots:
 
     void chosenFontRowsFollow()
     {
-        writeSettings({{"WindowMax", "N"}, {"WindowWidth", "1000"}, {"WindowHeight", "700"},
-                       {"ForumBaseURL", "http://127.0.0.1:9/"}, {"DefaultFontName", "DejaVu Sans"},
+        writeSettings({{"WindowMax", "N"},
+                       {"WindowWidth", "1000"},
+                       {"WindowHeight", "700"},
+                       {"ForumBaseURL", "http://127.0.0.1:9/"},
+                       {"DefaultFontName", "DejaVu Sans"},
                        {"DefaultFontSize", "20"}});
         auto w = start();
         const int big = probe(*w).DBGrid1()->verticalHeader()->defaultSectionSize();
@@ -197,12 +203,13 @@ private slots:
                                      loaded.constLast().constFirst().toBool(),
                                  15000);
         QTRY_COMPARE(runScript(probe(*w).WebBrowser1(), "var a = document.querySelector('a[href*=\"topic_id=2\"]');"
-                                                 "a.focus(); (document.activeElement === a) + '|' +"
-                                                 " getComputedStyle(a).outlineStyle"),
+                                                        "a.focus(); (document.activeElement === a) + '|' +"
+                                                        " getComputedStyle(a).outlineStyle"),
                      QStringLiteral("true|none"));
         // The faces the page names come out as an installed sans-serif.
-        QTRY_COMPARE(runScript(probe(*w).WebBrowser1(), "getComputedStyle(document.querySelector('font[face]')).fontFamily"),
-                     QStringLiteral("Verdana, Arial, Helvetica, \"Liberation Sans\", \"DejaVu Sans\", sans-serif"));
+        QTRY_COMPARE(
+            runScript(probe(*w).WebBrowser1(), "getComputedStyle(document.querySelector('font[face]')).fontFamily"),
+            QStringLiteral("Verdana, Arial, Helvetica, \"Liberation Sans\", \"DejaVu Sans\", sans-serif"));
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
     }
 };

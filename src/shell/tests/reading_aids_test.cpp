@@ -1,14 +1,14 @@
 // Reading in the article view: back and forward through the topics shown, finding text, zooming, and the
 // keywords of a search marked in the pages of the topics it found.
-#include "shell/tests/window_test_support.h"
-#include "shell/article_view.h"
 #include "base/cp950.h"
+#include "settings/settings.h"
+#include "shell/article_view.h"
 #include "shell/find_bar.h"
 #include "shell/main_window.h"
-#include "shell/testing/main_window_probe.h"
 #include "shell/messages.h"
-#include "settings/settings.h"
+#include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
+#include "shell/tests/window_test_support.h"
 
 #include <QAction>
 #include <QApplication>
@@ -114,12 +114,14 @@ private slots:
     {
         QVERIFY(m_config.isValid() && m_programFolder.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-        setMessageHooks({[this](const std::string &text) { m_messages << QString::fromStdString(fromCp950(text)); }, {},
+        setMessageHooks({[this](const std::string &text) { m_messages << QString::fromStdString(fromCp950(text)); },
+                         {},
                          [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
         // Topic 1 is far longer than the view; topics 1 and 3 hold "socket".
         QString longBody;
         for (int line = 1; line <= 300; ++line)
-            longBody += QStringLiteral("Line %1 of the long topic%2.\n").arg(line).arg(line % 100 == 50 ? " socket" : "");
+            longBody +=
+                QStringLiteral("Line %1 of the long topic%2.\n").arg(line).arg(line % 100 == 50 ? " socket" : "");
         writeTestArchive(
             m_programFolder.filePath("velm.sqlite"),
             QStringLiteral("INSERT INTO FORUM_MEMBERS VALUES (1, 'writer');"
@@ -199,7 +201,8 @@ private slots:
             if (action->text() == QStringLiteral("下一頁"))
                 forward = action;
             // The engine's own history moves are not offered: they would leave the reader's history.
-            QVERIFY(action != view->pageAction(QWebEnginePage::Back) && action != view->pageAction(QWebEnginePage::Forward));
+            QVERIFY(action != view->pageAction(QWebEnginePage::Back) &&
+                    action != view->pageAction(QWebEnginePage::Forward));
         }
         QVERIFY(back && forward);
         QVERIFY(back->isEnabled() && forward->isEnabled());

@@ -1,7 +1,7 @@
 #pragma once
 // What the window tests share: starting the main window, reading the page it shows, writing settings.
-#include "shell/main_window.h"
 #include "settings/settings.h"
+#include "shell/main_window.h"
 
 #include <QSettings>
 #include <QSignalSpy>

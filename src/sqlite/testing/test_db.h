@@ -33,8 +33,8 @@ struct Db {
         sqlite3_stmt *stmt = nullptr;
         sqlite3_prepare_v2(handle, sql.c_str(), -1, &stmt, nullptr);
         while (stmt && sqlite3_step(stmt) == SQLITE_ROW)
-            values.emplace_back(sqlite3_column_text(stmt, 0) ? reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0))
-                                                             : "NULL");
+            values.emplace_back(
+                sqlite3_column_text(stmt, 0) ? reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)) : "NULL");
         sqlite3_finalize(stmt);
         return values;
     }

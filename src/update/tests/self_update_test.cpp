@@ -1,9 +1,9 @@
 #include "update/self_update.h"
 
 #include "base/cp950.h"
+#include "base/progress.h"
 #include "packages/http_client.h"
 #include "packages/tests/http_test_server.h"
-#include "base/progress.h"
 #include "settings/settings.h"
 
 #include <QTemporaryDir>

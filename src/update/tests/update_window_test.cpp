@@ -1,13 +1,13 @@
-#include "shell/article_view.h"
 #include "base/cp950.h"
-#include "update/desktop_open.h"
+#include "base/qtext.h"
 #include "packages/tests/http_test_server.h"
+#include "settings/settings.h"
+#include "shell/article_view.h"
 #include "shell/main_window.h"
-#include "shell/testing/main_window_probe.h"
 #include "shell/messages.h"
 #include "shell/progress_window.h"
-#include "base/qtext.h"
-#include "settings/settings.h"
+#include "shell/testing/main_window_probe.h"
+#include "update/desktop_open.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -215,7 +215,8 @@ private slots:
         QVERIFY(forum);
         probe(*w).tv()->setCurrentItem(forum);
         QVERIFY(probe(*w).ADOTopic().locate("TOPIC_ID", Value::integer(1101)));
-        QCOMPARE(qFromCp950(Big5Text(probe(*w).ADOTopic().fieldByName("T_SUBJECT").asString())), QStringLiteral("新年快樂"));
+        QCOMPARE(qFromCp950(Big5Text(probe(*w).ADOTopic().fieldByName("T_SUBJECT").asString())),
+                 QStringLiteral("新年快樂"));
 
         // A link to another site goes to the desktop; the pane keeps the demo page.
         const QUrl demo = probe(*w).WebBrowserDemo()->url();
@@ -256,7 +257,8 @@ private slots:
         QVERIFY(show(*declined));
         QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, kWait);
         QCOMPARE(m_shown, QStringList{"question 已經有新版Ver1.7的程式，現在更新嗎?"});
-        QTRY_VERIFY_WITH_TIMEOUT(probe(*declined).WebBrowser1()->url().toString().endsWith("velmpack/index.html"), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(probe(*declined).WebBrowser1()->url().toString().endsWith("velmpack/index.html"),
+                                 kWait);
         QCOMPARE(m_server->count("/download/velm_reader/VELM_V1_7.EXE"), 0);
         QCOMPARE(m_server->count("/velmpack/update.htm"), lists); // No: not even the package update
         QVERIFY(declined->isVisible());

@@ -39,9 +39,10 @@ TEST(VersionCheck, NewerMeansGreaterByteByByte)
         bool newer;
     };
     const Case cases[] = {
-        {"1.7", true},  {"2.0", true},         {"1.6.r", true},    {"10.0", true},       {"1.6.quorin2", true},
-        {"1.6", false}, {"1.6.quorin", false}, {"1.10", false},    {"0.9", false},       {"1.6.quorim", false},
-        {"\xA4\xA4", true}, // bytes above 0x7f count as large, not negative
+        {"1.7", true},         {"2.0", true},         {"1.6.r", true},       {"10.0", true},
+        {"1.6.quorin2", true}, {"1.6", false},        {"1.6.quorin", false}, {"1.10", false},
+        {"0.9", false},        {"1.6.quorim", false}, {"\xA4\xA4", true}, // bytes above 0x7f count as large, not
+                                                                          // negative
     };
     for (const Case &c : cases)
         EXPECT_EQ(IsNewerVersion(c.version), c.newer) << c.version;
@@ -55,12 +56,8 @@ TEST(VersionCheck, InstallerNameFromTheFirstAndThirdCharacters)
         std::string name;
     };
     const Case cases[] = {
-        {"1.7", "VELM_V1_7.EXE"},
-        {"10.0", "VELM_V1_..EXE"},
-        {"2", "VELM_V2_.EXE"},
-        {"\"1.7\"", "VELM_V__..EXE"},
-        {"./../x", "VELM_V._..EXE"},
-        {"1\\/", "VELM_V1__.EXE"},
+        {"1.7", "VELM_V1_7.EXE"},        {"10.0", "VELM_V1_..EXE"},   {"2", "VELM_V2_.EXE"},
+        {"\"1.7\"", "VELM_V__..EXE"},    {"./../x", "VELM_V._..EXE"}, {"1\\/", "VELM_V1__.EXE"},
         {"\xA4\xA4.1", "VELM_V__..EXE"},
     };
     for (const Case &c : cases)

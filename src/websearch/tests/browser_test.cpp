@@ -1,6 +1,6 @@
-#include "websearch/browser.h"
 #include "base/cp950.h"
 #include "settings/settings.h"
+#include "websearch/browser.h"
 #include "websearch/tests/test_server.h"
 #include "websearch/web_browser.h"
 #include "websearch/web_search_dialog.h"
@@ -146,8 +146,8 @@ private slots:
         QFETCH(QByteArray, expected);
         const qsizetype before = m_server.requestsFor("/result").size();
         bool submitted = false;
-        TFormWebBrowser *page = open(url("/post?q=#KEY,1,Search,") + keyword.toStdString(),
-                                     KeywordCodePage::Big5, &submitted);
+        TFormWebBrowser *page =
+            open(url("/post?q=#KEY,1,Search,") + keyword.toStdString(), KeywordCodePage::Big5, &submitted);
         QVERIFY(submitted);
         QCOMPARE(page->PostFieldName(), std::string("Search"));
         QTRY_COMPARE_WITH_TIMEOUT(m_server.requestsFor("/result").size(), before + 1, kLoadTimeout);

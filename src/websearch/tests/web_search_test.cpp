@@ -42,8 +42,8 @@ TEST(WebSearch, WorkedExamplesWithAbc)
     };
     const Case cases[] = {
         {1, "search.asp?MethodStr=DOIT&SearchStr=abc", "search.asp?MethodStr=DOIT&SearchStr=abc", -1, "", ""},
-        {2, "/search.asp?MethodStr=DOIT&Search=#KEY,1,Search,abc", "/search.asp?MethodStr=DOIT&Search=abc", 1,
-         "Search", "abc"},
+        {2, "/search.asp?MethodStr=DOIT&Search=#KEY,1,Search,abc", "/search.asp?MethodStr=DOIT&Search=abc", 1, "Search",
+         "abc"},
         {14, "/search.asp?ftext=#KEY,2,,abc", "/search.asp?ftext=abc", 2, "", "abc"},
     };
     for (const Case &c : cases) {
@@ -124,12 +124,9 @@ TEST(WebSearch, TabOrderFollowsNumbersNotTicking)
 TEST(WebSearch, OnlyNumbersUpToAHundredAndTheFirstBoxOfANumberCount)
 {
     const std::vector<SiteBox> boxes = {
-        {101, "far", "http://far/?q=", true},
-        {-1, "negative", "http://neg/?q=", true},
-        {0, "zero", "http://zero/?q=", true},
-        {100, "hundred", "http://hundred/?q=", true},
-        {5, "first five", "http://five-a/?q=", true},
-        {5, "second five", "http://five-b/?q=", true},
+        {101, "far", "http://far/?q=", true},         {-1, "negative", "http://neg/?q=", true},
+        {0, "zero", "http://zero/?q=", true},         {100, "hundred", "http://hundred/?q=", true},
+        {5, "first five", "http://five-a/?q=", true}, {5, "second five", "http://five-b/?q=", true},
     };
     const SearchLists lists = BuildSearchLists(boxes, TypedKeyword("k"), true, false);
     EXPECT_EQ(lists.captions, (std::vector<std::string>{"zero", "first five", "hundred"}));
@@ -137,21 +134,25 @@ TEST(WebSearch, OnlyNumbersUpToAHundredAndTheFirstBoxOfANumberCount)
 
 TEST(WebSearch, CommasInTheKeywordSplitFieldsAndBlanksStay)
 {
-    const SearchUrl plain = ParseSearchUrl(BuildSearchLists(boxesTicked({1}), TypedKeyword("a,1"), true, false).urlTexts[0]);
+    const SearchUrl plain =
+        ParseSearchUrl(BuildSearchLists(boxesTicked({1}), TypedKeyword("a,1"), true, false).urlTexts[0]);
     EXPECT_EQ(plain.address, templateOf(1) + "a");
     EXPECT_EQ(plain.formNumber, 1);
 
-    const SearchUrl post = ParseSearchUrl(BuildSearchLists(boxesTicked({2}), TypedKeyword("x,y"), true, false).urlTexts[0]);
+    const SearchUrl post =
+        ParseSearchUrl(BuildSearchLists(boxesTicked({2}), TypedKeyword("x,y"), true, false).urlTexts[0]);
     EXPECT_EQ(post.fieldValue, "x");
     EXPECT_TRUE(post.address.ends_with("Search=x"));
 
-    const SearchUrl blanks = ParseSearchUrl(BuildSearchLists(boxesTicked({2}), TypedKeyword(" a b "), true, false).urlTexts[0]);
+    const SearchUrl blanks =
+        ParseSearchUrl(BuildSearchLists(boxesTicked({2}), TypedKeyword(" a b "), true, false).urlTexts[0]);
     EXPECT_EQ(blanks.fieldValue, " a b ");
     EXPECT_TRUE(blanks.address.ends_with("Search= a b "));
     EXPECT_TRUE(RequestAddress(blanks.address).ends_with("Search=%20a%20b%20"));
 
     // An empty keyword removes #KEY and still names the form.
-    const SearchUrl empty = ParseSearchUrl(BuildSearchLists(boxesTicked({14}), TypedKeyword(""), true, false).urlTexts[0]);
+    const SearchUrl empty =
+        ParseSearchUrl(BuildSearchLists(boxesTicked({14}), TypedKeyword(""), true, false).urlTexts[0]);
     EXPECT_TRUE(empty.address.ends_with("/search.asp?ftext="));
     EXPECT_EQ(empty.formNumber, 2);
     EXPECT_EQ(empty.fieldValue, "");

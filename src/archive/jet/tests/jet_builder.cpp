@@ -1,7 +1,7 @@
 #include "archive/jet/tests/jet_builder.h"
 
-#include "base/cp950.h"
 #include "archive/jet/tests/test_support.h"
+#include "base/cp950.h"
 
 #include <bit>
 #include <map>
@@ -215,7 +215,7 @@ private:
             RowPage page(m_format, "LVAL");
             page.add(content);
             return littleEndian(content.size() | 0x40000000u, 4) + littleEndian(pageRow(place(page.bytes()), 0), 4) +
-                littleEndian(0, 4);
+                   littleEndian(0, 4);
         }
         // Several pages, each piece pointing to the next; laid out last piece first.
         std::uint32_t next = 0;
@@ -307,9 +307,9 @@ private:
             } else {
                 put(page, position + m_format.variableNumber, variableNumber++, 2);
                 const std::size_t bytes = column.type == FieldType::Text
-                    ? std::size_t(column.size) * (m_format.jet3 ? 1 : 2)
-                    : column.type == FieldType::Binary ? std::size_t(column.size)
-                                                       : 0;
+                                              ? std::size_t(column.size) * (m_format.jet3 ? 1 : 2)
+                                          : column.type == FieldType::Binary ? std::size_t(column.size)
+                                                                             : 0;
                 put(page, position + m_format.size, bytes, 2);
             }
         }

@@ -1,8 +1,8 @@
 // The fixtures converted to SQLite and loaded into memory, compared with libmdb's own reading (mdb-export).
-#include "base/cp950.h"
-#include "base/error.h"
 #include "archive/jet/jet_reader.h"
 #include "archive/jet/tests/test_support.h"
+#include "base/cp950.h"
+#include "base/error.h"
 
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
@@ -232,7 +232,8 @@ TEST(ConvertFile, FinishRunsOnTheOpenDatabaseBeforeTheRename)
     EXPECT_TRUE(ran);
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"archive-small.mdb", "archive-small.sqlite"}));
     const sqlite::DatabasePtr db = sqlite::open(target, SQLITE_OPEN_READONLY);
-    const sqlite::StatementPtr index = sqlite::prepare(db.get(), "SELECT count(*) FROM sqlite_master WHERE name = 'IX_REPLY'");
+    const sqlite::StatementPtr index =
+        sqlite::prepare(db.get(), "SELECT count(*) FROM sqlite_master WHERE name = 'IX_REPLY'");
     ASSERT_EQ(sqlite3_step(index.get()), SQLITE_ROW);
     EXPECT_EQ(sqlite3_column_int(index.get(), 0), 1);
     const sqlite::StatementPtr check = sqlite::prepare(db.get(), "PRAGMA integrity_check");

@@ -1,10 +1,10 @@
 // No Jet file or a damaged one: a clear error naming it, nothing left behind; the helper watched for crashes and
 // stalls.
-#include "base/cp950.h"
-#include "base/error.h"
 #include "archive/jet/jet_reader.h"
 #include "archive/jet/reader_process.h"
 #include "archive/jet/tests/test_support.h"
+#include "base/cp950.h"
+#include "base/error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Every field type in Jet 4 and Jet 3 files built here, against mdb-export where it prints faithfully, and exactly.
-#include "base/cp950.h"
-#include "archive/jet/tests/jet_builder.h"
 #include "archive/jet/jet_reader.h"
+#include "archive/jet/tests/jet_builder.h"
 #include "archive/jet/tests/test_support.h"
+#include "base/cp950.h"
 
 #include <gtest/gtest.h>
 
@@ -104,10 +104,9 @@ TEST_P(BuiltFile, EveryFieldTypeAsLibmdbReadsIt)
     ASSERT_EQ(tables.size(), 1u);
     const TableData &table = tables[0];
     EXPECT_EQ(table.name, tableName);
-    EXPECT_EQ(
-        table.declarations,
-        (std::vector<std::string>{"BOOLEAN", "BYTE", "SMALLINT", "INTEGER", "CURRENCY", "REAL", "DOUBLE", "DATETIME",
-                                  "VARBINARY(8)", "VARCHAR(20)", "LONGBINARY", "LONGTEXT", "GUID", "DECIMAL(18,4)"}));
+    EXPECT_EQ(table.declarations, (std::vector<std::string>{"BOOLEAN", "BYTE", "SMALLINT", "INTEGER", "CURRENCY",
+                                                            "REAL", "DOUBLE", "DATETIME", "VARBINARY(8)", "VARCHAR(20)",
+                                                            "LONGBINARY", "LONGTEXT", "GUID", "DECIMAL(18,4)"}));
     expectSameAsLibmdb(m_mdb, tables);
 }
 
@@ -233,5 +232,5 @@ INSTANTIATE_TEST_SUITE_P(Versions, BuiltFile,
                                             ::testing::Values(Route::ConvertFile, Route::LoadIntoMemory)),
                          [](const auto &info) {
                              return std::string(std::get<0>(info.param) ? "jet3_" : "jet4_") +
-                                 routeName(std::get<1>(info.param));
+                                    routeName(std::get<1>(info.param));
                          });

@@ -1,8 +1,8 @@
 // Field definitions and stored bytes into SQLite declarations and values.
-#include "base/cp950.h"
 #include "archive/jet/jet_copy.h"
 #include "archive/jet/jet_values.h"
 #include "archive/jet/mdb_handle.h"
+#include "base/cp950.h"
 
 #include <gtest/gtest.h>
 
@@ -93,9 +93,10 @@ TEST(JetValues, TablesAreCreatedWithQuotedNamesAndCaseBlindText)
     const std::vector<Column> columns = {{"ID", FieldType::LongInteger, "INTEGER"},
                                          {"say \"hi\"", FieldType::Text, "VARCHAR(50)"},
                                          {"主題", FieldType::Memo, "LONGTEXT"}};
-    EXPECT_EQ(createTableSql("FORUM \"X\"", columns),
-              "CREATE TABLE \"FORUM \"\"X\"\"\" (\"ID\" INTEGER, \"say \"\"hi\"\"\" VARCHAR(50) COLLATE NOCASE, \"主題\" "
-              "LONGTEXT COLLATE NOCASE)");
+    EXPECT_EQ(
+        createTableSql("FORUM \"X\"", columns),
+        "CREATE TABLE \"FORUM \"\"X\"\"\" (\"ID\" INTEGER, \"say \"\"hi\"\"\" VARCHAR(50) COLLATE NOCASE, \"主題\" "
+        "LONGTEXT COLLATE NOCASE)");
 }
 
 TEST(JetValues, Jet4TextPlainAndCompressed)
@@ -175,7 +176,7 @@ TEST(JetValues, DatesInJetsCalendar)
         {36585.0, "2000-02-29 00:00:00"},
         {38000.0 + (9 * 3600 + 30 * 60 + 15) / 86400.0, "2004-01-14 09:30:15"},
         {0.99999999, "1899-12-31 00:00:00"}, // rounds up into the next day, never to 24:00:00
-        {-1.25, "1899-12-29 06:00:00"}, // before day 0 the time still runs forward
+        {-1.25, "1899-12-29 06:00:00"},      // before day 0 the time still runs forward
         {-0.5, "1899-12-30 12:00:00"},
         {-657434.0, "0100-01-01 00:00:00"},
         {2958465.0 + 86399 / 86400.0, "9999-12-31 23:59:59"},

@@ -1,8 +1,8 @@
 #include "archive/jet/tests/test_support.h"
 
-#include "base/cp950.h"
 #include "archive/jet/jet_reader.h"
 #include "archive/jet/jet_values.h"
+#include "base/cp950.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -158,7 +158,8 @@ TableData readTable(sqlite3 *db, const std::string &name)
 {
     TableData table;
     table.name = name;
-    const sqlite::StatementPtr select = sqlite::prepare(db, "SELECT * FROM " + quoteIdentifier(name) + " ORDER BY rowid");
+    const sqlite::StatementPtr select =
+        sqlite::prepare(db, "SELECT * FROM " + quoteIdentifier(name) + " ORDER BY rowid");
     const int columns = sqlite3_column_count(select.get());
     for (int i = 0; i < columns; ++i) {
         table.columns.push_back(sqlite3_column_name(select.get(), i));
@@ -176,8 +177,8 @@ TableData readTable(sqlite3 *db, const std::string &name)
                 cell.real = sqlite3_column_double(select.get(), i);
             else if (cell.type == SQLITE_TEXT || cell.type == SQLITE_BLOB) {
                 const void *bytes = cell.type == SQLITE_TEXT
-                    ? static_cast<const void *>(sqlite3_column_text(select.get(), i))
-                    : sqlite3_column_blob(select.get(), i);
+                                        ? static_cast<const void *>(sqlite3_column_text(select.get(), i))
+                                        : sqlite3_column_blob(select.get(), i);
                 if (bytes)
                     cell.text.assign(static_cast<const char *>(bytes),
                                      std::size_t(sqlite3_column_bytes(select.get(), i)));
@@ -192,7 +193,8 @@ TableData readTable(sqlite3 *db, const std::string &name)
 std::vector<TableData> readDatabase(sqlite3 *db)
 {
     std::vector<std::string> names;
-    const sqlite::StatementPtr list = sqlite::prepare(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid");
+    const sqlite::StatementPtr list =
+        sqlite::prepare(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid");
     while (sqlite3_step(list.get()) == SQLITE_ROW)
         names.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(list.get(), 0)));
     std::vector<TableData> tables;
@@ -245,8 +247,9 @@ ReferenceTable referenceTable(const std::string &mdbPath, const std::string &tab
     const std::string dateFormat = shellQuoted("%Y-%m-%d %H:%M:%S");
     // Jet 3 text is code page 950 (glibc's CP950 lacks the user-defined areas; the tests keep clear of them).
     const std::string command = "MDB_JET3_CHARSET=CP950 mdb-export -Q -d " + shellQuoted(std::string(1, kFieldEnd)) +
-        " -R " + shellQuoted(std::string(1, kRowEnd)) + " -0 " + shellQuoted(std::string(1, kNull)) + " -D " +
-        dateFormat + " -T " + dateFormat + " -b hex " + shellQuoted(mdbPath) + " " + shellQuoted(table);
+                                " -R " + shellQuoted(std::string(1, kRowEnd)) + " -0 " +
+                                shellQuoted(std::string(1, kNull)) + " -D " + dateFormat + " -T " + dateFormat +
+                                " -b hex " + shellQuoted(mdbPath) + " " + shellQuoted(table);
     std::vector<std::string> records = split(commandOutput(command), kRowEnd);
     if (!records.empty() && records.back().empty())
         records.pop_back();
