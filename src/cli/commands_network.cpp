@@ -77,8 +77,8 @@ int update(Session &session, const std::vector<std::string> &args)
     sources.programFolder = programFolder();
 
     std::ostream &err = session.err();
-    UpdateQuestions questions{[&](const std::string &text) {
-                                  err << fromCp950(text);
+    UpdateQuestions questions{[&](const Big5Text &text) {
+                                  err << text.toUtf8();
                                   if (yes) {
                                       err << " y\n";
                                       return true;
@@ -88,7 +88,7 @@ int update(Session &session, const std::vector<std::string> &args)
                                   std::getline(session.in(), answer);
                                   return answer == "y" || answer == "Y" || answer == "yes";
                               },
-                              [&](const std::string &text) { err << fromCp950(text) << '\n'; }};
+                              [&](const Big5Text &text) { err << text.toUtf8() << '\n'; }};
     Connection &archive = session.archive();
     Connection package(Connection::Mode::Package);
     HttpClient client;

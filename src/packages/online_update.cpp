@@ -156,11 +156,11 @@ OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources 
     result.offered = static_cast<int>(missing.size());
     if (missing.empty() && !lines.empty()) {
         if (start == UpdateStart::Toolbar && questions.showMessage)
-            questions.showMessage(B5("您的資料已經都是最新的了!"));
+            questions.showMessage(Big5Text(B5("您的資料已經都是最新的了!")));
         result.outcome = UpdateOutcome::UpToDate;
         return result;
     }
-    const std::string question = B5("找到補充包檔案總數") + std::to_string(missing.size()) + B5("個，現在更新嗎?");
+    const Big5Text question(B5("找到補充包檔案總數") + std::to_string(missing.size()) + B5("個，現在更新嗎?"));
     if (!questions.askYesNo || !questions.askYesNo(question)) {
         result.outcome = UpdateOutcome::Declined;
         return result;

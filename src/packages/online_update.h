@@ -1,6 +1,8 @@
 #pragma once
 // The online package update: the server's list of packages against the UPDATELOG record, then every
 // missing package fetched, expanded, imported and recorded. Texts are code page 950; URLs and paths UTF-8.
+#include "base/cp950.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -23,8 +25,8 @@ struct OnlineUpdateSources {
 
 // The two message boxes of a run.
 struct UpdateQuestions {
-    std::function<bool(const std::string &cp950)> askYesNo;
-    std::function<void(const std::string &cp950)> showMessage;
+    std::function<bool(const Big5Text &text)> askYesNo;
+    std::function<void(const Big5Text &text)> showMessage;
 };
 
 enum class UpdateOutcome { ListUnavailable, UpToDate, Declined, Fetched, AlreadyRunning };

@@ -59,10 +59,10 @@ void CallbackImportHost::buildForumTree()
         m_callbacks.buildForumTree();
 }
 
-void CallbackImportHost::showMessage(const std::string &cp950)
+void CallbackImportHost::showMessage(const Big5Text &text)
 {
     if (m_callbacks.showMessage)
-        m_callbacks.showMessage(cp950);
+        m_callbacks.showMessage(text);
 }
 
 std::string StartupTemporaryName(const std::string &programFolder, const LocalTime &time)
@@ -99,7 +99,7 @@ void FinishWindowImport(StartupImportHost &host)
     host.processEvents();
     host.buildForumTree();
     host.setStatusText({});
-    host.showMessage(B5("補充包匯入成功!"));
+    host.showMessage(Big5Text(B5("補充包匯入成功!")));
 }
 
 } // namespace velm

@@ -1,5 +1,6 @@
 #pragma once
 // The import of a package named on the command line, run once by the main window's first show.
+#include "base/cp950.h"
 #include "base/progress.h"
 #include "packages/package_import.h"
 
@@ -12,7 +13,7 @@ namespace velm {
 class StartupImportHost : public ImportHost {
 public:
     virtual void buildForumTree() = 0;
-    virtual void showMessage(const std::string &cp950) = 0;
+    virtual void showMessage(const Big5Text &text) = 0;
 };
 
 // A host made of the window's own operations, so the window needs no class of its own for it.
@@ -23,7 +24,7 @@ public:
         ProgressSink *progress = nullptr; // none: a silent one stands in
         std::function<void()> processEvents;
         std::function<void()> buildForumTree;
-        std::function<void(const std::string &cp950)> showMessage;
+        std::function<void(const Big5Text &text)> showMessage;
     };
     explicit CallbackImportHost(Callbacks callbacks);
 
@@ -31,7 +32,7 @@ public:
     ProgressSink &progress() override;
     void processEvents() override;
     void buildForumTree() override;
-    void showMessage(const std::string &cp950) override;
+    void showMessage(const Big5Text &text) override;
 
 private:
     Callbacks m_callbacks;

@@ -10,7 +10,7 @@ namespace velm {
 void QuickSearchClick(SearchHost &host, const std::string &keywordCp950)
 {
     if (!RunQuickSearch(host, keywordCp950))
-        ShowMessage(B5("查無資料"));
+        ShowMessage(Big5Text(B5("查無資料")));
 }
 
 void AdvancedSearchClick(QWidget *owner, SearchHost &host)

@@ -197,7 +197,7 @@ void TfmSearch::BitBtn1Click()
     guarded([&] {
         if (!RunAdvancedSearch(m_host, choices(), LocalToday())) {
             keepOpen = true;
-            ShowMessage(B5("找不到相關資料"));
+            ShowMessage(Big5Text(B5("找不到相關資料")));
         }
     });
     if (!keepOpen)

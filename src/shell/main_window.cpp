@@ -83,12 +83,13 @@ void TfmMain::FormCreate()
     m_webBrowser1->setUrl(QUrl(QStringLiteral("about:blank")));
     // A newer Access archive put in place of a converted one is converted again only when the user says so.
     setSourceChangedHandler([](const std::string &mdbPath, const std::string &sqlitePath) {
-        return AskYesNo(toCp950("資料庫檔案 " + mdbPath + " 在轉換之後已經變更。\n要重新轉換嗎？\n（原先轉換的 " +
-                                sqlitePath + " 會保留為 " + sqlitePath + ".old，其中匯入的補充包資料不會遺失）"));
+        return AskYesNo(Big5Text::fromUtf8("資料庫檔案 " + mdbPath +
+                                           " 在轉換之後已經變更。\n要重新轉換嗎？\n（原先轉換的 " + sqlitePath +
+                                           " 會保留為 " + sqlitePath + ".old，其中匯入的補充包資料不會遺失）"));
     });
     setArchiveNoticeHandler([](ArchiveNotice kind, const std::string &text) {
         if (kind == ArchiveNotice::Warning)
-            ShowMessage(toCp950(text));
+            ShowMessage(Big5Text::fromUtf8(text));
     });
     InitCodeTables();
     setWindowTitle(MainCaption());

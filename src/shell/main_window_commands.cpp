@@ -69,7 +69,7 @@ CallbackImportHost TfmMain::importHost(bool withTree)
                                             {}};
     if (withTree) {
         callbacks.buildForumTree = [this] { BuildForumTree(); };
-        callbacks.showMessage = [](const std::string &text) { ShowMessage(text); };
+        callbacks.showMessage = [](const Big5Text &text) { ShowMessage(text); };
     }
     return CallbackImportHost(std::move(callbacks));
 }
@@ -97,7 +97,7 @@ void TfmMain::ToolButton1Click()
         return;
     const std::string chosen = m_package.connectionText();
     const std::string recorded = RecordedPackageTitle(chosen, m_archive);
-    if (!recorded.empty() && !AskYesNo(B5("補充包 ") + recorded + B5(" 已經匯入過了，要再匯入一次嗎？")))
+    if (!recorded.empty() && !AskYesNo(Big5Text(B5("補充包 ") + recorded + B5(" 已經匯入過了，要再匯入一次嗎？"))))
         return;
     // It ends as the start-up import does: the tree built anew, keeping the chosen forum, and the success shown.
     CallbackImportHost host = importHost(true);

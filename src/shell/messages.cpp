@@ -27,18 +27,18 @@ void setMessageHooks(MessageHooks hooks)
     g_hooks = std::move(hooks);
 }
 
-void ShowMessage(const std::string &cp950)
+void ShowMessage(const Big5Text &text)
 {
     if (g_hooks.information)
-        return g_hooks.information(cp950);
-    QMessageBox::information(owner(), title(), qFromCp950(Big5Text(cp950)));
+        return g_hooks.information(text);
+    QMessageBox::information(owner(), title(), qFromCp950(text));
 }
 
-bool AskYesNo(const std::string &cp950)
+bool AskYesNo(const Big5Text &text)
 {
     if (g_hooks.question)
-        return g_hooks.question(cp950);
-    return QMessageBox::question(owner(), title(), qFromCp950(Big5Text(cp950)), QMessageBox::Yes | QMessageBox::No) ==
+        return g_hooks.question(text);
+    return QMessageBox::question(owner(), title(), qFromCp950(text), QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Message boxes and the application's error handler, replaceable so tests can answer them.
+#include "base/cp950.h"
 #include "base/error.h"
 
 #include <exception>
@@ -11,16 +12,16 @@ class QWidget;
 namespace velm {
 
 struct MessageHooks {
-    std::function<void(const std::string &cp950)> information;
-    std::function<bool(const std::string &cp950)> question; // true for Yes
+    std::function<void(const Big5Text &text)> information;
+    std::function<bool(const Big5Text &text)> question; // true for Yes
     std::function<void(const std::string &utf8)> error;
 };
 
 // Replaces the message boxes (an empty member keeps the box).
 void setMessageHooks(MessageHooks hooks);
 
-void ShowMessage(const std::string &cp950);
-bool AskYesNo(const std::string &cp950);
+void ShowMessage(const Big5Text &text);
+bool AskYesNo(const Big5Text &text);
 // The application's error handler: shows the text; the program keeps running.
 void ShowError(const std::string &utf8);
 

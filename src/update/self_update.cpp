@@ -34,7 +34,7 @@ VersionCheckOutcome RunVersionCheck(std::string_view markup, const SelfUpdatePla
     }
 
     call(host.showHomePage);
-    if (!host.askYesNo || !host.askYesNo(B5("已經有新版Ver") + version + B5("的程式，現在更新嗎?")))
+    if (!host.askYesNo || !host.askYesNo(Big5Text(B5("已經有新版Ver") + version + B5("的程式，現在更新嗎?"))))
         return VersionCheckOutcome::Declined;
 
     const std::string name = InstallerFileName(version);
@@ -52,13 +52,13 @@ VersionCheckOutcome RunVersionCheck(std::string_view markup, const SelfUpdatePla
     if (!fetched) {
         progress.close();
         if (host.showMessage)
-            host.showMessage(B5("下載失敗!"));
+            host.showMessage(Big5Text(B5("下載失敗!")));
         return VersionCheckOutcome::DownloadFailed;
     }
     call(host.processEvents);
     progress.close();
     if (host.showMessage)
-        host.showMessage(B5("下載完成,現在開始安裝!"));
+        host.showMessage(Big5Text(B5("下載完成,現在開始安裝!")));
     if (host.openInstaller)
         host.openInstaller(path);
     call(host.closeMainWindow);

@@ -1,6 +1,8 @@
 #pragma once
 // What happens when the demo page has loaded: a newer version is offered, downloaded and its installer
 // started; otherwise the automatic package update runs unless AutoUpdate is "N".
+#include "base/cp950.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -15,8 +17,8 @@ class ProgressSink;
 struct VersionCheckHost {
     std::function<void()> showHomePage;    // the package home page in the article browser
     std::function<void()> runOnlineUpdate; // the online update, started by the pane (no "up to date" box)
-    std::function<bool(const std::string &cp950)> askYesNo;
-    std::function<void(const std::string &cp950)> showMessage;
+    std::function<bool(const Big5Text &text)> askYesNo;
+    std::function<void(const Big5Text &text)> showMessage;
     std::function<void()> processEvents;
     std::function<void(const std::string &path)> openInstaller; // hands the file to the desktop
     std::function<void()> closeMainWindow;

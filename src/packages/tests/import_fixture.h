@@ -29,7 +29,7 @@ public:
     }
     LocalTime now() const override { return {2004, 3, 21, 14, 5, 9, 42}; }
     void buildForumTree() override { events.push_back("tree"); }
-    void showMessage(const std::string &cp950) override { events.push_back("message " + fromCp950(cp950)); }
+    void showMessage(const Big5Text &text) override { events.push_back("message " + text.toUtf8()); }
 
     std::vector<std::string> events; // UTF-8
     SilentProgress sink;

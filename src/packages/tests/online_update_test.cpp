@@ -57,11 +57,11 @@ protected:
         ImportTest::SetUp();
         fs::create_directory(path("program"));
         sources = {server.base(), {server.base() + kSecondary, server.base() + kPrimary}, path("program") + "/"};
-        questions = {[this](const std::string &text) {
-                         shown.push_back("question " + fromCp950(text));
+        questions = {[this](const Big5Text &text) {
+                         shown.push_back("question " + text.toUtf8());
                          return answer;
                      },
-                     [this](const std::string &text) { shown.push_back("message " + fromCp950(text)); }};
+                     [this](const Big5Text &text) { shown.push_back("message " + text.toUtf8()); }};
     }
 
     void serveList(const std::string &utf8Lines) { server.answer("/velmpack/update.htm", page(toCp950(utf8Lines))); }

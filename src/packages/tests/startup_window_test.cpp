@@ -44,7 +44,7 @@ private slots:
         QDir(packages.path()).mkpath(QStringLiteral("a b c"));
         fs::copy_file(VELM_FIXTURES "/2004W06.VLP", packages.filePath("a b c/2004W06.VLP").toStdString());
         QStringList messages;
-        setMessageHooks({[&](const std::string &text) { messages << qFromCp950(Big5Text(text)); },
+        setMessageHooks({[&](const Big5Text &text) { messages << qFromCp950(text); },
                          {},
                          [&](const std::string &text) { messages << QString::fromStdString(text); }});
 

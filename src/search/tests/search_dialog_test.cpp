@@ -49,7 +49,7 @@ private slots:
     void initTestCase()
     {
         test::openFixtureArchive(m_dir, m_archive);
-        setMessageHooks({[this](const std::string &text) { m_messages << QString::fromStdString(fromCp950(text)); },
+        setMessageHooks({[this](const Big5Text &text) { m_messages << QString::fromStdString(text.toUtf8()); },
                          {},
                          [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
     }

@@ -57,9 +57,9 @@ private:
 
     void installMessageHooks()
     {
-        setMessageHooks({[this](const std::string &text) { m_messages << qFromCp950(Big5Text(text)); },
-                         [this](const std::string &text) {
-                             m_questions << qFromCp950(Big5Text(text));
+        setMessageHooks({[this](const Big5Text &text) { m_messages << qFromCp950(text); },
+                         [this](const Big5Text &text) {
+                             m_questions << qFromCp950(text);
                              return m_answerYes;
                          },
                          [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
@@ -878,8 +878,8 @@ private slots:
         QStringList asked;
         bool answer = false;
         setMessageHooks({{},
-                         [&](const std::string &text) {
-                             asked << QString::fromStdString(fromCp950(text));
+                         [&](const Big5Text &text) {
+                             asked << QString::fromStdString(text.toUtf8());
                              return answer;
                          },
                          [this](const std::string &text) { m_errors << QString::fromStdString(text); }});

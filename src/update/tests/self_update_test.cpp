@@ -41,11 +41,11 @@ protected:
                  folder.path().toStdString()};
         host.showHomePage = [this] { events.push_back("home page"); };
         host.runOnlineUpdate = [this] { events.push_back("online update"); };
-        host.askYesNo = [this](const std::string &text) {
-            events.push_back("question " + fromCp950(text));
+        host.askYesNo = [this](const Big5Text &text) {
+            events.push_back("question " + text.toUtf8());
             return yes;
         };
-        host.showMessage = [this](const std::string &text) { events.push_back("message " + fromCp950(text)); };
+        host.showMessage = [this](const Big5Text &text) { events.push_back("message " + text.toUtf8()); };
         host.processEvents = [] {};
         host.openInstaller = [this](const std::string &path) { events.push_back("open " + path); };
         host.closeMainWindow = [this] { events.push_back("close"); };

@@ -158,9 +158,9 @@ private slots:
         store.setValue("DownloadMirror1", QString::fromStdString(secondary()));
         store.setValue("DownloadMirror2", QString::fromStdString(primary()));
         store.sync();
-        setMessageHooks({[this](const std::string &text) { m_shown << "message " + qFromCp950(Big5Text(text)); },
-                         [this](const std::string &text) {
-                             m_shown << "question " + qFromCp950(Big5Text(text));
+        setMessageHooks({[this](const Big5Text &text) { m_shown << "message " + qFromCp950(text); },
+                         [this](const Big5Text &text) {
+                             m_shown << "question " + qFromCp950(text);
                              return m_answer;
                          },
                          [this](const std::string &text) { m_shown << "error " + QString::fromStdString(text); }});
