@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -70,6 +72,25 @@ private slots:
         }
         QCOMPARE(dialog.findChild<QCheckBox *>("CheckBox1")->property(kTemplateProperty).toByteArray(),
                  QByteArray::fromStdString(ForumBaseURL() + "search.asp?MethodStr=DOIT&SearchStr="));
+    }
+
+    // A stored forum address beyond ASCII: the tooltip shows it as written, the forum's own search goes to it in
+    // its ASCII form, as with the command line's web search.
+    void theForumsOwnSearchTakesAStoredAddressBeyondAscii()
+    {
+        QTemporaryDir config;
+        const QByteArray before = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        QSettings(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat)
+            .setValue("ForumBaseURL", QStringLiteral("http://論壇.example/中文"));
+        TFormWebSearch dialog;
+        qputenv("XDG_CONFIG_HOME", before);
+        QCheckBox *forum = dialog.findChild<QCheckBox *>("CheckBox1");
+        QVERIFY(forum);
+        QCOMPARE(forum->toolTip(), QStringLiteral("http://論壇.example/中文/"));
+        // 論壇 is xn--ypsv87i; 中文 is E4 B8 AD E6 96 87 in UTF-8.
+        QCOMPARE(forum->property(kTemplateProperty).toByteArray(),
+                 QByteArray("http://xn--ypsv87i.example/%E4%B8%AD%E6%96%87/search.asp?MethodStr=DOIT&SearchStr="));
     }
 
     void selectAllAndNoneLeaveTheConversionBoxesAlone()
