@@ -63,28 +63,10 @@ bool isMimeType(const std::string &text)
            nameSafe(text.substr(slash + 1)) == text.substr(slash + 1);
 }
 
-std::string xmlEscaped(const std::string &text)
+// Markup's special characters (&, <, >, ") as references, for text and attribute values.
+std::string xmlEscaped(const std::string &utf8)
 {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return QString::fromStdString(utf8).toHtmlEscaped().toStdString();
 }
 
 // A desktop entry string value: backslashes and line ends escaped.
