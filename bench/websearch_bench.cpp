@@ -2,7 +2,7 @@
 // apart and encoded; the registration on a first start (files and both databases, with the real tools
 // when installed) and on every later start (nothing changed). XDG folders go to a temporary folder.
 #include "base/cp950.h"
-#include "shell/file_association.h"
+#include "shell_core/file_association.h"
 #include "websearch/web_search.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 // The files an install puts under share/ describe the same type, icon and program as the registration the
 // reader makes for its user at every start, so that neither hides or contradicts the other.
-#include "shell/file_association.h"
+#include "shell_core/file_association.h"
 
 #include <QTemporaryDir>
 

@@ -3,10 +3,10 @@
 #include "base/paths.h"
 #include "base/qtext.h"
 #include "shell/article_view.h"
-#include "shell/localization.h"
+#include "shell_widgets/localization.h"
 #include "shell/main_window.h"
-#include "shell/messages.h"
-#include "shell/progress_window.h"
+#include "shell_widgets/messages.h"
+#include "shell_widgets/progress_window.h"
 
 #include <QApplication>
 #include <QClipboard>

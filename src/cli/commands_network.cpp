@@ -9,7 +9,7 @@
 #include "packages/online_update.h"
 #include "packages/package_import.h"
 #include "settings/settings.h"
-#include "shell/startup.h"
+#include "shell_core/startup.h"
 #include "update/version_check.h"
 
 #include <fstream>

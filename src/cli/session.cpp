@@ -3,7 +3,7 @@
 #include "archive/archive_file.h"
 #include "archive/util.h"
 #include "base/paths.h"
-#include "shell/startup.h"
+#include "shell_core/startup.h"
 
 namespace velm {
 

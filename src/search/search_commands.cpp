@@ -3,7 +3,7 @@
 #include "base/cp950.h"
 #include "search/quick_search.h"
 #include "search/search_dialog.h"
-#include "shell/messages.h"
+#include "shell_widgets/messages.h"
 
 namespace velm {
 

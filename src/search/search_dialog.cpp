@@ -4,7 +4,7 @@
 #include "base/qtext.h"
 #include "codeconv/typed_text.h"
 #include "search/advanced_search.h"
-#include "shell/messages.h"
+#include "shell_widgets/messages.h"
 
 #include <QApplication>
 #include <QButtonGroup>

@@ -10,11 +10,11 @@
 #include "settings/settings.h"
 #include "settings/version.h"
 #include "shell/article_view.h"
-#include "shell/file_association.h"
-#include "shell/messages.h"
-#include "shell/progress_window.h"
+#include "shell_core/file_association.h"
+#include "shell_widgets/messages.h"
+#include "shell_widgets/progress_window.h"
 #include "shell/splitter.h"
-#include "shell/startup.h"
+#include "shell_core/startup.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -4,8 +4,8 @@
 #include "article/article_page.h"
 #include "packages/http_client.h"
 #include "search/search_host.h"
-#include "shell/article_history.h"
-#include "shell/layout.h"
+#include "shell_core/article_history.h"
+#include "shell_core/layout.h"
 
 #include <QMainWindow>
 #include <QPointF>

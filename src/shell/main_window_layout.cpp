@@ -3,8 +3,8 @@
 
 #include "shell/article_view.h"
 #include "shell/find_bar.h"
-#include "shell/localization.h"
-#include "shell/messages.h"
+#include "shell_widgets/localization.h"
+#include "shell_widgets/messages.h"
 #include "shell/splitter.h"
 #include "shell/topic_model.h"
 

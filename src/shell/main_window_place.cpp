@@ -5,9 +5,9 @@
 #include "archive/archive_file.h"
 #include "base/error.h"
 #include "settings/settings.h"
-#include "shell/messages.h"
-#include "shell/progress_window.h"
-#include "shell/startup.h"
+#include "shell_widgets/messages.h"
+#include "shell_widgets/progress_window.h"
+#include "shell_core/startup.h"
 #include "shell/topic_model.h"
 
 #include <QFileDialog>

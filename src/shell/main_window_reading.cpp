@@ -8,8 +8,8 @@
 #include "settings/settings.h"
 #include "shell/article_view.h"
 #include "shell/find_bar.h"
-#include "shell/layout.h"
-#include "shell/messages.h"
+#include "shell_core/layout.h"
+#include "shell_widgets/messages.h"
 
 #include <QAction>
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include "archive/forum_text.h"
 #include "archive/forum_tree.h"
 #include "base/qtext.h"
-#include "shell/progress_window.h"
+#include "shell_widgets/progress_window.h"
 #include "shell/topic_model.h"
 
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "packages/tests/import_fixture.h"
 
 #include "base/error.h"
-#include "shell/startup.h"
+#include "shell_core/startup.h"
 
 using namespace velm;
 using namespace velm::test;

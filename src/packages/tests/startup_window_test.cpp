@@ -1,8 +1,8 @@
 #include "base/qtext.h"
 #include "shell/article_view.h"
 #include "shell/main_window.h"
-#include "shell/messages.h"
-#include "shell/progress_window.h"
+#include "shell_widgets/messages.h"
+#include "shell_widgets/progress_window.h"
 #include "shell/testing/main_window_probe.h"
 
 #include <QApplication>

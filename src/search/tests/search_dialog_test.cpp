@@ -3,7 +3,7 @@
 #include "search/tests/fake_host.h"
 
 #include "base/cp950.h"
-#include "shell/messages.h"
+#include "shell_widgets/messages.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

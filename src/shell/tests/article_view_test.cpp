@@ -2,7 +2,7 @@
 // another page or loads frames into it; pictures still show, and the user's clicks still lead on.
 #include "shell/article_view.h"
 #include "shell/main_window.h"
-#include "shell/messages.h"
+#include "shell_widgets/messages.h"
 #include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
 #include "shell/tests/window_test_support.h"

@@ -2,9 +2,9 @@
 // the chosen font everywhere, forum names never cut, indented code and followed links shown cleanly.
 #include "prefs/config_dialog.h"
 #include "settings/settings.h"
-#include "shell/localization.h"
+#include "shell_widgets/localization.h"
 #include "shell/main_window.h"
-#include "shell/messages.h"
+#include "shell_widgets/messages.h"
 #include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
 #include "shell/tests/window_test_support.h"

@@ -5,7 +5,7 @@
 #include "shell/article_view.h"
 #include "shell/find_bar.h"
 #include "shell/main_window.h"
-#include "shell/messages.h"
+#include "shell_widgets/messages.h"
 #include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
 #include "shell/tests/window_test_support.h"

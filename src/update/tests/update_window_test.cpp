@@ -4,8 +4,8 @@
 #include "settings/settings.h"
 #include "shell/article_view.h"
 #include "shell/main_window.h"
-#include "shell/messages.h"
-#include "shell/progress_window.h"
+#include "shell_widgets/messages.h"
+#include "shell_widgets/progress_window.h"
 #include "shell/testing/main_window_probe.h"
 #include "update/desktop_open.h"
 

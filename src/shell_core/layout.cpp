@@ -1,4 +1,4 @@
-#include "shell/layout.h"
+#include "shell_core/layout.h"
 
 #include "base/cp950.h"
 #include "base/whole_number.h"

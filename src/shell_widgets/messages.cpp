@@ -1,4 +1,4 @@
-#include "shell/messages.h"
+#include "shell_widgets/messages.h"
 
 #include "base/qtext.h"
 

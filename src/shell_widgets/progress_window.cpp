@@ -1,4 +1,4 @@
-#include "shell/progress_window.h"
+#include "shell_widgets/progress_window.h"
 
 #include "base/qtext.h"
 

@@ -1,4 +1,4 @@
-#include "shell/localization.h"
+#include "shell_widgets/localization.h"
 
 #include <QCoreApplication>
 #include <QFont>

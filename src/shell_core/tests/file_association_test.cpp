@@ -1,4 +1,4 @@
-#include "shell/file_association.h"
+#include "shell_core/file_association.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

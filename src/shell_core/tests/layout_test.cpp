@@ -1,6 +1,6 @@
 #include "settings/settings.h"
-#include "shell/layout.h"
-#include "shell/startup.h"
+#include "shell_core/layout.h"
+#include "shell_core/startup.h"
 
 #include "base/cp950.h"
 #include "base/error.h"

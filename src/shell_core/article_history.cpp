@@ -1,4 +1,4 @@
-#include "shell/article_history.h"
+#include "shell_core/article_history.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "shell/startup.h"
+#include "shell_core/startup.h"
 
 #include "base/paths.h"
 
