@@ -145,13 +145,6 @@ Value FieldValueDef(const Field &field)
     }
 }
 
-std::string AddBackslash(std::string path)
-{
-    if (path.empty() || path.back() != kPathSeparator)
-        path += kPathSeparator;
-    return path;
-}
-
 std::string CutToken(std::string_view delimiters, std::string &text)
 {
     auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };

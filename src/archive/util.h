@@ -2,6 +2,7 @@
 // The small set of SQL operations the reader runs on its default connection, and two text helpers.
 // SQL texts and 8-bit values are code page 950; a failing statement's text goes to the clipboard.
 #include "archive/database.h"
+#include "base/paths.h"
 
 #include <memory>
 #include <string>
@@ -31,8 +32,7 @@ std::string SQLLiteral(const Value &value);
 // A field's value, with the default of its kind in place of null.
 Value FieldValueDef(const Field &field);
 
-// Text with the path separator appended unless it already ends in one.
-std::string AddBackslash(std::string path);
+// AddBackslash, the util operation on paths, lives with the paths (base/paths.h).
 // Cuts the next token off the text at the first of the delimiters; see the tests for the exact rule.
 std::string CutToken(std::string_view delimiters, std::string &text);
 

@@ -98,4 +98,11 @@ bool provideDemoArchive(const std::string &programFolder)
     return provideDemoArchive(programFolder, installedDataFolder() + kConvertedArchive);
 }
 
+std::string AddBackslash(std::string path)
+{
+    if (path.empty() || path.back() != kPathSeparator)
+        path += kPathSeparator;
+    return path;
+}
+
 } // namespace velm

@@ -24,6 +24,9 @@ bool provideDemoArchive(const std::string &programFolder, const std::string &dem
 // The same with the demo archive of the install: velm.sqlite in installedDataFolder().
 bool provideDemoArchive(const std::string &programFolder);
 
+// Text with the path separator appended unless it already ends in one.
+std::string AddBackslash(std::string path);
+
 // The platform's path separator as text ("/" here, "\" on Windows).
 constexpr char kPathSeparator =
 #ifdef _WIN32

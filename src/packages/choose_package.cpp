@@ -1,7 +1,5 @@
 #include "packages/choose_package.h"
 
-#include "archive/database.h"
-
 #include <QFileDialog>
 
 namespace velm {
@@ -16,17 +14,15 @@ QStringList PackageFileFilters()
     return {QStringLiteral("Velm Package File(*.VLP *.vlp)"), QStringLiteral("Access File(*.MDB *.mdb)")};
 }
 
-bool ChoosePackageFile(QWidget *parent, const QString &title, Connection &connection)
+std::optional<std::string> ChoosePackageFile(QWidget *parent, const QString &title)
 {
     QFileDialog dialog(parent, title);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(PackageFileFilters());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return false;
-    connection.close();
-    connection.setConnectionText(dialog.selectedFiles().constFirst().toStdString());
-    return true;
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst().toStdString();
 }
 
 } // namespace velm

@@ -93,9 +93,12 @@ bool TfmMain::importStartupPackage()
 
 void TfmMain::ToolButton1Click()
 {
-    if (!ChoosePackageFile(this, ChoosePackageTitle(), m_package))
+    const std::optional<std::string> picked = ChoosePackageFile(this, ChoosePackageTitle());
+    if (!picked)
         return;
-    const std::string chosen = m_package.connectionText();
+    const std::string chosen = *picked;
+    m_package.close();
+    m_package.setConnectionText(chosen);
     const std::string recorded = RecordedPackageTitle(chosen, m_archive);
     if (!recorded.empty() && !AskYesNo(Big5Text(B5("補充包 ") + recorded + B5(" 已經匯入過了，要再匯入一次嗎？"))))
         return;

@@ -1,7 +1,7 @@
 #include "update/self_update.h"
 
-#include "archive/util.h"
 #include "base/cp950.h"
+#include "base/paths.h"
 #include "base/progress.h"
 #include "packages/http_client.h"
 #include "settings/settings.h"

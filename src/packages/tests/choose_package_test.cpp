@@ -1,7 +1,5 @@
 #include "packages/choose_package.h"
 
-#include "archive/database.h"
-
 #include <QApplication>
 #include <QFileDialog>
 #include <QTemporaryDir>
@@ -37,23 +35,21 @@ private:
     }
 
 private slots:
-    void pickedFileBecomesTheConnectionText()
+    void pickedFileIsGivenBack()
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("2004W05.VLP"));
         std::ofstream(file.toStdString()) << "package";
-        Connection connection(Connection::Mode::Package);
-        connection.setConnectionText("earlier.mdb");
         QString title;
         QStringList filters;
 
         answerDialog(QString(), &title, &filters);
-        QVERIFY(!ChoosePackageFile(nullptr, ChoosePackageTitle(), connection));
-        QCOMPARE(connection.connectionText(), std::string("earlier.mdb"));
+        QVERIFY(!ChoosePackageFile(nullptr, ChoosePackageTitle()));
 
         answerDialog(file, &title, &filters);
-        QVERIFY(ChoosePackageFile(nullptr, ChoosePackageTitle(), connection));
-        QCOMPARE(QString::fromStdString(connection.connectionText()), file);
+        const std::optional<std::string> picked = ChoosePackageFile(nullptr, ChoosePackageTitle());
+        QVERIFY(picked);
+        QCOMPARE(QString::fromStdString(*picked), file);
         QCOMPARE(title, QStringLiteral("匯入補充包.VLP/.MDB資料檔"));
         QCOMPARE(filters, (QStringList{QStringLiteral("Velm Package File(*.VLP *.vlp)"),
                                        QStringLiteral("Access File(*.MDB *.mdb)")}));
