@@ -3,14 +3,15 @@
 #include "archive/database.h"
 #include "archive/util.h"
 #include "search/search_host.h"
+#include "search/search_statement.h"
 
 namespace velm {
 
 std::string QuickSearchSql(std::string_view keywordCp950)
 {
-    const std::string k = QuoteDoubled(keywordCp950);
-    return "SELECT * FROM FORUM_TOPICS WHERE T_SUBJECT LIKE '%" + k + "%' OR T_MESSAGE LIKE '%" + k + "%'\n" +
-           "or TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY WHERE R_MESSAGE LIKE '%" + k + "%')";
+    const std::string pattern = ContainsPattern(keywordCp950);
+    return "SELECT * FROM FORUM_TOPICS WHERE T_SUBJECT LIKE " + pattern + " OR T_MESSAGE LIKE " + pattern + "\n" +
+           "or TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY WHERE R_MESSAGE LIKE " + pattern + ")";
 }
 
 bool RunQuickSearch(SearchHost &host, const std::string &keywordCp950)

@@ -64,12 +64,32 @@ std::string subjectCondition(std::string keywords, MatchMode mode)
     std::string condition;
     do {
         const std::string word = CutToken(" ", keywords);
-        condition += connector + "T_SUBJECT like '%" + QuoteDoubled(word) + "%'";
+        condition += connector + "T_SUBJECT like " + ContainsPattern(word);
     } while (!blanksTrimmed(keywords).empty());
     return "(" + condition.substr(4) + ")";
 }
 
 } // namespace
+
+std::string ContainsPattern(std::string_view wordCp950)
+{
+    std::string escaped;
+    bool escapes = false;
+    for (size_t at = 0; at < wordCp950.size(); ++at) {
+        const unsigned char c = static_cast<unsigned char>(wordCp950[at]);
+        if (c >= 0x81 && c <= 0xFE && at + 1 < wordCp950.size()) {
+            escaped += wordCp950.substr(at, 2);
+            ++at;
+            continue;
+        }
+        if (c == '%' || c == '_' || c == '\\') {
+            escaped += '\\';
+            escapes = true;
+        }
+        escaped += static_cast<char>(c);
+    }
+    return "'%" + QuoteDoubled(escaped) + "%'" + (escapes ? " ESCAPE '\\'" : "");
+}
 
 std::vector<std::string> SearchKeywordList(const SearchChoices &choices)
 {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velm {
@@ -55,6 +56,12 @@ struct SearchChoices {
 using MemberLookup = std::function<std::optional<std::int64_t>(const std::string &memberCp950)>;
 // The ids of the categories of one kind, in the order the archive gives them.
 using CategoryLookup = std::function<std::vector<std::int64_t>(int kind)>;
+
+// A LIKE pattern that finds the word anywhere: '%word%', its single quotes doubled. When the word holds %,
+// _ or \ they are escaped with \ and the pattern carries " ESCAPE '\'", so that they match themselves;
+// other words give exactly the plain pattern. Code page 950 characters are taken whole: a trail byte may be
+// 0x5C or 0x5F without being either character.
+std::string ContainsPattern(std::string_view wordCp950);
 
 // The first day a time range keeps, or nothing for no time condition. Month steps keep the day of the
 // month, or take the target month's last day when it has no such day.

@@ -12,6 +12,9 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <filesystem>
+
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
@@ -40,8 +43,9 @@ TEST(QuickSearchSql, TwoLinesWithOnlyQuotesDoubled)
               "SELECT * FROM FORUM_TOPICS WHERE T_SUBJECT LIKE '%rs232%' OR T_MESSAGE LIKE '%rs232%'\n"
               "or TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY WHERE R_MESSAGE LIKE '%rs232%')");
     EXPECT_EQ(QuickSearchSql(" it's_%"),
-              "SELECT * FROM FORUM_TOPICS WHERE T_SUBJECT LIKE '% it''s_%%' OR T_MESSAGE LIKE '% it''s_%%'\n"
-              "or TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY WHERE R_MESSAGE LIKE '% it''s_%%')");
+              "SELECT * FROM FORUM_TOPICS WHERE T_SUBJECT LIKE '% it''s\\_\\%%' ESCAPE '\\' OR T_MESSAGE LIKE "
+              "'% it''s\\_\\%%' ESCAPE '\\'\n"
+              "or TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY WHERE R_MESSAGE LIKE '% it''s\\_\\%%' ESCAPE '\\')");
 }
 
 TEST_F(FixtureSearch, QuickSearchFindsSubjectsBodiesAndReplies)
@@ -193,6 +197,57 @@ TEST(DemoSearch, ForumListOfTheDemoArchive)
         {111, "元件使用討論"},    {114, "C#Builder 討論"},   {115, "站務公告"},
     };
     EXPECT_EQ(forums, expected);
+}
+
+// In a programming forum %d, __init__ and C:\ are words: both searches find the topics holding them, as
+// instr() over ASCII-folded text counts them, not every topic.
+TEST(DemoSearch, PatternCharactersMatchThemselves)
+{
+    QTemporaryDir dir;
+    const std::string copy = dir.filePath("velm.sqlite").toStdString();
+    std::filesystem::copy_file(VELM_DEMO_ARCHIVE, copy);
+    Connection archive;
+    archive.setConnectionText(copy);
+    archive.open();
+    SetDefaultConnection(&archive);
+    auto holding = [&](const std::string &word, const char *field) {
+        const std::string w = "lower('" + QuoteDoubled(word) + "')";
+        return "instr(lower(" + std::string(field) + ")," + w + ")>0";
+    };
+    auto idsOf = [&](const std::string &sql) {
+        Query query(&archive);
+        query.setSql(sql + " ORDER BY TOPIC_ID");
+        query.open();
+        std::vector<std::int64_t> ids;
+        for (; !query.eof(); query.next())
+            ids.push_back(query.field(0).asInteger());
+        return ids;
+    };
+    auto sorted = [](std::vector<std::int64_t> ids) {
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    };
+    for (const std::string word : {"%d", "_", "\\", "C:\\", "%", "100%"}) {
+        const std::string holds = "(" + holding(word, "T_SUBJECT") + " OR " + holding(word, "T_MESSAGE") +
+                                  " OR TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY WHERE " +
+                                  holding(word, "R_MESSAGE") + "))";
+        const std::vector<std::int64_t> ids = idsOf("SELECT TOPIC_ID FROM FORUM_TOPICS WHERE " + holds);
+        ASSERT_LT(ids.size(), 69u) << word;
+        FakeHost quick(archive);
+        RunQuickSearch(quick, word);
+        EXPECT_EQ(sorted(quick.ids()), ids) << word;
+
+        SearchChoices choices;
+        choices.keywords = word;
+        choices.boxes = {true, true, true, true, true, false, false};
+        FakeHost advanced(archive);
+        RunAdvancedSearch(advanced, choices, k10March2004);
+        EXPECT_EQ(advanced.topic.isOpen() ? sorted(advanced.ids()) : std::vector<std::int64_t>{},
+                  idsOf("SELECT TOPIC_ID FROM FORUM_TOPICS WHERE " + holds +
+                        " AND CAT_ID IN (SELECT CAT_ID FROM FORUM_CATEGORY WHERE CAT_KIND IN (1,2,3,4,9))"))
+            << word;
+    }
+    SetDefaultConnection(nullptr);
 }
 
 // A rejected statement leaves ADOTopic closed; only the advanced search puts it on the clipboard.

@@ -98,8 +98,9 @@ TEST(SearchStatement, KeywordAndMemberConditions)
         {choose("it's", MatchMode::And, SearchField::SubjectOnly), "( T_SUBJECT like '%it''s%') and", false},
         {choose("it's", MatchMode::WholeLine),
          "( ((T_SUBJECT='it''s') or (T_MESSAGE='it''s')) or (R_MESSAGE='it''s')) and", true},
-        // Pattern characters other than the quote keep their meaning.
-        {choose("100%_x", MatchMode::Or, SearchField::SubjectOnly), "( T_SUBJECT like '%100%_x%') and", false},
+        // Pattern characters match themselves; the escape goes along into every copy of the condition.
+        {choose("100%_x", MatchMode::Or, SearchField::SubjectOnly),
+         "( T_SUBJECT like '%100\\%\\_x%' ESCAPE '\\') and", false},
         // A member alone: topics written or replied to, so replies are joined.
         {choose("", MatchMode::And, SearchField::All, "abc"), " ((T_AUTHOR=57) or ( R_AUTHOR=57)) and", true},
         // Subject only never looks at replies, with or without a member.
@@ -214,3 +215,21 @@ TEST(SearchStatement, ForumCategoriesAndFilters)
 }
 
 } // namespace
+
+// Only %, _ and \ are escaped, and only where they are characters of their own: the trail byte of a Big5
+// character may be 0x5C or 0x5F.
+TEST(SearchStatement, ContainsPatternEscapesOnlyPatternCharacters)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"rs232", "'%rs232%'"},
+        {"it's", "'%it''s%'"},
+        {"%d", "'%\\%d%' ESCAPE '\\'"},
+        {"__init__", "'%\\_\\_init\\_\\_%' ESCAPE '\\'"},
+        {"C:\\", "'%C:\\\\%' ESCAPE '\\'"},
+        {B5("許功"), "'%" + B5("許功") + "%'"}, // B3 5C A5 5C
+        {B5("許") + "_", "'%" + B5("許") + "\\_%' ESCAPE '\\'"},
+    };
+    for (const auto &[word, pattern] : cases)
+        EXPECT_EQ(ContainsPattern(word), pattern) << word;
+}
+
