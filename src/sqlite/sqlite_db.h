@@ -11,10 +11,15 @@
 
 namespace velm::sqlite {
 
-// A failed SQLite call, carrying SQLite's own message.
+// A failed SQLite call, carrying SQLite's own message and result code.
 class Failure : public Error {
 public:
-    explicit Failure(const std::string &utf8Message);
+    explicit Failure(const std::string &utf8Message, int code = SQLITE_ERROR);
+    // The primary result code: SQLITE_BUSY when another connection held the database too long.
+    int code() const { return m_code; }
+
+private:
+    int m_code;
 };
 
 struct DatabaseCloser {
