@@ -7,6 +7,7 @@
 #include "base/percent.h"
 #include "base/progress.h"
 #include "packages/package_file.h"
+#include "textindex/text_index.h"
 
 #include <sqlite3.h>
 
@@ -131,6 +132,8 @@ public:
             return;
         if (!alive())
             raiseUtf8("匯入中資料庫連線已被關閉");
+        // The text index takes in the merged rows within the same transaction.
+        textindex::catchUp(m_db);
         m_open = false;
         sqlite::execute(m_db, "COMMIT");
     }
