@@ -111,6 +111,7 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
         databasePath = trial.databasePath();
     }
 
+    stopArchiveWork();
     detachedTopicChange([&] { m_archive.close(); });
     m_currentForumId = 0;
     m_lastForumId = 0; // the place kept belongs to the archive closed
@@ -129,6 +130,7 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
         throw;
     }
     m_archive.setConnectionText(text);
+    guarded([this] { startIndexBuild(); });
     return true;
 }
 

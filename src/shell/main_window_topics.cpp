@@ -105,6 +105,7 @@ void TfmMain::tvChange(QTreeWidgetItem *node)
     if (data <= 0)
         return; // the root and the categories list no topics: the grid keeps what it shows
     rememberForum(data);
+    stopSearch();             // its rows would come into the forum's list
     m_searchKeywords.clear(); // a forum's topics are no search result
     changeTopicQuery([&](Query &topic) {
         if (topic.sql() != kForumTopicsSql)
