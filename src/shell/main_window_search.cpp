@@ -205,7 +205,7 @@ void TfmMain::startIndexBuild()
     if (!textindex::indexable(db))
         return;
     const textindex::Status status = textindex::status(db);
-    if (status.complete && status.pending == 0)
+    if (status.merged && status.pending == 0)
         return;
     m_indexStatus->setText(QStringLiteral("建立全文索引…"));
     m_indexStatus->show();

@@ -17,7 +17,13 @@ using sqlite::StatementPtr;
 // Raised when the tables, triggers or tokens change meaning: an index of another form is built again.
 constexpr int kForm = 1;
 
-// The build's place is the next rowid of each table to index; null once that table is in.
+// The build's place is the next rowid of each table to index, null once that table is in. COMPLETE is
+// kComplete once every row is in, kMerged once the index has its smallest form too.
+constexpr int kComplete = 1;
+constexpr int kMerged = 2;
+// Pages of merged index a build step writes at most.
+constexpr int kMergePages = 2000;
+
 constexpr const char *kCreateTables[] = {
     "CREATE TABLE VELM_INDEX (FORM INTEGER, TOPICS_FROM INTEGER, REPLIES_FROM INTEGER, ROWS_DONE INTEGER, "
     "COMPLETE INTEGER)",
@@ -124,6 +130,7 @@ struct Place {
     std::optional<std::int64_t> topicsFrom, repliesFrom;
     std::int64_t rowsDone = 0;
     bool complete = false;
+    bool merged = false;
 };
 
 std::optional<std::int64_t> nullableColumn(sqlite3_stmt *statement, int column)
@@ -141,9 +148,10 @@ std::optional<Place> readPlace(sqlite3 *db)
         sqlite::prepare(db, "SELECT FORM, TOPICS_FROM, REPLIES_FROM, ROWS_DONE, COMPLETE FROM VELM_INDEX");
     if (sqlite3_step(statement.get()) != SQLITE_ROW)
         return Place{};
-    return Place{sqlite3_column_int(statement.get(), 0), nullableColumn(statement.get(), 1),
-                 nullableColumn(statement.get(), 2), sqlite3_column_int64(statement.get(), 3),
-                 sqlite3_column_int(statement.get(), 4) == 1};
+    const int complete = sqlite3_column_int(statement.get(), 4);
+    return Place{sqlite3_column_int(statement.get(), 0),       nullableColumn(statement.get(), 1),
+                 nullableColumn(statement.get(), 2),           sqlite3_column_int64(statement.get(), 3),
+                 complete == kComplete || complete == kMerged, complete == kMerged};
 }
 
 bool intact(sqlite3 *db, const Place &place)
@@ -233,6 +241,7 @@ Status status(sqlite3 *db)
         return result;
     result.present = true;
     result.complete = place->complete && intact(db, *place);
+    result.merged = result.complete && place->merged;
     result.rowsDone = place->rowsDone;
     result.rowsTotal = scalar(db, "SELECT (SELECT count(*) FROM FORUM_TOPICS) + (SELECT count(*) FROM FORUM_REPLY)");
     if (sqlite::tableExists(db, "VELM_INDEX_LOG"))
@@ -294,31 +303,38 @@ bool buildStep(sqlite3 *db, int rows, std::int64_t *rowsDone)
     if (!place || !intact(db, *place))
         throw sqlite::Failure("全文索引不完整，請重新建立");
     catchUp(db);
-    if (!place->complete) {
-        std::int64_t added = 0;
-        if (place->topicsFrom) {
-            place->topicsFrom = buildRows(db, "FORUM_TOPICS", *place->topicsFrom, rows, added);
-        } else if (place->repliesFrom) {
-            place->repliesFrom = buildRows(db, "FORUM_REPLY", *place->repliesFrom, rows, added);
-        } else {
-            // Every row is in: the segments the batches left are merged into one per table.
-            for (const Source &source : kSources)
-                sqlite::execute(db, str("INSERT INTO ") + source.index + "(" + source.index + ") VALUES('optimize')");
-            place->complete = true;
+    std::int64_t added = 0;
+    if (place->topicsFrom) {
+        place->topicsFrom = buildRows(db, "FORUM_TOPICS", *place->topicsFrom, rows, added);
+    } else if (place->repliesFrom) {
+        place->repliesFrom = buildRows(db, "FORUM_REPLY", *place->repliesFrom, rows, added);
+    } else if (!place->merged) {
+        // Every row is in and searches may use the index; the segments the steps left are merged a few
+        // pages at a time, so that no step keeps other writers waiting long.
+        bool merging = false;
+        for (const Source &source : kSources) {
+            const std::int64_t before = sqlite3_total_changes64(db);
+            // A positive amount: the negative form (merging across levels) damages tables without positions
+            // in SQLite 3.40.
+            sqlite::execute(db, str("INSERT INTO ") + source.index + "(" + source.index + ", rank) VALUES('merge', " +
+                                    std::to_string(kMergePages) + ")");
+            merging = merging || sqlite3_total_changes64(db) - before >= 2;
         }
-        const StatementPtr update = sqlite::prepare(
-            db, "UPDATE VELM_INDEX SET TOPICS_FROM = ?1, REPLIES_FROM = ?2, ROWS_DONE = ROWS_DONE + ?3, COMPLETE = ?4");
-        bindNullable(update.get(), 1, place->topicsFrom);
-        bindNullable(update.get(), 2, place->repliesFrom);
-        sqlite3_bind_int64(update.get(), 3, added);
-        sqlite3_bind_int(update.get(), 4, place->complete ? 1 : 0);
-        step(db, update.get());
-        place->rowsDone += added;
+        place->merged = !merging;
     }
+    place->complete = !place->topicsFrom && !place->repliesFrom;
+    const StatementPtr update = sqlite::prepare(
+        db, "UPDATE VELM_INDEX SET TOPICS_FROM = ?1, REPLIES_FROM = ?2, ROWS_DONE = ROWS_DONE + ?3, COMPLETE = ?4");
+    bindNullable(update.get(), 1, place->topicsFrom);
+    bindNullable(update.get(), 2, place->repliesFrom);
+    sqlite3_bind_int64(update.get(), 3, added);
+    sqlite3_bind_int(update.get(), 4, place->merged ? kMerged : place->complete ? kComplete : 0);
+    step(db, update.get());
+    place->rowsDone += added;
     transaction.commit();
     if (rowsDone)
         *rowsDone = place->rowsDone;
-    return place->complete;
+    return place->merged;
 }
 
 void catchUp(sqlite3 *db)

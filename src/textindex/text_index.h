@@ -21,6 +21,7 @@ enum class Text { Subject, TopicMessage, ReplyMessage };
 struct Status {
     bool present = false;                     // the index tables exist
     bool complete = false;                    // built to the end, kept by the triggers: searches may use it
+    bool merged = false;                      // and in its smallest form: the build has nothing left to do
     std::int64_t rowsDone = 0, rowsTotal = 0; // topic and reply rows built so far, of all
     std::int64_t pending = 0;                 // logged changes not yet in the index
 };
@@ -39,9 +40,9 @@ void create(sqlite3 *db);
 // Removes the index and everything it keeps.
 void drop(sqlite3 *db);
 
-// One short write transaction of the build: the logged changes taken in, up to `rows` more rows, then,
-// once every row is in, the index merged into its smallest form and marked complete. True when complete;
-// *rowsDone, when given, counts the rows built so far.
+// One short write transaction of the build: the logged changes taken in, and up to `rows` more rows; once
+// every row is in, the index is complete and the next steps merge it, a part at a time, into its smallest
+// form. True when that is done too; *rowsDone, when given, counts the rows built so far.
 bool buildStep(sqlite3 *db, int rows, std::int64_t *rowsDone = nullptr);
 
 // Brings the logged changes into the index, inside the caller's transaction when one is open.
