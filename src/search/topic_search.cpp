@@ -19,32 +19,10 @@ constexpr auto kBlockTime = std::chrono::milliseconds(150);
 
 } // namespace
 
-// While a run uses the connection, a cancel interrupts it.
-class CancelScope {
-public:
-    CancelScope(SearchCancel &cancel, sqlite3 *db) : m_cancel(cancel)
-    {
-        const std::lock_guard lock(m_cancel.m_mutex);
-        m_cancel.m_running = db;
-    }
-    ~CancelScope()
-    {
-        const std::lock_guard lock(m_cancel.m_mutex);
-        m_cancel.m_running = nullptr;
-    }
-    CancelScope(const CancelScope &) = delete;
-    CancelScope &operator=(const CancelScope &) = delete;
-
-private:
-    SearchCancel &m_cancel;
-};
-
 void SearchCancel::cancel()
 {
     m_cancelled = true;
-    const std::lock_guard lock(m_mutex);
-    if (m_running)
-        sqlite3_interrupt(m_running);
+    m_interrupter.interrupt();
 }
 
 TopicSearch QuickTopicSearch(const std::string &keywordCp950)
@@ -57,7 +35,7 @@ TopicSearch QuickTopicSearch(const std::string &keywordCp950)
 bool RunTopicSearch(Connection &connection, const TopicSearch &search, const std::vector<std::string> &columns,
                     SearchCancel &cancel, const std::function<void(TopicRows &&block)> &deliver)
 {
-    const CancelScope scope(cancel, connection.handle());
+    const sqlite::Interrupter::Scope scope(cancel.interrupter(), connection.handle());
     Query query(&connection);
     query.setStreaming(true);
     query.setColumns(columns);

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,12 +29,12 @@ class SearchCancel {
 public:
     void cancel();
     bool cancelled() const { return m_cancelled.load(); }
+    // A run lends it its connection while it runs.
+    sqlite::Interrupter &interrupter() { return m_interrupter; }
 
 private:
-    friend class CancelScope;
     std::atomic<bool> m_cancelled{false};
-    std::mutex m_mutex;
-    sqlite3 *m_running = nullptr;
+    sqlite::Interrupter m_interrupter;
 };
 
 // What a run hands over: the result's columns with the first block, then further rows.

@@ -125,4 +125,23 @@ void Savepoint::rollBack()
     m_open = false;
 }
 
+void Interrupter::interrupt()
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_db)
+        sqlite3_interrupt(m_db);
+}
+
+Interrupter::Scope::Scope(Interrupter &interrupter, sqlite3 *db) : m_interrupter(interrupter)
+{
+    const std::lock_guard lock(m_interrupter.m_mutex);
+    m_interrupter.m_db = db;
+}
+
+Interrupter::Scope::~Scope()
+{
+    const std::lock_guard lock(m_interrupter.m_mutex);
+    m_interrupter.m_db = nullptr;
+}
+
 } // namespace velm::sqlite

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -82,6 +83,28 @@ private:
     sqlite3 *m_db;
     std::string m_name;
     bool m_open = true;
+};
+
+// Lets another thread stop what a connection runs: interrupt() reaches the connection a Scope has lent it,
+// and nothing once the scope is over.
+class Interrupter {
+public:
+    void interrupt();
+
+    class Scope {
+    public:
+        Scope(Interrupter &interrupter, sqlite3 *db);
+        ~Scope();
+        Scope(const Scope &) = delete;
+        Scope &operator=(const Scope &) = delete;
+
+    private:
+        Interrupter &m_interrupter;
+    };
+
+private:
+    std::mutex m_mutex;
+    sqlite3 *m_db = nullptr;
 };
 
 } // namespace velm::sqlite

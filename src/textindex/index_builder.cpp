@@ -24,40 +24,16 @@ IndexBuilder::IndexBuilder(std::string path, Events events)
 IndexBuilder::~IndexBuilder()
 {
     m_stop = true;
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_db)
-            sqlite3_interrupt(m_db);
-    }
+    m_interrupter.interrupt();
     m_thread.join();
 }
-
-// The connection the destructor may interrupt, known only while it is open.
-class IndexBuilder::Running {
-public:
-    Running(IndexBuilder &builder, sqlite3 *db) : m_builder(builder)
-    {
-        const std::lock_guard lock(m_builder.m_mutex);
-        m_builder.m_db = db;
-    }
-    ~Running()
-    {
-        const std::lock_guard lock(m_builder.m_mutex);
-        m_builder.m_db = nullptr;
-    }
-    Running(const Running &) = delete;
-    Running &operator=(const Running &) = delete;
-
-private:
-    IndexBuilder &m_builder;
-};
 
 void IndexBuilder::run()
 {
     try {
         sqlite::DatabasePtr db = sqlite::open(m_path, SQLITE_OPEN_READWRITE);
         sqlite3_busy_timeout(db.get(), kBusyWaitMs);
-        const Running running(*this, db.get());
+        const sqlite::Interrupter::Scope running(m_interrupter, db.get());
         bool created = false;
         std::int64_t total = 1;
         while (!m_stop) {

@@ -2,13 +2,12 @@
 // The index built in the background: a thread with a connection of its own adds a few thousand rows per
 // short write transaction, so that the window and imports go on meanwhile. A build stopped or killed goes
 // on from its last step the next time.
+#include "sqlite/sqlite_db.h"
+
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
-
-struct sqlite3;
 
 namespace velm::textindex {
 
@@ -27,14 +26,12 @@ public:
     IndexBuilder &operator=(const IndexBuilder &) = delete;
 
 private:
-    class Running;
     void run();
 
     std::string m_path;
     Events m_events;
     std::atomic<bool> m_stop{false};
-    std::mutex m_mutex;
-    sqlite3 *m_db = nullptr;
+    sqlite::Interrupter m_interrupter;
     std::thread m_thread;
 };
 
