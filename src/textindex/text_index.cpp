@@ -6,7 +6,6 @@
 
 #include <array>
 #include <limits>
-#include <set>
 #include <utility>
 
 namespace velm::textindex {
@@ -72,12 +71,12 @@ struct Source {
     const char *table;   // the forum table it reads
     const char *content; // the forum column it reads
     int log;             // TBL in the log
-    int old;             // the column of the log query holding the text that went
+    const char *old;     // the log column holding the text that went
 };
 constexpr Source kSources[] = {
-    {Text::Subject, "VELM_INDEX_SUBJECT", "T", "FORUM_TOPICS", "T_SUBJECT", 0, 3},
-    {Text::TopicMessage, "VELM_INDEX_TOPIC", "M", "FORUM_TOPICS", "T_MESSAGE", 0, 4},
-    {Text::ReplyMessage, "VELM_INDEX_REPLY", "M", "FORUM_REPLY", "R_MESSAGE", 1, 4},
+    {Text::Subject, "VELM_INDEX_SUBJECT", "T", "FORUM_TOPICS", "T_SUBJECT", 0, "OLD_SUBJECT"},
+    {Text::TopicMessage, "VELM_INDEX_TOPIC", "M", "FORUM_TOPICS", "T_MESSAGE", 0, "OLD_MESSAGE"},
+    {Text::ReplyMessage, "VELM_INDEX_REPLY", "M", "FORUM_REPLY", "R_MESSAGE", 1, "OLD_MESSAGE"},
 };
 
 const Source &sourceOf(Text text)
@@ -343,47 +342,20 @@ void catchUp(sqlite3 *db)
         return;
     registerTokenizer(db);
     sqlite::Savepoint savepoint(db, "velm_index_log");
-    std::set<std::pair<int, std::int64_t>> seen;
-    {
-        // A row's first entry tells what the index holds of it: the texts that went, or nothing.
-        const StatementPtr log =
-            sqlite::prepare(db, "SELECT TBL, RID, GONE, OLD_SUBJECT, OLD_MESSAGE FROM VELM_INDEX_LOG ORDER BY rowid");
-        std::vector<StatementPtr> removers;
-        for (const Source &source : kSources)
-            removers.push_back(sqlite::prepare(db, str("INSERT INTO ") + source.index + "(" + source.index +
-                                                       ", rowid, " + source.column + ") VALUES('delete', ?1, ?2)"));
-        int rc;
-        while ((rc = sqlite3_step(log.get())) == SQLITE_ROW) {
-            const int table = sqlite3_column_int(log.get(), 0);
-            const std::int64_t rowid = sqlite3_column_int64(log.get(), 1);
-            if (!seen.emplace(table, rowid).second || sqlite3_column_int(log.get(), 2) != 1)
-                continue;
-            for (std::size_t i = 0; i < std::size(kSources); ++i) {
-                if (kSources[i].log != table)
-                    continue;
-                sqlite3_stmt *remover = removers[i].get();
-                sqlite3_reset(remover);
-                sqlite3_bind_int64(remover, 1, rowid);
-                sqlite3_bind_value(remover, 2, sqlite3_column_value(log.get(), kSources[i].old));
-                step(db, remover);
-            }
-        }
-        if (rc != SQLITE_DONE)
-            sqlite::raise(db);
-    }
-    std::vector<StatementPtr> adders;
+    // One statement per index table and kind: each statement that writes an index table ends a segment of
+    // it, so row by row would leave a segment per row. A row's first entry tells what the index holds of
+    // it: the texts that went, or nothing.
     for (const Source &source : kSources)
-        adders.push_back(sqlite::prepare(db, str("INSERT INTO ") + source.index + "(rowid, " + source.column +
-                                                 ") SELECT rowid, " + source.content + " FROM " + source.table +
-                                                 " WHERE rowid = ?1"));
-    for (const auto &[table, rowid] : seen)
-        for (std::size_t i = 0; i < std::size(kSources); ++i)
-            if (kSources[i].log == table) {
-                sqlite3_stmt *adder = adders[i].get();
-                sqlite3_reset(adder);
-                sqlite3_bind_int64(adder, 1, rowid);
-                step(db, adder);
-            }
+        sqlite::execute(
+            db, str("INSERT INTO ") + source.index + "(" + source.index + ", rowid, " + source.column +
+                    ") SELECT 'delete', l.RID, l." + source.old +
+                    " FROM (SELECT min(rowid) AS FIRST FROM VELM_INDEX_LOG WHERE TBL = " + std::to_string(source.log) +
+                    " GROUP BY RID) f JOIN VELM_INDEX_LOG l ON l.rowid = f.FIRST WHERE l.GONE = 1");
+    for (const Source &source : kSources)
+        sqlite::execute(
+            db, str("INSERT INTO ") + source.index + "(rowid, " + source.column + ") SELECT rowid, " + source.content +
+                    " FROM " + source.table +
+                    " WHERE rowid IN (SELECT RID FROM VELM_INDEX_LOG WHERE TBL = " + std::to_string(source.log) + ")");
     sqlite::execute(db, "DELETE FROM VELM_INDEX_LOG");
     savepoint.release();
 }
