@@ -314,6 +314,6 @@ TEST_F(FileAssociation, AFolderThatCannotBeWrittenEndsTheRegistrationSilently)
 
 TEST(ProgramIcon, ShippedFileIsTheInstalledIcon)
 {
-    const fs::path shipped = fs::path(__FILE__).parent_path() / "../../../data/icons/velm-reader.svg";
+    const fs::path shipped = fs::path(VELM_FIXTURES) / "../../data/icons/velm-reader.svg";
     EXPECT_EQ(readText(shipped), ProgramIconSvg());
 }
