@@ -10,9 +10,11 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <random>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +31,12 @@ constexpr std::size_t kRepliesDefinitionPage = 70;
 constexpr std::size_t kUpdateLogDefinitionPage = 75;
 // Within a Jet 4 table definition: the row number of the page-usage map.
 constexpr std::size_t kUsageMapRowOffset = 55;
+// A catalog row's property list (MSysObjects' LvProp) that lies on a long-value page of its own: where the row
+// points to it, and that long-value row.
+constexpr std::size_t kCatalogPropertiesAt = 14 * kPage + 2645;
+constexpr std::uint32_t kPropertiesPage = 23;
+constexpr std::uint32_t kPropertiesRow = 2;
+constexpr std::size_t kPropertiesRowStart = 3777;
 
 std::string garbage(std::size_t size, unsigned seed)
 {
@@ -57,6 +65,12 @@ std::string overwriteDataPages(std::string file, const std::function<bool(const 
     if (overwritten == 0)
         throw std::runtime_error("no page matched");
     return file;
+}
+
+void putU32(std::string &file, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        file[at + std::size_t(i)] = static_cast<char>(value >> (8 * i) & 0xFF);
 }
 
 std::string overwritePage(std::string file, std::size_t page)
@@ -241,6 +255,28 @@ TEST(Damaged, RandomPagesOfGarbageNeverCrashHangOrLeaveFiles)
     EXPECT_GE(failures, 5);
 }
 
+TEST(Damaged, ACatalogThatWouldTakeAllMemoryFailsWithinTheHelpersLimit)
+{
+    // The catalog's property list made a chain of long-value pages that leads back to itself: libmdb reads the
+    // chain into one buffer that grows until memory runs out, before the helper says a word.
+    std::string bytes = readBytes(fixturePath("archive-small.mdb"));
+    putU32(bytes, kCatalogPropertiesAt, 0x41); // a chain rather than one page, still 65 bytes
+    putU32(bytes, kPropertiesPage * kPage + kPropertiesRowStart, kPropertiesPage << 8 | kPropertiesRow);
+    ScratchFolder folder;
+    const std::string source = folder.file("loop.mdb");
+    writeBytes(source, bytes);
+
+    // A new process starts from the peak of the one that made it: only the helper's own is to count.
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const std::optional<std::string> failure = failureOf(Route::OpenCopy, folder, source);
+    ASSERT_TRUE(failure);
+    const HelperLimits limits = helperLimits(bytes.size());
+    EXPECT_NE(failure->find("檔案已損壞 (讀取資料表目錄時用盡記憶體上限)"), std::string::npos) << *failure;
+    rusage children{};
+    ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &children), 0);
+    EXPECT_LT(std::uint64_t(children.ru_maxrss) * 1024, limits.addressSpace) << "peak kilobytes of a helper";
+}
+
 TEST(ReaderProcess, StalledHelperIsKilled)
 {
     ScratchFolder folder;
@@ -286,6 +322,18 @@ TEST(ReaderProcess, EndingsOtherThanDoneAreFailures)
         const std::string failure = failureText(job(folder));
         EXPECT_NE(failure.find(c.expected), std::string::npos) << c.script << " gave " << failure;
     }
+}
+
+TEST(ReaderProcess, ABusyHelperIsStoppedAtItsTimeLimit)
+{
+    // Never silent, never done: only the processor time it may use ends it.
+    ScratchFolder folder;
+    const EnvironmentValue helper("VELM_JET_READER",
+                                  fakeHelper(folder, "echo 'TABLES 1'\nwhile :; do echo 'ROWS 1'; done"));
+    ReaderJob busy = job(folder);
+    busy.limits = HelperLimits{helperLimits(0).addressSpace, 1};
+    const std::string failure = failureText(busy);
+    EXPECT_NE(failure.find("封存.mdb: 檔案已損壞 (讀取超過 1 秒的處理時間上限)"), std::string::npos) << failure;
 }
 
 TEST(ReaderProcess, LibmdbsOwnPrintingStaysOutOfTheProtocol)
