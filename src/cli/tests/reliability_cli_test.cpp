@@ -2,13 +2,13 @@
 // an Access file replaced after its conversion, and work files of killed processes.
 #include "base/file_lock.h"
 #include "cli/tests/cli_run.h"
+#include "packages/tests/package_bytes.h"
 #include "sqlite/testing/test_db.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <zlib.h>
 
 #include <chrono>
 #include <csignal>
@@ -210,14 +210,7 @@ protected:
             return database;
         const std::string data = readAll(database);
         fs::remove(database);
-        uLongf size = compressBound(data.size());
-        std::string stream(size, '\0');
-        compress2(reinterpret_cast<Bytef *>(stream.data()), &size, reinterpret_cast<const Bytef *>(data.data()),
-                  data.size(), 1);
-        stream.resize(size);
-        const auto length = static_cast<std::uint32_t>(data.size());
-        std::ofstream(path(name), std::ios::binary)
-            << std::string(reinterpret_cast<const char *>(&length), 4) << stream;
+        std::ofstream(path(name), std::ios::binary) << velm::test::packageBytes(data, 1);
         return path(name);
     }
 
@@ -381,15 +374,8 @@ TEST_F(Reliability, WorkFilesOfKilledProcessesAreRemoved)
     // A killed expansion leaves nothing beside its destination: its output has no name while it is written.
     const std::string expansions = path("expansions");
     fs::create_directory(expansions);
-    const std::string zeros(200 << 20, '\0');
-    uLongf size = compressBound(zeros.size());
-    std::string stream(size, '\0');
-    compress2(reinterpret_cast<Bytef *>(stream.data()), &size, reinterpret_cast<const Bytef *>(zeros.data()),
-              zeros.size(), 9);
-    stream.resize(size);
-    const std::uint32_t length = zeros.size();
     const std::string package = expansions + "/zeros.VLP";
-    std::ofstream(package, std::ios::binary) << std::string(reinterpret_cast<const char *>(&length), 4) << stream;
+    std::ofstream(package, std::ios::binary) << velm::test::packageBytes(std::string(200 << 20, '\0'), 9);
     VelmProcess expand({"expand", package, expansions + "/zeros.mdb"}, path("expand.err"));
     // Writing: the process holds an output file in the folder.
     ASSERT_TRUE(waitFor(expand, [&] {
