@@ -61,6 +61,8 @@ constexpr std::uint64_t kCpuFloorSeconds = 60;
 constexpr std::uint64_t kCpuBytesPerSecond = 1 << 20;
 // After the soft CPU limit's signal, the hard limit kills.
 constexpr rlim_t kCpuGraceSeconds = 5;
+// The forked child's status when the helper could not be started; the helper's own are 0 to 2.
+constexpr int kExitNotStarted = 127;
 
 // In the forked child: only async-signal-safe calls until the helper runs.
 [[noreturn]] void becomeHelper(int protocolEnd, const rlimit &memory, const rlimit &cpu, const char *program,
@@ -75,13 +77,13 @@ constexpr rlim_t kCpuGraceSeconds = 5;
     const int nothing = ::open("/dev/null", O_RDWR);
     if (!protocolReady || nothing < 0 || ::dup2(nothing, STDIN_FILENO) < 0 || ::dup2(nothing, STDOUT_FILENO) < 0 ||
         ::dup2(nothing, STDERR_FILENO) < 0)
-        ::_exit(protocol::kExitFailed);
+        ::_exit(kExitNotStarted);
     if (nothing > STDERR_FILENO)
         ::close(nothing);
     if (::setrlimit(RLIMIT_AS, &memory) != 0 || ::setrlimit(RLIMIT_CPU, &cpu) != 0)
-        ::_exit(protocol::kExitFailed);
+        ::_exit(kExitNotStarted);
     ::execve(program, argv, environ);
-    ::_exit(protocol::kExitFailed);
+    ::_exit(kExitNotStarted);
 }
 
 // The helper with its protocol descriptor on a pipe; killed and reaped if it is still running when dropped.
@@ -293,6 +295,8 @@ void runReader(const ReaderJob &job, ProgressSink *progress)
         cannotRead(job.mdbPath, *relay.readFailure());
     if (relay.writeFailure())
         raiseUtf8(job.writeFailure + ": " + *relay.writeFailure());
+    if (status && WIFEXITED(*status) && WEXITSTATUS(*status) == kExitNotStarted)
+        cannotRead(job.mdbPath, "無法啟動讀取程式 " + helper);
     if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0 || !relay.done())
         cannotRead(job.mdbPath, "檔案已損壞 (" + endingDetail(status, child->usage(), limits) + ")");
 }

@@ -352,4 +352,11 @@ TEST(ReaderProcess, MissingHelperIsNamed)
     const std::string failure = failureText(job(folder));
     EXPECT_NE(failure.find("找不到讀取程式"), std::string::npos) << failure;
     EXPECT_NE(failure.find("no-such-reader"), std::string::npos) << failure;
+
+    // There, but it cannot run.
+    const std::string unrunnable = folder.file("unrunnable-reader");
+    writeBytes(unrunnable, "#!/no/such/interpreter\n");
+    ::chmod(unrunnable.c_str(), 0755);
+    const EnvironmentValue other("VELM_JET_READER", unrunnable);
+    EXPECT_NE(failureText(job(folder)).find("無法啟動讀取程式 " + unrunnable), std::string::npos);
 }
