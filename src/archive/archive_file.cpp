@@ -6,7 +6,6 @@
 #include "base/cp950.h"
 #include "base/error.h"
 #include "base/file_lock.h"
-#include "base/percent.h"
 
 #include <sqlite3.h>
 
@@ -58,12 +57,14 @@ DatabasePtr openSqlite(const std::string &name, int flags, const std::string &pa
     return db;
 }
 
-// A file: URI that opens the file read-only and immutable, whatever characters its path holds.
-std::string readOnlyUri(const std::string &path)
+// A package is data from anywhere: nothing in its schema runs as trusted code, and no single value it holds
+// may be longer than the limit.
+DatabasePtr boundedPackage(DatabasePtr db)
 {
-    // A path keeps its separators and every visible character but those that would end it or escape.
-    const KeptByte inPath = [](unsigned char c) { return c >= 0x21 && c < 0x7f && c != '%' && c != '?' && c != '#'; };
-    return "file:" + percentEncoded(fs::absolute(path).string(), inPath) + "?immutable=1";
+    sqlite3_limit(db.get(), SQLITE_LIMIT_LENGTH, kPackageValueLimit);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    return db;
 }
 
 SourceChangedHandler &sourceChangedHandler()
@@ -338,31 +339,28 @@ sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, st
 
 sqlite3 *openPackageDatabase(const std::string &path, ProgressSink *progress, std::string *databasePath)
 {
+    DatabasePtr db;
     switch (fileKindOf(path)) {
     case FileKind::Missing:
         raiseForFile("找不到資料庫檔案", path);
     case FileKind::Other:
         raiseForFile("不是資料庫檔案", path);
-    case FileKind::SQLite: {
+    case FileKind::SQLite:
         // A package is only read: opened immutable, it gets no -wal or -shm beside it and is never written.
-        DatabasePtr db = openSqlite(readOnlyUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, path);
         try {
+            db = sqlite::openImmutable(path);
             sqlite::execute(db.get(), "select count(*) from sqlite_master");
         } catch (const Error &e) {
             raiseForFile("無法開啟資料庫檔案", path, e.utf8());
         }
-        if (databasePath)
-            *databasePath = path;
-        return db.release();
-    }
+        break;
     case FileKind::Jet:
+        db = jet::openCopy(path, progress);
         break;
     }
-    DatabasePtr db = openSqlite(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
-    jet::loadIntoMemory(path, db.get(), progress);
     if (databasePath)
-        *databasePath = ":memory:";
-    return db.release();
+        *databasePath = path;
+    return boundedPackage(std::move(db)).release();
 }
 
 } // namespace velm

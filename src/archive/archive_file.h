@@ -37,8 +37,11 @@ enum class ArchiveNotice { Step, Warning };
 using ArchiveNoticeHandler = std::function<void(ArchiveNotice kind, const std::string &utf8)>;
 void setArchiveNoticeHandler(ArchiveNoticeHandler handler);
 
-// Opens a package for reading: a Jet package is copied into an in-memory database; an SQLite
-// package is opened read-only.
+// The longest single value a package may hold; reading a longer one fails (SQLITE_TOOBIG).
+inline constexpr int kPackageValueLimit = 64 * 1024 * 1024;
+
+// Opens a package only to read it, bounded by kPackageValueLimit: an SQLite package as it is, a Jet package
+// through an SQLite copy the helper makes. Either way its rows stay on disk until a query reads them.
 sqlite3 *openPackageDatabase(const std::string &path, ProgressSink *progress, std::string *databasePath);
 
 // The indexes the reader's queries and the package merge need; non-unique, since real archives hold

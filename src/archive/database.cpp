@@ -352,6 +352,7 @@ void Query::close()
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_base = 0;
+    m_keptFrom = kKeepNone;
     m_pos = 0;
     m_bof = true;
     m_eof = true;
@@ -397,7 +398,11 @@ bool Query::readRow()
         finishStatement();
         return false;
     }
-    const std::string message = sqlite3_errmsg(sqlite3_db_handle(stmt));
+    sqlite3 *db = sqlite3_db_handle(stmt);
+    std::string message = sqlite3_errmsg(db);
+    if (rc == SQLITE_TOOBIG)
+        message = "資料中有一個值超過 " + std::to_string(sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1) / (1024 * 1024)) +
+                  " MB 的上限，無法讀取";
     finishStatement();
     raiseUtf8(message);
 }

@@ -5,6 +5,7 @@
 #include "sqlite/sqlite_db.h"
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,7 +39,7 @@ using sqlite::StatementPtr;
 
 class Connection {
 public:
-    // An archive connection reads and writes; a package connection reads a package copied into memory.
+    // An archive connection reads and writes; a package connection only reads a package, within bounds.
     enum class Mode { Archive, Package };
 
     explicit Connection(Mode mode = Mode::Archive);
@@ -57,7 +58,7 @@ public:
     void close();
     bool connected() const { return m_db != nullptr; }
 
-    // The SQLite file in use (":memory:" for a package copied into memory).
+    // The file in use: the SQLite archive, or the package file as named (a Jet package is read through a copy).
     const std::string &databasePath() const { return m_databasePath; }
     sqlite3 *handle() const;
 
@@ -117,6 +118,8 @@ public:
     // A forward-only cursor that keeps only the current row, so a result of any size takes little memory;
     // moving back, to the last row or to a row already passed is an error. Kept across texts.
     void setStreaming(bool streaming) { m_streaming = streaming; }
+    // A streaming query also keeps the rows from this one on, so that they can be visited again.
+    void keepFrom(long long row);
     // Only these columns (names without regard to case) are read into values; the others read as empty.
     // An empty list reads every column. The statement text is not changed. Kept across texts.
     void setColumns(std::vector<std::string> namesCp950) { m_wantedNames = std::move(namesCp950); }
@@ -193,6 +196,8 @@ private:
     std::vector<std::vector<Value>> m_rows; // rows from m_base on
     long long m_base = 0;
     bool m_streaming = false;
+    static constexpr long long kKeepNone = std::numeric_limits<long long>::max();
+    long long m_keptFrom = kKeepNone;
     std::vector<std::string> m_wantedNames;
     std::vector<bool> m_wanted;
     bool m_done = true;

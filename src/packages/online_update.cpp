@@ -140,7 +140,7 @@ OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources 
 
     const std::string folder = AddBackslash(sources.programFolder);
     const std::string listPath = folder + "update.htm";
-    if (!downloader.DownloadFile(sources.forumBaseUrl + "velmpack/update.htm", listPath))
+    if (!downloader.DownloadFile(sources.forumBaseUrl + "velmpack/update.htm", listPath, kUpdateListLimit))
         return result;
     std::vector<std::string> missing;
     std::vector<std::string> lines;

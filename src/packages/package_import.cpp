@@ -22,8 +22,10 @@ namespace fs = std::filesystem;
 namespace velm {
 namespace {
 
-// A batch of merged rows is committed after this long: fewer commits, little left open.
+// A batch of merged rows is committed after this long: fewer commits, little left open. Its rows are kept until
+// then, to be merged again after a refused one, so a batch also ends once they hold this much.
 constexpr auto kBatchTime = std::chrono::milliseconds(250);
+constexpr std::size_t kBatchBytes = 16 * 1024 * 1024;
 
 bool g_importRunning = false;
 
@@ -65,9 +67,14 @@ public:
         sqlite::execute(m_db, "SAVEPOINT velm_merge");
         m_open = true;
         m_started = std::chrono::steady_clock::now();
+        m_bytes = 0;
         return true;
     }
-    bool due() const { return m_open && std::chrono::steady_clock::now() - m_started >= kBatchTime; }
+    void hold(std::size_t bytes) { m_bytes += bytes; }
+    bool due() const
+    {
+        return m_open && (m_bytes >= kBatchBytes || std::chrono::steady_clock::now() - m_started >= kBatchTime);
+    }
     void commit()
     {
         if (!m_open)
@@ -92,6 +99,7 @@ private:
     sqlite3 *m_db;
     bool m_open = false;
     std::chrono::steady_clock::time_point m_started;
+    std::size_t m_bytes = 0;
 };
 
 // The whole import is one transaction: other readers see the archive before or after it, and a process
@@ -155,6 +163,39 @@ void requirePlainName(const std::string &name)
         raiseUtf8("補充包的欄位名稱無法匯入: " + fromCp950(name));
 }
 
+// A package is data: its forum tables must hold their rows, not compute them. A view, a virtual table or a
+// computed column could run without end or make values of any size.
+void requireStoredTables(Connection &package)
+{
+    sqlite3 *db = package.handle();
+    const StatementPtr entry =
+        sqlite::prepare(db, "select type, rootpage from sqlite_master where name = ?1 collate nocase");
+    const StatementPtr computed =
+        sqlite::prepare(db, "select name from pragma_table_xinfo(?1) where hidden = 2 order by cid");
+    int found = 0;
+    for (const MergeStep &step : kMergePlan) {
+        const std::string table = step.table;
+        sqlite3_reset(entry.get());
+        sqlite3_bind_text(entry.get(), 1, step.table, -1, SQLITE_STATIC);
+        if (sqlite3_step(entry.get()) != SQLITE_ROW)
+            continue; // a missing table fails at its own step
+        const std::string type = sqlite::columnText(entry.get(), 0);
+        if (type == "view")
+            raiseUtf8("補充包的 " + table + " 是檢視 (view) 而不是資料表，不予匯入");
+        if (type != "table")
+            raiseUtf8("補充包的 " + table + " 不是資料表 (" + type + ")，不予匯入");
+        if (sqlite3_column_int64(entry.get(), 1) <= 0)
+            raiseUtf8("補充包的 " + table + " 是虛擬資料表，不予匯入");
+        sqlite3_reset(computed.get());
+        sqlite3_bind_text(computed.get(), 1, step.table, -1, SQLITE_STATIC);
+        if (sqlite3_step(computed.get()) == SQLITE_ROW)
+            raiseUtf8("補充包的 " + table + " 有計算欄位 " + sqlite::columnText(computed.get(), 0) + "，不予匯入");
+        ++found;
+    }
+    if (found == 0)
+        raiseUtf8("補充包中沒有任何論壇資料表 (FORUM_MEMBERS 等)，不予匯入");
+}
+
 std::string hexBytes(const std::string &raw)
 {
     std::string out = "X'";
@@ -214,6 +255,15 @@ void ensureKeyIndex(Connection &archive, const std::string &table, std::string k
     if (!found)
         ExecuteQuietly("CREATE INDEX IF NOT EXISTS IX_" + table + "_" + first + " ON " + table + " (" + first + ")",
                        archive);
+}
+
+// What the current row of a streaming query costs while it is kept.
+std::size_t rowBytes(Query &rows)
+{
+    std::size_t bytes = 0;
+    for (int i = 0; i < rows.fieldCount(); ++i)
+        bytes += sizeof(Value) + rows.valueAt(rows.recNo(), i).raw().size();
+    return bytes;
 }
 
 std::string packageTitleOf(const std::string &path)
@@ -288,13 +338,15 @@ std::string PackageTitle(const std::string &fileNameCp950)
 void MergeTable(const std::string &table, const std::string &keys, Connection &archive, Connection &package,
                 ImportHost &host)
 {
-    std::unique_ptr<Query> rows = OpenQuery("select * from " + table, &package);
-    if (rows->isEmpty())
+    // The rows are read as they are merged: a package of any size takes little memory.
+    Query rows(&package);
+    rows.setStreaming(true);
+    if (!ReopenQuery(rows, "select * from " + table, &package))
         return;
     std::string columns;
     std::string params;
-    for (int i = 0; i < rows->fieldCount(); ++i) {
-        const std::string &name = rows->fieldName(i);
+    for (int i = 0; i < rows.fieldCount(); ++i) {
+        const std::string &name = rows.fieldName(i);
         requirePlainName(name);
         columns += (i ? "," : "") + name;
         params += (i ? ",:" : "") + name;
@@ -306,25 +358,27 @@ void MergeTable(const std::string &table, const std::string &keys, Connection &a
 
     auto mergeRow = [&](const std::string &clause) {
         ExecuteSQL("DELETE FROM " + table + " where " + clause, &archive);
-        for (int i = 0; i < rows->fieldCount(); ++i)
-            insert.setParam(rows->fieldName(i), rows->field(i).value());
+        for (int i = 0; i < rows.fieldCount(); ++i)
+            insert.setParam(rows.fieldName(i), rows.field(i).value());
         insert.execSQL();
     };
     MergeBatch batch(archive);
     long long batchStart = 0;
-    for (; !rows->eof(); rows->next()) {
-        const std::string clause = keyClause(*rows, keys);
-        if (batch.beginRow())
-            batchStart = rows->recNo();
+    for (; !rows.eof(); rows.next()) {
+        const std::string clause = keyClause(rows, keys);
+        if (batch.beginRow()) {
+            batchStart = rows.recNo();
+            rows.keepFrom(batchStart);
+        }
         try {
             mergeRow(clause);
         } catch (...) {
-            const long long failed = rows->recNo();
+            const long long failed = rows.recNo();
             batch.restart();
             try {
                 for (long long row = batchStart; row < failed; ++row) {
-                    rows->moveTo(row);
-                    mergeRow(keyClause(*rows, keys));
+                    rows.moveTo(row);
+                    mergeRow(keyClause(rows, keys));
                 }
                 batch.commit();
             } catch (...) {
@@ -332,7 +386,11 @@ void MergeTable(const std::string &table, const std::string &keys, Connection &a
             }
             throw;
         }
+        batch.hold(rowBytes(rows));
         host.processEvents();
+        // The rows come from the package as they are merged: it must still be open after pending messages ran.
+        if (!rows.isOpen())
+            raiseUtf8("匯入中補充包連線已被關閉");
         if (batch.due())
             batch.commit();
     }
@@ -358,6 +416,7 @@ void ImportPackage(const std::string &path, Connection &archive, Connection &pac
         package.close();
         package.setConnectionText(path);
         package.open();
+        requireStoredTables(package);
         int position = 2;
         for (const MergeStep &step : kMergePlan) {
             current = &step;

@@ -191,7 +191,7 @@ TEST(CaseBlindText, NewConversionsAndTheMergeIgnoreLetterCase)
         0);
     EXPECT_EQ(lookup(archive, "select count(*) from FORUM_TOPICS where T_GOOD in ('Y')").toInt(), 4);
 
-    // A package copied into memory compares the same way.
+    // A package read through its copy compares the same way.
     Connection package(Connection::Mode::Package);
     package.setConnectionText(VELM_FIXTURES "/2004W06.mdb");
     package.open();
