@@ -54,6 +54,8 @@ public:
     void setEvents(TransferEvents events) { m_events = std::move(events); }
     // Both kHttpConnectTimeout and kHttpStallTimeout unless changed; values below 1 ms count as 1 ms.
     void setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall);
+    std::chrono::milliseconds connectTimeout() const { return m_connectTimeout; }
+    std::chrono::milliseconds stallTimeout() const { return m_stallTimeout; }
 
     // The whole body of a 2xx answer; false on any failure (body then undefined). A call made while a
     // transfer of this client runs fails at once.
