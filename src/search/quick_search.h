@@ -7,8 +7,8 @@ namespace velm {
 
 class SearchHost;
 
-// The two-line statement for a keyword taken exactly as typed: its single quotes doubled, and %, _ and \
-// escaped so that they match themselves (see ContainsPattern).
+// The two-line statement for a keyword taken exactly as typed: its single quotes doubled, and %, _ and the
+// backslash escaped so that they match themselves (see ContainsPattern).
 std::string QuickSearchSql(std::string_view keywordCp950);
 
 // Opens the statement on ADOTopic directly (no wait cursor, nothing to the clipboard); true when it found a
