@@ -121,7 +121,8 @@ TEST(Cli, AHugeListIsPrintedAsItIsReadInLittleMemory)
     const std::string out = dir.filePath("out.txt").toStdString();
     const pid_t child = ::fork();
     if (child == 0) {
-        std::freopen(out.c_str(), "w", stdout);
+        if (!std::freopen(out.c_str(), "w", stdout))
+            ::_exit(126);
         ::execl(VELM_CLI_PATH, VELM_CLI_PATH, "--archive", archive.c_str(), "topics", "120", nullptr);
         ::_exit(127);
     }
