@@ -17,10 +17,7 @@ source scripts/xvfb.sh
 # Without a window manager nothing maximizes: the window is given the whole screen instead.
 printf '[General]\nWindowMax=N\nWindowLeft=0\nWindowTop=0\nWindowWidth=1280\nWindowHeight=800\n' \
   >"$scratch/config/VELM_Reader.ini"
-HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" \
-  QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
-  "$reader" "$@" >"$scratch/reader.log" 2>&1 &
-app=$!
+start_reader "$reader" "$@"
 
 # Wait for the main window, then give the first show time to build the tree and paint.
 for _ in $(seq 150); do

@@ -17,10 +17,7 @@ source scripts/xvfb.sh
 # a closed port on this machine, so the announcement pane shows what it shows when offline.
 printf '[General]\nWindowMax=N\nWindowLeft=0\nWindowTop=0\nWindowWidth=1280\nWindowHeight=800\nPanel4Width=260\nForumBaseURL=http://127.0.0.1:9/\n' \
   >"$scratch/config/VELM_Reader.ini"
-HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" VELM_READER_GEOMETRY=1 \
-  QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
-  "$reader" "$@" >"$scratch/reader.log" 2>&1 &
-app=$!
+start_reader VELM_READER_GEOMETRY=1 "$reader" "$@"
 
 # The reader prints where its controls are once its first show is done.
 for _ in $(seq 300); do
