@@ -332,6 +332,5 @@ TEST_F(FileAssociation, AFolderThatCannotBeWrittenEndsTheRegistrationSilently)
 
 TEST(ProgramIcon, ShippedFileIsTheInstalledIcon)
 {
-    const fs::path shipped = fs::path(__FILE__).parent_path() / "../../../data/icons/velm-reader.svg";
-    EXPECT_EQ(readText(shipped), ProgramIconSvg());
+    EXPECT_EQ(readText(VELM_SHIPPED_ICON), ProgramIconSvg());
 }
