@@ -20,11 +20,8 @@ printf '[General]\nWindowMax=N\nWindowLeft=0\nWindowTop=0\nWindowWidth=1280\nWin
 start_reader "$reader" "$@"
 
 # Wait for the main window, then give the first show time to build the tree and paint.
-for _ in $(seq 150); do
-  xwininfo -root -tree 2>/dev/null | grep -q 'quorin' && break
-  kill -0 "$app" 2>/dev/null || { cat "$scratch/reader.log" >&2; echo "the reader ended early" >&2; exit 1; }
-  sleep 0.2
-done
+window_shown() { xwininfo -root -tree 2>/dev/null | grep -q 'quorin'; }
+wait_until "$app" "$scratch/reader.log" "the reader" window_shown
 sleep 4
 # Open the first forum as a user would: into the tree, down to the forum, and wait for its first topic.
 window=$(xdotool search --name quorin | head -n 1)

@@ -33,15 +33,23 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
+# wait_until PID LOG WHAT COMMAND...: runs COMMAND until it succeeds, for up to a minute; ends the script,
+# showing LOG, when the process PID ends first or the minute passes.
+wait_until() {
+  local pid=$1 log=$2 what=$3
+  shift 3
+  for _ in $(seq 600); do
+    "$@" && return 0
+    kill -0 "$pid" 2>/dev/null || { cat "$log" >&2; echo "$what ended early" >&2; exit 1; }
+    sleep 0.1
+  done
+  "$@" || { cat "$log" >&2; echo "$what: no sign after a minute" >&2; exit 1; }
+}
+
 # Xvfb writes the display number it took to the descriptor once it accepts connections.
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
 xvfb=$!
-for _ in $(seq 300); do
-  grep -q '^[0-9][0-9]*$' "$scratch/display" && break
-  kill -0 "$xvfb" 2>/dev/null || { cat "$scratch/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
-  sleep 0.1
-done
-grep -q '^[0-9][0-9]*$' "$scratch/display" || { echo "Xvfb gave no display" >&2; exit 1; }
+wait_until "$xvfb" "$scratch/xvfb.log" Xvfb grep -q '^[0-9][0-9]*$' "$scratch/display"
 export DISPLAY=":$(cat "$scratch/display")"
 
 # start_reader [NAME=VALUE...] PROGRAM [ARGUMENTS...]: the reader in the throw-away home, in a session of its
