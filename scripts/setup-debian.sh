@@ -12,8 +12,9 @@ packages=(
   qt6-translations-l10n fonts-liberation fonts-dejavu-core
   xvfb xauth x11-utils imagemagick xdotool
   shared-mime-info desktop-file-utils xdg-utils
-  # cpack -G DEB takes the package's dependencies from dpkg-shlibdeps; the install test checks the manual with groff.
-  dpkg-dev groff-base
+  # cpack -G DEB takes the package's dependencies from dpkg-shlibdeps and finds the programs with file; the
+  # install test checks the manual with groff and the package with lintian.
+  dpkg-dev file groff-base lintian
 )
 
 as_root() {

@@ -2,7 +2,8 @@
 # Installs the build into a temporary prefix and uses the installed programs as a user would: their
 # version, the installed demo archive, the first start that copies the demo into the user's program
 # folder, and an Access archive read through the installed helper. The programs run as a user who
-# cannot write the install (nobody, when the test runs as root), as on a system install.
+# cannot write the install (nobody, when the test runs as root), as on a system install. Then builds the
+# Debian package with cpack and checks it with lintian.
 #
 # usage: install_test.sh CMAKE BUILD_DIR SOURCE_DIR
 set -euo pipefail
@@ -30,6 +31,9 @@ trap cleanup EXIT
 chmod 755 "$work"
 prefix=$work/prefix
 
+# The build's own demo archive is opened as any run of the build opens it (which leaves it in WAL mode, unfit
+# for a folder the user cannot write): the install must ship the archive as made.
+"$build/bin/velm" --archive "$build/bin/velm.sqlite" tree >/dev/null
 if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
   cat "$work/install.log" >&2
   echo "FAIL: cmake --install $build --prefix $prefix" >&2
@@ -42,8 +46,11 @@ expected='bin/velm
 bin/velm-reader
 libexec/velm-reader/velm-jet-reader
 share/applications/velm-reader.desktop
+share/doc/velm-reader/changelog.gz
+share/doc/velm-reader/copyright
 share/icons/hicolor/scalable/apps/velm-reader.svg
-share/man/man1/velm.1
+share/man/man1/velm-reader.1.gz
+share/man/man1/velm.1.gz
 share/mime/packages/velm-reader-vlpfile.xml
 share/velm-reader/velm.sqlite'
 installed=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
@@ -58,7 +65,7 @@ for program in bin/velm bin/velm-reader libexec/velm-reader/velm-jet-reader; do
   missing=$(ldd "$prefix/$program" | grep 'not found' || true)
   [ -z "$missing" ] || fail "$program lacks shared libraries: $missing"
 done
-for file in share/applications/velm-reader.desktop share/velm-reader/velm.sqlite share/man/man1/velm.1; do
+for file in share/applications/velm-reader.desktop share/velm-reader/velm.sqlite share/man/man1/velm.1.gz; do
   [ ! -x "$prefix/$file" ] || fail "$file is executable"
 done
 
@@ -80,10 +87,13 @@ else
   fail "the MIME package does not map *.VLP to $mime_type"
 fi
 
-# --- The manual page is clean roff and lists what velm --help lists, no more and no less.
-manual=$prefix/share/man/man1/velm.1
-warnings=$(LC_ALL=C.UTF-8 groff -man -ww -z "$manual" 2>&1 || true)
-[ -z "$warnings" ] || fail "groff warns about velm.1: $warnings"
+# --- The manual pages are clean roff, and velm.1 lists what velm --help lists, no more and no less.
+for page in velm velm-reader; do
+  zcat "$prefix/share/man/man1/$page.1.gz" >"$work/$page.1"
+  warnings=$(LC_ALL=C.UTF-8 groff -man -ww -z "$work/$page.1" 2>&1 || true)
+  [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
+done
+manual=$work/velm.1
 # The first word of every tag of a section (.TP and the line after it), roff escapes taken out.
 man_tags() {
   awk -v section="$1" '
@@ -134,12 +144,18 @@ small_tree=$("$build/bin/velm" --archive "$work/reference-small.mdb" tree)
 echo "$demo_tree" | grep -q '^  Delphi 程式設計$' || fail "the build's demo tree lacks its first category"
 echo "$small_tree" | grep -q 'Delphi 程式設計' || fail "the build's tree of archive-small.mdb lacks its first category"
 
+# One version everywhere: the program's, the manual pages' and the change log's latest entry.
 version=$(sed -n 's/.*kProgramVersion = "\([^"]*\)".*/\1/p' "$source/src/settings/version.h")
 if got=$(run "$prefix/bin/velm" --version) && [ -n "$version" ] && [ "$got" = "$version" ]; then
   pass "velm --version prints $version"
 else
   fail "velm --version printed '${got:-}', expected '$version'"
 fi
+for page in velm velm-reader; do
+  grep -q "^\.TH .* \"Velm Reader $version\" " "$work/$page.1" || fail "$page.1 does not name version $version"
+done
+logged=$(zcat "$prefix/share/doc/velm-reader/changelog.gz" | sed -n '1s/^velm-reader (\([^)]*\)).*/\1/p')
+[ "$logged" = "$version" ] || fail "the change log's latest entry is '$logged', the program's version $version"
 
 if got=$(run "$prefix/bin/velm" --archive "$prefix/share/velm-reader/velm.sqlite" tree 2>"$work/err") &&
   [ "$got" = "$demo_tree" ]; then
@@ -200,6 +216,26 @@ if ! run "$prefix/bin/velm" --archive "$user/no-helper.mdb" tree >/dev/null 2>"$
   pass "an install without its helper says it cannot find it"
 else
   fail "velm without the installed helper: $(cat "$work/err")"
+fi
+
+# --- The Debian package: built by cpack from the same build, of the program's version, with a CJK font among
+# its dependencies, and clean for lintian: no error or warning, and no hardening note at any level.
+if (cd "$work" && cpack -G DEB -B "$work/package" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1); then
+  deb=$(ls "$work"/package/velm-reader_*.deb)
+  [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the package's version is $(dpkg-deb -f "$deb" Version)"
+  dpkg-deb -f "$deb" Depends | grep -q 'fonts-arphic-uming | fonts-noto-cjk | fonts-wqy-zenhei' ||
+    fail "the package does not depend on a CJK font: $(dpkg-deb -f "$deb" Depends)"
+  lintian -I -E --pedantic "$deb" >"$work/lintian.log" 2>&1 || true
+  problems=$(grep -E '^[EW]: | hardening-' "$work/lintian.log" || true)
+  if [ -z "$problems" ] && ! grep -q '^internal error' "$work/lintian.log"; then
+    pass "lintian -I -E --pedantic: no errors or warnings ($(grep -c '^[IPX]: ' "$work/lintian.log") notes)"
+  else
+    fail "lintian: $problems"
+  fi
+  sed 's/^/  /' "$work/lintian.log"
+else
+  cat "$work/cpack.log" >&2
+  fail "cpack -G DEB"
 fi
 
 if [ "$failures" -gt 0 ]; then

@@ -66,6 +66,8 @@ public:
     void setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall);
     // kHttpMinimumSpeed over kHttpSlowWindow unless changed; a window below 1 s counts as 1 s.
     void setMinimumSpeed(long bytesPerSecond, std::chrono::seconds window);
+    std::chrono::milliseconds connectTimeout() const { return m_connectTimeout; }
+    std::chrono::milliseconds stallTimeout() const { return m_stallTimeout; }
 
     // The whole body of a 2xx answer, at most sizeLimit bytes; false on any failure (body then undefined). A call
     // made while a transfer of this client runs fails at once.

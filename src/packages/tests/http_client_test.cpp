@@ -287,6 +287,17 @@ TEST_F(HttpClientTest, ServerThatNeverTakesTheConnectionFailsWithTheConnectMessa
     EXPECT_TRUE(fileNames().empty());
 }
 
+TEST(HttpClientTimeOuts, ThirtySecondsEachUnlessChangedAndNeverBelowAMillisecond)
+{
+    using std::chrono::milliseconds;
+    EXPECT_EQ(HttpClient().connectTimeout(), std::chrono::seconds(30));
+    EXPECT_EQ(HttpClient().stallTimeout(), std::chrono::seconds(30));
+    HttpClient client;
+    client.setTimeouts(milliseconds(0), milliseconds(-5));
+    EXPECT_EQ(client.connectTimeout(), milliseconds(1));
+    EXPECT_EQ(client.stallTimeout(), milliseconds(1));
+}
+
 TEST_F(HttpClientTest, BigBodyStreamsIntoTheFileAndMemoryStaysFlat)
 {
     constexpr std::uint64_t kSize = 64ULL * 1024 * 1024;
