@@ -314,6 +314,7 @@ TEST_F(FileAssociation, AFolderThatCannotBeWrittenEndsTheRegistrationSilently)
 
 TEST(ProgramIcon, ShippedFileIsTheInstalledIcon)
 {
-    const fs::path shipped = fs::path(__FILE__).parent_path() / "../../../data/icons/velm-reader.svg";
+    // Found from the fixtures' folder: __FILE__ may be relative to the build folder, not to the test's.
+    const fs::path shipped = fs::path(VELM_FIXTURES) / "../../data/icons/velm-reader.svg";
     EXPECT_EQ(readText(shipped), ProgramIconSvg());
 }
