@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -125,16 +126,23 @@ std::vector<Table> tablesToRebuild(sqlite3 *db)
     return rebuilt;
 }
 
-// The bytes the pages of a table or index take; the whole file's size when the engine cannot tell.
-std::uint64_t bytesOf(sqlite3 *db, const std::string &name)
+// The bytes the pages of a table or index take; nothing when the engine keeps no page statistics.
+std::optional<std::uint64_t> bytesOf(sqlite3 *db, const std::string &name)
 {
+    StatementPtr stmt;
     try {
-        const StatementPtr stmt = sqlite::prepare(db, "SELECT sum(pgsize) FROM dbstat('main') WHERE name = ?1");
-        sqlite3_bind_text(stmt.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        if (sqlite3_step(stmt.get()) == SQLITE_ROW)
-            return static_cast<std::uint64_t>(sqlite3_column_int64(stmt.get(), 0));
+        stmt = sqlite::prepare(db, "SELECT sum(pgsize) FROM dbstat('main') WHERE name = ?1");
     } catch (const Error &) {
+        return std::nullopt; // built without dbstat
     }
+    sqlite3_bind_text(stmt.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+        sqlite::raise(db);
+    return static_cast<std::uint64_t>(sqlite3_column_int64(stmt.get(), 0));
+}
+
+std::uint64_t fileBytes(sqlite3 *db)
+{
     const StatementPtr size =
         sqlite::prepare(db, "SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size()");
     return sqlite3_step(size.get()) == SQLITE_ROW ? static_cast<std::uint64_t>(sqlite3_column_int64(size.get(), 0)) : 0;
@@ -142,15 +150,22 @@ std::uint64_t bytesOf(sqlite3 *db, const std::string &name)
 
 // The free disk space the upgrade takes at most: a table rebuilt in place writes its indexes anew (into the
 // -wal, and the engine's sorting files); a copied table is written a second time, and its old pages are
-// cleared through the -wal.
+// cleared through the -wal. Without page statistics the whole file's size stands in.
 std::uint64_t spaceNeeded(sqlite3 *db, const std::vector<Table> &tables)
 {
     std::uint64_t needed = kMegabyte;
     for (const Table &table : tables) {
-        std::uint64_t indexes = 0;
-        for (const std::string &index : table.indexNames)
-            indexes += bytesOf(db, index);
-        needed += table.inPlace ? 2 * indexes : 3 * (bytesOf(db, table.name) + indexes);
+        std::vector<std::string> rewritten = table.indexNames;
+        if (!table.inPlace)
+            rewritten.push_back(table.name);
+        std::uint64_t bytes = 0;
+        for (const std::string &name : rewritten) {
+            const std::optional<std::uint64_t> counted = bytesOf(db, name);
+            if (!counted)
+                return kMegabyte + fileBytes(db);
+            bytes += *counted;
+        }
+        needed += (table.inPlace ? 2 : 3) * bytes;
     }
     return needed;
 }
