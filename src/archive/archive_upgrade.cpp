@@ -209,7 +209,8 @@ std::string createSql(const std::string &name, const std::vector<Column> &column
     return sql + ")";
 }
 
-// A table whose rows cannot stay is renamed, made again with case-blind text and filled with its rows.
+// A table whose rows cannot stay is renamed, made again with case-blind text and filled with its rows, which
+// get new rowids: a search index over such a table would have to be built again (none exists before this).
 void copyTable(sqlite3 *db, const Table &table)
 {
     const std::string old = "velm_upgrade_old";
