@@ -130,6 +130,8 @@ if [ "$(id -u)" -eq 0 ]; then
   chown -R 65534:65534 "$user"
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
 fi
+# Every archive the reader has written is in WAL mode; read where it lies, the demo opens read-only.
+sqlite3 "$prefix/share/velm-reader/velm.sqlite" "PRAGMA journal_mode=WAL" >/dev/null
 chmod -R a-w "$prefix"
 run() {
   (cd "$user" && env -u VELM_JET_READER HOME="$user/home" XDG_DATA_HOME="$user/data" \
@@ -162,6 +164,12 @@ if got=$(run "$prefix/bin/velm" --archive "$prefix/share/velm-reader/velm.sqlite
   pass "velm --archive <installed demo> tree prints the demo's tree ($(echo "$got" | wc -l) lines)"
 else
   fail "velm --archive <installed demo> tree: $(cat "$work/err")"
+fi
+if ! run "$prefix/bin/velm" --archive "$prefix/share/velm-reader/velm.sqlite" import "$fixtures/2004W06.mdb" \
+  2>"$work/err" && grep -q "是唯讀的" "$work/err" && [ -z "$(ls "$prefix/share/velm-reader" | grep -v '^velm.sqlite$')" ]; then
+  pass "an import into the installed demo is refused, saying why, and leaves nothing beside it"
+else
+  fail "import into the installed demo: $(cat "$work/err"); $(ls "$prefix/share/velm-reader")"
 fi
 
 # The first start: no archive in the user's program folder, so the demo is copied there (never into

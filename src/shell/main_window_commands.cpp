@@ -95,6 +95,7 @@ bool TfmMain::importStartupPackage()
 
 void TfmMain::ToolButton1Click()
 {
+    RequireWritableArchive(m_archive); // said before a file is asked for
     const std::optional<std::string> picked = ChoosePackageFile(this, ChoosePackageTitle());
     if (!picked)
         return;
