@@ -177,6 +177,13 @@ void Connection::close()
     m_databasePath.clear();
 }
 
+void Connection::adopt(sqlite::DatabasePtr db, std::string databasePath)
+{
+    close();
+    m_db = db.release();
+    m_databasePath = std::move(databasePath);
+}
+
 sqlite3 *Connection::handle() const
 {
     if (!m_db)

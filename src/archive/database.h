@@ -55,6 +55,8 @@ public:
     void open(ProgressSink *progress = nullptr);
     // Closes the connection and every query that uses it.
     void close();
+    // Takes over a database opened elsewhere (read-only, for instance); its SQLite file is databasePath.
+    void adopt(sqlite::DatabasePtr db, std::string databasePath);
     bool connected() const { return m_db != nullptr; }
 
     // The SQLite file in use (":memory:" for a package copied into memory).
