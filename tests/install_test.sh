@@ -36,15 +36,18 @@ if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; t
   exit 1
 fi
 
-# --- What goes where: the programs, the helper, the desktop's files, the manual and the demo; nothing
-# of the tests, benchmarks or build tools.
+# --- What goes where: the programs, the helper, the desktop's files, the manual, the demo and the
+# service of velm serve; nothing of the tests, benchmarks or build tools.
 expected='bin/velm
 bin/velm-reader
+lib/systemd/system/velm-serve.service
+lib/sysusers.d/velm-serve.conf
 libexec/velm-reader/velm-jet-reader
 share/applications/velm-reader.desktop
 share/icons/hicolor/scalable/apps/velm-reader.svg
 share/man/man1/velm.1
 share/mime/packages/velm-reader-vlpfile.xml
+share/velm-reader/velm-serve.default
 share/velm-reader/velm.sqlite'
 installed=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
 if [ "$installed" = "$expected" ]; then
@@ -121,8 +124,9 @@ if [ "$(id -u)" -eq 0 ]; then
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
 fi
 chmod -R a-w "$prefix"
+# The program takes the subshell's place, so that a run in the background is the program's own process.
 run() {
-  (cd "$user" && env -u VELM_JET_READER HOME="$user/home" XDG_DATA_HOME="$user/data" \
+  (cd "$user" && exec env -u VELM_JET_READER HOME="$user/home" XDG_DATA_HOME="$user/data" \
     XDG_CONFIG_HOME="$user/config" "${as_user[@]}" "$@")
 }
 
@@ -146,6 +150,25 @@ if got=$(run "$prefix/bin/velm" --archive "$prefix/share/velm-reader/velm.sqlite
   pass "velm --archive <installed demo> tree prints the demo's tree ($(echo "$got" | wc -l) lines)"
 else
   fail "velm --archive <installed demo> tree: $(cat "$work/err")"
+fi
+
+# velm serve gives the installed demo's pages from the read-only install, and ends on SIGTERM.
+run "$prefix/bin/velm" --archive "$prefix/share/velm-reader/velm.sqlite" serve --listen 127.0.0.1:0 \
+  >"$work/serve.out" 2>"$work/serve.err" &
+serve_pid=$!
+for _ in $(seq 1 300); do grep -q '^serving' "$work/serve.out" && break; sleep 0.1; done
+port=$(sed -n 's|^serving http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/serve.out")
+page=
+if [ -n "$port" ] && exec 3<>"/dev/tcp/127.0.0.1/$port"; then
+  printf 'GET / HTTP/1.1\r\nConnection: close\r\n\r\n' >&3
+  page=$(cat <&3)
+  exec 3<&-
+fi
+kill -TERM "$serve_pid" 2>/dev/null || true
+if wait "$serve_pid" && [[ "$page" == "HTTP/1.1 200 OK"* ]] && [[ "$page" == *'href="/forum/101"'* ]]; then
+  pass "velm serve gives the installed demo's forum tree and stops on SIGTERM"
+else
+  fail "velm serve on the installed demo: $(head -c 300 <<<"$page"); $(cat "$work/serve.err")"
 fi
 
 # The first start: no archive in the user's program folder, so the demo is copied there (never into
