@@ -21,8 +21,10 @@ pass() { echo "ok: $*"; }
 
 work=$(mktemp -d)
 reader_pid=
+serve_pid=
 cleanup() {
   if [ -n "$reader_pid" ]; then kill "$reader_pid" 2>/dev/null || true; wait "$reader_pid" 2>/dev/null || true; fi
+  if [ -n "$serve_pid" ]; then kill "$serve_pid" 2>/dev/null || true; fi
   chmod -R u+w "$work" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -124,9 +126,8 @@ if [ "$(id -u)" -eq 0 ]; then
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
 fi
 chmod -R a-w "$prefix"
-# The program takes the subshell's place, so that a run in the background is the program's own process.
 run() {
-  (cd "$user" && exec env -u VELM_JET_READER HOME="$user/home" XDG_DATA_HOME="$user/data" \
+  (cd "$user" && env -u VELM_JET_READER HOME="$user/home" XDG_DATA_HOME="$user/data" \
     XDG_CONFIG_HOME="$user/config" "${as_user[@]}" "$@")
 }
 
@@ -153,8 +154,9 @@ else
 fi
 
 # velm serve gives the installed demo's pages from the read-only install, and ends on SIGTERM.
-run "$prefix/bin/velm" --archive "$prefix/share/velm-reader/velm.sqlite" serve --listen 127.0.0.1:0 \
-  >"$work/serve.out" 2>"$work/serve.err" &
+# The program takes the background subshell's place, so that the signal reaches it.
+(cd "$user" && exec env HOME="$user/home" XDG_CONFIG_HOME="$user/config" "${as_user[@]}" "$prefix/bin/velm" \
+  --archive "$prefix/share/velm-reader/velm.sqlite" serve --listen 127.0.0.1:0 >"$work/serve.out" 2>"$work/serve.err") &
 serve_pid=$!
 for _ in $(seq 1 300); do grep -q '^serving' "$work/serve.out" && break; sleep 0.1; done
 port=$(sed -n 's|^serving http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/serve.out")
@@ -165,10 +167,13 @@ if [ -n "$port" ] && exec 3<>"/dev/tcp/127.0.0.1/$port"; then
   exec 3<&-
 fi
 kill -TERM "$serve_pid" 2>/dev/null || true
-if wait "$serve_pid" && [[ "$page" == "HTTP/1.1 200 OK"* ]] && [[ "$page" == *'href="/forum/101"'* ]]; then
+serve_status=0
+wait "$serve_pid" || serve_status=$?
+serve_pid=
+if [ "$serve_status" -eq 0 ] && [[ "$page" == "HTTP/1.1 200 OK"* ]] && [[ "$page" == *'href="/forum/101"'* ]]; then
   pass "velm serve gives the installed demo's forum tree and stops on SIGTERM"
 else
-  fail "velm serve on the installed demo: $(head -c 300 <<<"$page"); $(cat "$work/serve.err")"
+  fail "velm serve on the installed demo (exit status $serve_status): $(head -c 300 <<<"$page"); $(cat "$work/serve.err")"
 fi
 
 # The first start: no archive in the user's program folder, so the demo is copied there (never into

@@ -9,7 +9,9 @@
 #include "settings/settings.h"
 #include "shell_core/startup.h"
 
+#include <algorithm>
 #include <ostream>
+#include <thread>
 
 namespace velm {
 namespace {
@@ -46,6 +48,7 @@ bool isLoopback(const std::string &address)
 int serveCommand(Session &session, const std::vector<std::string> &args)
 {
     serve::ServerOptions options;
+    options.threads = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
     bool quiet = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];

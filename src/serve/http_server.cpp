@@ -206,12 +206,12 @@ private:
             // The session goes back to the io thread whole: it must end there, not on a worker.
             auto &io = self->m_server.io;
             net::post(io, [self = std::move(self), response = std::move(response), keepAlive]() mutable {
-                self->reply(response, keepAlive);
+                self->reply(std::move(response), keepAlive);
             });
         });
     }
 
-    void reply(const Response &page, bool keepAlive)
+    void reply(Response page, bool keepAlive)
     {
         m_busy = true;
         m_response = {};
@@ -227,7 +227,7 @@ private:
         m_response.keep_alive(keepAlive && !m_server.stopping);
         m_bodyBytes = page.body.size();
         if (!m_head)
-            m_response.body() = page.body;
+            m_response.body() = std::move(page.body);
         m_response.content_length(m_bodyBytes);
         m_stream.expires_after(m_server.options.idleTimeout);
         http::async_write(m_stream, m_response,

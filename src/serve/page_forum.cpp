@@ -10,12 +10,13 @@
 namespace velm::serve::detail {
 namespace {
 
-std::string cell(const char *cssClass, const std::string &cp950)
+// A cell of the topic table; a phone's narrow page shows its column's title before it.
+std::string cell(const char *cssClass, const char *title, const std::string &cp950)
 {
     const std::string text = htmlEscaped(fromCp950(cp950));
     std::string html = "<td class=\"";
-    html.append(text.empty() ? "empty" : cssClass).append("\">").append(text).append("</td>");
-    return html;
+    html.append(text.empty() ? "empty" : cssClass).append("\" data-label=\"").append(title).append("\">");
+    return html.append(text).append("</td>");
 }
 
 } // namespace
@@ -49,8 +50,9 @@ std::string topicTable(Query &query, Connection &archive, std::string_view linkQ
         const TopicCells cells = CurrentTopicCells(query, members, &archive);
         html.append("<tr><td class=\"subject\"><a href=\"/topic/").append(std::to_string(cells.topicId));
         html.append(linkQuery).append("\">").append(htmlEscaped(fromCp950(cells.subject))).append("</a></td>");
-        html.append(cell("date", cells.date)).append(cell("author", cells.author));
-        html.append(cell("n", cells.replies)).append(cell("date", cells.lastPost)).append(cell("good", cells.good));
+        html.append(cell("date", "發表時間", cells.date)).append(cell("author", "發表人", cells.author));
+        html.append(cell("n", "回覆數", cells.replies)).append(cell("date", "最後回覆", cells.lastPost));
+        html.append(cell("good", "黃金文章", cells.good));
         html.append("</tr>");
     }
     more = !query.eof();

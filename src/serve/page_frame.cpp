@@ -6,8 +6,9 @@ namespace velm::serve {
 namespace {
 
 constexpr const char *kStyle = R"css(
-body{margin:0;background:#ffffd7;color:#000;font-family:"AR PL UMing TW","Noto Sans CJK TC",sans-serif;
- overflow-wrap:anywhere}
+body{margin:0;background:#ffffd7;color:#000;font-family:"AR PL UMing TW","Noto Sans CJK TC",sans-serif}
+main table table td:first-child{white-space:nowrap}
+main table table td:last-child{overflow-wrap:anywhere}
 header{background:#191970;color:#f5fffa;padding:.4em .6em;display:flex;flex-wrap:wrap;gap:.4em 1em;
  align-items:center}
 header a{color:#f5fffa;font-weight:bold;text-decoration:none}
@@ -30,7 +31,8 @@ form.asearch fieldset{grid-column:1/3}
 @media (max-width:640px){
  table.topics thead{display:none}
  table.topics tr{display:block;border-bottom:1px solid #999;padding:.3em 0}
- table.topics td{display:inline;border:0;padding:0 .6em 0 0}
+ table.topics td{display:inline;border:0;padding:0 .6em 0 0;font-size:.9em}
+ table.topics td[data-label]::before{content:attr(data-label) " ";color:#555}
  table.topics td.subject{display:block;font-size:1.05em}
  table.topics td.empty{display:none}
  form.asearch{grid-template-columns:1fr}

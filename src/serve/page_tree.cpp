@@ -25,7 +25,8 @@ Counts topicCounts(Connection &archive)
     return counts;
 }
 
-void appendNode(const ForumNode &node, const Counts &counts, bool open, std::string &html)
+// Every category is open: a page keeps no state between visits, and the whole tree is seen at a glance.
+void appendNode(const ForumNode &node, const Counts &counts, std::string &html)
 {
     const std::string text = htmlEscaped(fromCp950(node.text));
     if (node.data > 0) {
@@ -35,10 +36,10 @@ void appendNode(const ForumNode &node, const Counts &counts, bool open, std::str
         html.append(")</span></li>");
         return;
     }
-    html.append(open ? "<li><details open><summary>" : "<li><details><summary>").append(text);
+    html.append("<li><details open><summary>").append(text);
     html.append("</summary><ul>");
     for (const ForumNode &child : node.children)
-        appendNode(child, counts, false, html);
+        appendNode(child, counts, html);
     html.append("</ul></details></li>");
 }
 
@@ -62,7 +63,7 @@ Response treePage(Worker &worker)
         const Counts counts = topicCounts(*worker.archive);
         std::string html = "<ul class=\"tree\">";
         for (const ForumNode &root : tree.roots())
-            appendNode(root, counts, true, html);
+            appendNode(root, counts, html);
         html.append("</ul>");
         worker.treeBody = framedPage(fromCp950(ForumTreeRootText()), html);
         worker.treeVersion = version;

@@ -26,6 +26,8 @@ std::unique_ptr<Connection> openReadOnlyArchive(const std::string &sqlitePath)
     try {
         db = sqlite::open(sqlitePath, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
         sqlite3_busy_timeout(db.get(), 5000);
+        // The upper levels of the big tables' trees stay in memory across requests: 16 MB a connection.
+        sqlite::execute(db.get(), "PRAGMA cache_size=-16000");
         sqlite::execute(db.get(), "select count(*) from sqlite_master");
     } catch (const Error &e) {
         raiseUtf8("無法開啟資料庫檔案: " + sqlitePath + " (" + e.utf8() + ")");

@@ -314,6 +314,7 @@ TEST_F(FileAssociation, AFolderThatCannotBeWrittenEndsTheRegistrationSilently)
 
 TEST(ProgramIcon, ShippedFileIsTheInstalledIcon)
 {
-    const fs::path shipped = fs::path(__FILE__).parent_path() / "../../../data/icons/velm-reader.svg";
+    // __FILE__ may be relative to the build folder, and ctest runs the test from another one.
+    const fs::path shipped = fs::path(VELM_SOURCE_DIR) / "data/icons/velm-reader.svg";
     EXPECT_EQ(readText(shipped), ProgramIconSvg());
 }
