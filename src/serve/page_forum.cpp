@@ -39,15 +39,14 @@ std::string queryValue(std::string_view utf8)
     return percentEncoded(utf8);
 }
 
-std::string topicTable(Query &query, Connection &archive, std::string_view linkQuery, bool &more)
+std::string topicTable(Query &query, Worker &worker, std::string_view linkQuery, bool &more)
 {
-    MemberNames members;
-    members.open(&archive);
+    MemberNames &members = memberNames(worker);
     std::string html = "<table class=\"topics\"><thead><tr><th>主題</th><th>發表時間</th><th>發表人</th>"
                        "<th>回覆數</th><th>最後回覆</th><th>黃金文章</th></tr></thead><tbody>";
     int rows = 0;
     for (; !query.eof() && rows < kTopicsPerPage; query.next(), ++rows) {
-        const TopicCells cells = CurrentTopicCells(query, members, &archive);
+        const TopicCells cells = CurrentTopicCells(query, members, worker.archive.get());
         html.append("<tr><td class=\"subject\"><a href=\"/topic/").append(std::to_string(cells.topicId));
         html.append(linkQuery).append("\">").append(htmlEscaped(fromCp950(cells.subject))).append("</a></td>");
         html.append(cell("date", "發表時間", cells.date)).append(cell("author", "發表人", cells.author));
@@ -101,7 +100,7 @@ Response forumPage(Worker &worker, std::int64_t forumId, const RequestTarget &ta
     bool more = false;
     const std::string title = fromCp950(name.toText());
     std::string body = "<h1>" + htmlEscaped(title) + "</h1>";
-    body.append(topicTable(query, archive, {}, more));
+    body.append(topicTable(query, worker, {}, more));
     body.append(pager("/forum/" + id + "?page=", *page, *page < lastPage, lastPage));
     return {200, framedPage(title, body)};
 }

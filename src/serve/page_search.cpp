@@ -42,7 +42,7 @@ private:
 };
 
 // One page of a search's rows: the rows of the pages before it are passed over.
-std::string resultPage(PageSearchHost &host, Connection &archive, long long page, const std::string &pageLinkBase)
+std::string resultPage(PageSearchHost &host, Worker &worker, long long page, const std::string &pageLinkBase)
 {
     Query &topic = host.topic();
     for (long long skip = (page - 1) * kTopicsPerPage; skip > 0 && !topic.eof(); --skip)
@@ -50,7 +50,7 @@ std::string resultPage(PageSearchHost &host, Connection &archive, long long page
     if (topic.eof())
         return "<p class=\"message\">查無資料</p>";
     bool more = false;
-    std::string html = topicTable(topic, archive, host.highlightQuery(), more);
+    std::string html = topicTable(topic, worker, host.highlightQuery(), more);
     return html + pager(pageLinkBase, page, more);
 }
 
@@ -177,7 +177,7 @@ Response searchPage(Worker &worker, const RequestTarget &target)
     PageSearchHost host(*worker.archive);
     // Simplified characters typed in the box reach the archive through the GB/Big5 table, as in the window.
     if (RunQuickSearch(host, TypedToBig5(*typed)))
-        body.append(resultPage(host, *worker.archive, *page, "/search?q=" + queryValue(*typed) + "&amp;page="));
+        body.append(resultPage(host, worker, *page, "/search?q=" + queryValue(*typed) + "&amp;page="));
     else
         body.append("<p class=\"message\">查無資料</p>");
     return {200, framedPage(title, body)};
@@ -195,7 +195,7 @@ Response advancedSearchPage(Worker &worker, const RequestTarget &target)
         PageSearchHost host(*worker.archive);
         try {
             if (RunAdvancedSearch(host, parsed->choices, LocalToday()))
-                body.append(resultPage(host, *worker.archive, *page, choicesQuery(parsed->choices)));
+                body.append(resultPage(host, worker, *page, choicesQuery(parsed->choices)));
             else
                 body.append("<p class=\"message\">找不到相關資料</p>");
         } catch (const Error &e) {

@@ -43,6 +43,8 @@ void appendNode(const ForumNode &node, const Counts &counts, std::string &html)
     html.append("</ul></details></li>");
 }
 
+} // namespace
+
 std::int64_t dataVersion(Connection &archive)
 {
     const auto stmt = sqlite::prepare(archive.handle(), "PRAGMA data_version");
@@ -50,7 +52,16 @@ std::int64_t dataVersion(Connection &archive)
     return sqlite3_column_int64(stmt.get(), 0);
 }
 
-} // namespace
+MemberNames &memberNames(Worker &worker)
+{
+    const std::int64_t version = dataVersion(*worker.archive);
+    if (version != worker.membersVersion || !worker.members.isOpen()) {
+        worker.members.close();
+        worker.members.open(worker.archive.get());
+        worker.membersVersion = version;
+    }
+    return worker.members;
+}
 
 Response treePage(Worker &worker)
 {

@@ -1,6 +1,7 @@
 #pragma once
 // Pieces the page files share: a worker thread's own state and the topic table.
 #include "archive/database.h"
+#include "archive/forum_text.h"
 #include "article/article_page.h"
 #include "serve/page_frame.h"
 #include "serve/request_target.h"
@@ -20,7 +21,14 @@ struct Worker {
     ArticlePage article;
     std::int64_t treeVersion = -1; // PRAGMA data_version when treeBody was made
     std::string treeBody;
+    std::int64_t membersVersion = -1; // PRAGMA data_version when members began to be asked
+    MemberNames members;
 };
+
+// The archive's PRAGMA data_version: it changes when another connection has committed.
+std::int64_t dataVersion(Connection &archive);
+// The worker's member names, forgotten when the archive has changed since they were asked.
+MemberNames &memberNames(Worker &worker);
 
 Response treePage(Worker &worker);
 Response forumPage(Worker &worker, std::int64_t forumId, const RequestTarget &target);
@@ -34,7 +42,7 @@ std::optional<long long> pageNumber(const RequestTarget &target);
 
 // Up to kTopicsPerPage rows of a topic query from its current row on, as the topic grid shows them, each
 // subject linked to its topic page with linkQuery after the id; more tells whether a row is left after them.
-std::string topicTable(Query &query, Connection &archive, std::string_view linkQuery, bool &more);
+std::string topicTable(Query &query, Worker &worker, std::string_view linkQuery, bool &more);
 
 // The links to the previous and the next page of a list; pageLink(n) is the address of page n.
 std::string pager(const std::string &pageLinkBase, long long page, bool more, std::optional<long long> lastPage = {});

@@ -91,15 +91,19 @@ TEST(ServePages, EachPageAsAskedFor)
 TEST(ServePages, ReadsBesideAWriter)
 {
     test::ServedArchive archive;
-    archive.execute("PRAGMA journal_mode=WAL");
+    archive.execute("PRAGMA journal_mode=WAL; INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, "
+                    "T_LAST_POST, T_SUBJECT, T_MESSAGE) VALUES (7776, 101, 1, 778, '20040401000000', "
+                    "'20990101000000', '無名作者的主題', 'x')");
     const PageServer pages(archive.path(), "http://www.velm.org.tw/");
     const std::string before = pages.respond("/").body;
+    EXPECT_NE(pages.respond("/forum/101").body.find(">778<"), std::string::npos); // no such member yet
     EXPECT_EQ(sqlite3_db_readonly(openReadOnlyArchive(archive.path())->handle(), "main"), 1);
 
     sqlite3 *writer = nullptr;
     ASSERT_EQ(sqlite3_open(archive.path().c_str(), &writer), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(writer,
-                           "BEGIN IMMEDIATE; INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, "
+                           "BEGIN IMMEDIATE; INSERT INTO FORUM_MEMBERS (MEMBER_ID, M_NAME) VALUES (778, '新會員'); "
+                           "INSERT INTO FORUM_TOPICS (TOPIC_ID, FORUM_ID, CAT_ID, T_AUTHOR, T_DATE, "
                            "T_LAST_POST, T_SUBJECT, T_MESSAGE) VALUES (7777, 101, 1, 2, '20040401000000', "
                            "'20990101000000', '寫入中的主題', 'x')",
                            nullptr, nullptr, nullptr),
@@ -110,8 +114,10 @@ TEST(ServePages, ReadsBesideAWriter)
     EXPECT_EQ(pages.respond("/").body, before);
     ASSERT_EQ(sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(writer);
-    EXPECT_NE(pages.respond("/forum/101").body.find("寫入中的主題"), std::string::npos);
-    EXPECT_NE(pages.respond("/").body, before); // the tree's counts follow
+    const std::string after = pages.respond("/forum/101").body;
+    EXPECT_NE(after.find("寫入中的主題"), std::string::npos);
+    EXPECT_NE(after.find(">新會員<"), std::string::npos); // names asked before are asked again
+    EXPECT_NE(pages.respond("/").body, before);           // the tree's counts follow
 }
 
 // Threads make the same pages as one thread does: each reads through its own connection.
