@@ -89,11 +89,16 @@ Response forumPage(Worker &worker, std::int64_t forumId, const RequestTarget &ta
     if ((!known && topics == 0) || *page > lastPage)
         return errorPage(404);
 
-    // The list's own statement, cut to one page.
+    // The list's own statement, cut to one page and to the columns shown: "*" would read every post's
+    // whole text as well.
+    std::string columns;
+    for (const char *column : kTopicCellColumns)
+        columns.append(columns.empty() ? "" : ",").append(column);
+    std::string sql = kForumTopicsSql;
+    sql.replace(sql.find('*'), 1, columns);
     Query query(&archive);
     query.setStreaming(true);
-    query.setColumns({std::begin(kTopicCellColumns), std::end(kTopicCellColumns)});
-    query.setSql(std::string(kForumTopicsSql) + " LIMIT " + std::to_string(kTopicsPerPage) + " OFFSET " +
+    query.setSql(sql + " LIMIT " + std::to_string(kTopicsPerPage) + " OFFSET " +
                  std::to_string((*page - 1) * kTopicsPerPage));
     query.setParam("frm_id", Value::integer(forumId));
     query.open();
