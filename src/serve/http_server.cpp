@@ -81,6 +81,7 @@ struct HttpServer::Impl {
     void accept();
     void beginStop();
     void sessionEnded();
+    std::vector<std::shared_ptr<Session>> liveSessions();
 
     ServerOptions options;
     ServerHooks hooks;
@@ -303,6 +304,16 @@ void HttpServer::Impl::accept()
     });
 }
 
+std::vector<std::shared_ptr<Session>> HttpServer::Impl::liveSessions()
+{
+    std::vector<std::shared_ptr<Session>> live;
+    const std::lock_guard lock(sessionsMutex);
+    for (auto &[raw, weak] : sessions)
+        if (auto session = weak.lock())
+            live.push_back(std::move(session));
+    return live;
+}
+
 void HttpServer::Impl::beginStop()
 {
     if (stopping)
@@ -312,16 +323,8 @@ void HttpServer::Impl::beginStop()
     acceptor.close(ec);
     signals.cancel(ec);
     retry.cancel();
-    std::vector<std::shared_ptr<Session>> live;
-    {
-        const std::lock_guard lock(sessionsMutex);
-        for (auto &[raw, weak] : sessions)
-            if (auto session = weak.lock())
-                live.push_back(std::move(session));
-    }
-    for (auto &session : live)
+    for (auto &session : liveSessions())
         session->closeIfIdle();
-    live.clear();
     deadline.expires_after(options.stopGrace);
     deadline.async_wait([this](beast::error_code waited) {
         if (waited)
@@ -329,14 +332,7 @@ void HttpServer::Impl::beginStop()
         // Requests still in flight have had their time: their statements are cut short and they are closed.
         if (hooks.interrupt)
             hooks.interrupt();
-        std::vector<std::shared_ptr<Session>> left;
-        {
-            const std::lock_guard lock(sessionsMutex);
-            for (auto &[raw, weak] : sessions)
-                if (auto session = weak.lock())
-                    left.push_back(std::move(session));
-        }
-        for (auto &session : left)
+        for (auto &session : liveSessions())
             session->close();
         work.reset();
         io.stop();
