@@ -59,8 +59,8 @@ echo "archive: $archive ($(du -h "$archive" | cut -f1))"
 # Typical topics: a random thousand; forum pages of the forums with topics; rare keywords (found nowhere:
 # the whole archive is searched, as for a keyword found once).
 sqlite3 "$archive" "select '/topic/'||TOPIC_ID from FORUM_TOPICS order by random() limit 1000" > "$work/topics"
-sqlite3 "$archive" "select '/forum/'||FORUM_ID||'?page='||(1+abs(random())%3) from FORUM_TOPICS group by FORUM_ID
-  having count(*) > 150" > "$work/forums"
+sqlite3 "$archive" "select '/forum/'||FORUM_ID||'?page='||(1+abs(random())%((count(*)+49)/50)) from FORUM_TOPICS
+  group by FORUM_ID" > "$work/forums"
 python3 -c 'import urllib.parse
 for word in ["zqxv", "量子糾纏", "obscurefoo", "Kylix3鍵盤"]: print("/search?q=" + urllib.parse.quote(word))' \
   > "$work/searches"
@@ -108,17 +108,24 @@ sleep 1
 read -r nginx_rate nginx_p99 nginx_errors < <(load "http://127.0.0.1:$nginx_port" "$work/topics" 64 "$seconds")
 kill "${pids[-1]}"
 
-# Topic pages while an import writes the archive being served (a copy of it).
+# Topic pages while an import writes the archive being served (a copy of it). The package is expanded
+# first, and the load lasts four times as long, so that it covers the import's writing.
+"$velm" expand "$package" "$work/bench-package.mdb" > /dev/null
 cp --reflink=auto "$archive" "$work/importing.sqlite"
 start_serve "$work/importing.sqlite"
 start=$(now)
-"$velm" --archive "$work/importing.sqlite" import "$package" > /dev/null 2> "$work/import.err" &
+"$velm" --archive "$work/importing.sqlite" import "$work/bench-package.mdb" > /dev/null 2> "$work/import.err" &
 import_pid=$!
 pids+=("$import_pid")
-read -r import_rate import_p99 import_errors < <(load "$serve_url" "$work/topics" 64 "$seconds")
+read -r import_rate import_p99 import_errors < <(load "$serve_url" "$work/topics" 64 $((4 * seconds)))
 import_state="import still running at the end"
-kill -0 "$import_pid" 2>/dev/null || import_state="import ended after $(printf %.0f "$(echo "$(now) - $start" | bc)") s"
-wait "$import_pid" || true
+if ! kill -0 "$import_pid" 2>/dev/null; then
+  import_status=0
+  wait "$import_pid" || import_status=$?
+  import_state="import ended after $(printf %.0f "$(echo "$(now) - $start" | bc)") s, exit status $import_status"
+fi
+kill "$import_pid" 2>/dev/null || true # the copy goes away: its import need not finish
+wait "$import_pid" 2>/dev/null || true
 kill "$serve_pid"; wait "$serve_pid" 2>/dev/null || true
 rm -f "$work"/importing.sqlite*
 
