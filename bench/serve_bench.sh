@@ -122,7 +122,7 @@ import_state="import still running at the end"
 if ! kill -0 "$import_pid" 2>/dev/null; then
   import_status=0
   wait "$import_pid" || import_status=$?
-  import_state="import ended after $(printf %.0f "$(echo "$(now) - $start" | bc)") s, exit status $import_status"
+  import_state="import ended within $(printf %.0f "$(echo "$(now) - $start" | bc)") s, exit status $import_status"
 fi
 kill "$import_pid" 2>/dev/null || true # the copy goes away: its import need not finish
 wait "$import_pid" 2>/dev/null || true
