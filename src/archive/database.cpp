@@ -190,6 +190,13 @@ bool Connection::readOnly() const
     return m_db && sqlite3_db_readonly(m_db, "main") == 1;
 }
 
+void Connection::adopt(sqlite::DatabasePtr db, std::string databasePath)
+{
+    close();
+    m_db = db.release();
+    m_databasePath = std::move(databasePath);
+}
+
 sqlite3 *Connection::handle() const
 {
     if (!m_db)

@@ -56,6 +56,8 @@ public:
     void open(ProgressSink *progress = nullptr);
     // Closes the connection and every query that uses it.
     void close();
+    // Takes over a database opened elsewhere (read-only, for instance); its SQLite file is databasePath.
+    void adopt(sqlite::DatabasePtr db, std::string databasePath);
     bool connected() const { return m_db != nullptr; }
     // Whether the open database takes no writes (an archive on a read-only medium or in a folder the user
     // cannot write).
