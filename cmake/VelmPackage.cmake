@@ -3,14 +3,16 @@
 # dpkg-dev), plus what the reader runs without linking it.
 set(CPACK_PACKAGE_NAME velm-reader)
 set(CPACK_PACKAGE_VENDOR "Velm Reader developers")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The program's version text as it stands: "1.6.quorin" is a valid Debian version, and a native one.
+set(CPACK_PACKAGE_VERSION ${VELM_PROGRAM_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "offline reader for the Velm programming forum archive")
 # Lines of the long description, as the control file shows them under the summary.
 set(CPACK_PACKAGE_DESCRIPTION "Velm Reader browses the offline archive of the Velm programming forum:\n\
 categories, forums, topics and replies kept in a local database, shown in one\n\
 window with the forum tree, the topic list and the chosen topic as a page.\n\
 The archive grows by supplement packages (.VLP) merged into it. The command\n\
-velm reads the same archive from a terminal. A demo archive is included.")
+velm reads the same archive from a terminal and, as velm serve (also a service),\n\
+serves it read-only to browsers. A demo archive is included.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -22,10 +24,14 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # A window needs a platform plugin, which no program links. (QtWebEngineProcess, which the web view runs,
-# comes with the web engine library's own dependencies.)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-# The Ming face the articles ask for; opening links outside the reader; the desktop's type and menu caches.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-arphic-uming, xdg-utils, shared-mime-info, desktop-file-utils")
+# comes with the web engine library's own dependencies.) Every text of the window is Chinese: without a CJK
+# font it shows boxes, so one is needed, the Ming face the articles ask for first.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-arphic-uming | fonts-noto-cjk | fonts-wqy-zenhei")
+# Opening links outside the reader; the desktop's type and menu caches; the user of the velm-serve service.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info, desktop-file-utils, systemd | adduser")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The user of the velm-serve service and its settings file; the service stays disabled. velm serve's HTTP
+# library (Boost.Beast) is compiled in: it adds no dependency.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/cmake/deb/postinst)
 
 include(CPack)

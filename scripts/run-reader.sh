@@ -17,17 +17,11 @@ source scripts/xvfb.sh
 # Without a window manager nothing maximizes: the window is given the whole screen instead.
 printf '[General]\nWindowMax=N\nWindowLeft=0\nWindowTop=0\nWindowWidth=1280\nWindowHeight=800\n' \
   >"$scratch/config/VELM_Reader.ini"
-HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" \
-  QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
-  "$reader" "$@" >"$scratch/reader.log" 2>&1 &
-app=$!
+start_reader "$reader" "$@"
 
 # Wait for the main window, then give the first show time to build the tree and paint.
-for _ in $(seq 150); do
-  xwininfo -root -tree 2>/dev/null | grep -q 'quorin' && break
-  kill -0 "$app" 2>/dev/null || { cat "$scratch/reader.log" >&2; echo "the reader ended early" >&2; exit 1; }
-  sleep 0.2
-done
+window_shown() { xwininfo -root -tree 2>/dev/null | grep -q 'quorin'; }
+wait_until "$app" "$scratch/reader.log" "the reader" window_shown
 sleep 4
 # Open the first forum as a user would: into the tree, down to the forum, and wait for its first topic.
 window=$(xdotool search --name quorin | head -n 1)

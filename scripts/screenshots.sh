@@ -17,18 +17,10 @@ source scripts/xvfb.sh
 # a closed port on this machine, so the announcement pane shows what it shows when offline.
 printf '[General]\nWindowMax=N\nWindowLeft=0\nWindowTop=0\nWindowWidth=1280\nWindowHeight=800\nPanel4Width=260\nForumBaseURL=http://127.0.0.1:9/\n' \
   >"$scratch/config/VELM_Reader.ini"
-HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" VELM_READER_GEOMETRY=1 \
-  QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
-  "$reader" "$@" >"$scratch/reader.log" 2>&1 &
-app=$!
+start_reader VELM_READER_GEOMETRY=1 "$reader" "$@"
 
 # The reader prints where its controls are once its first show is done.
-for _ in $(seq 300); do
-  grep -q '^geometry WebBrowserDemo ' "$scratch/reader.log" && break
-  kill -0 "$app" 2>/dev/null || { cat "$scratch/reader.log" >&2; echo "the reader ended early" >&2; exit 1; }
-  sleep 0.2
-done
-grep -q '^geometry WebBrowserDemo ' "$scratch/reader.log" || { echo "the reader showed no window" >&2; exit 1; }
+wait_until "$app" "$scratch/reader.log" "the reader" grep -q '^geometry WebBrowserDemo ' "$scratch/reader.log"
 place() { grep "^geometry $1 " "$scratch/reader.log" | head -n 1 | cut -d' ' -f3-; }
 center() { read -r x y w h <<<"$(place "$1")"; echo "$((x + w / 2)) $((y + h / 2))"; }
 click() { read -r cx cy <<<"$(center "$1")"; xdotool mousemove "$cx" "$cy" click 1; }

@@ -71,6 +71,7 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         const ScopedVariable data("XDG_DATA_HOME", home() / "data");
         const ScopedVariable config("XDG_CONFIG_HOME", home() / "config");
+        const ScopedVariable dataDirs("XDG_DATA_DIRS", home() / "share"); // an install on this machine has no say
         RegisterFileType(".VLP", "", "Velm Package", "/usr/bin/velm-reader", "");
     }
 
@@ -104,4 +105,59 @@ TEST_F(Registration, InstalledEntryOpensTheSameTypeUnderItsOwnName)
     // and has another name, so it never hides the installed one.
     EXPECT_EQ(entryValue(installed, "NoDisplay"), std::nullopt);
     EXPECT_EQ(entryValue(user, "NoDisplay"), "true");
+}
+
+TEST(InstalledFiles, AnInstallThatOpensTheTypeWithThisProgramLeavesTheHomeAlone)
+{
+    struct Case {
+        const char *name;
+        std::string exec;   // the entry's Exec line; "-" to leave the type out of the entry
+        bool typeInstalled; // the MIME package beside the entry
+        bool underDataHome; // installed with the prefix ~/.local
+        bool registered;
+    };
+    const std::string shippedExec = "Exec=" + entryValue(readAll(kSources / "velm-reader.desktop"), "Exec").value();
+    const Case cases[] = {
+        {"the shipped files", shippedExec, true, false, false},
+        {"the shipped files under the data home", shippedExec, true, true, false},
+        {"the program by its full path", "Exec=@bin@/velm-reader %f", true, false, false},
+        {"an entry of another program", "Exec=other-reader %f", true, false, true},
+        {"no type installed", shippedExec, false, false, true},
+        {"an entry that does not open the type", "-", true, false, true},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir dir;
+        const fs::path root = dir.path().toStdString();
+        const fs::path bin = root / "bin";
+        const fs::path share = c.underDataHome ? root / "home/data" : root / "share";
+        fs::create_directories(bin);
+        for (const char *program : {"velm-reader", "other-reader"}) {
+            std::ofstream(bin / program) << "#!/bin/sh\n";
+            fs::permissions(bin / program, fs::perms::owner_all);
+        }
+        std::string entry;
+        std::istringstream shipped(readAll(kSources / "velm-reader.desktop"));
+        for (std::string line; std::getline(shipped, line);) {
+            if (line.starts_with("Exec="))
+                line = QString::fromStdString(c.exec == "-" ? shippedExec : c.exec)
+                           .replace(QStringLiteral("@bin@"), QString::fromStdString(bin.string()))
+                           .toStdString();
+            if (!(c.exec == "-" && line.starts_with("MimeType=")))
+                entry += line + "\n";
+        }
+        fs::create_directories(share / "applications");
+        std::ofstream(share / "applications/velm-reader.desktop") << entry;
+        if (c.typeInstalled) {
+            fs::create_directories(share / "mime/packages");
+            fs::copy_file(kSources / "velm-reader-vlpfile.xml", share / "mime/packages/velm-reader-vlpfile.xml");
+        }
+
+        const ScopedVariable path("PATH", bin);
+        const ScopedVariable dataDirs("XDG_DATA_DIRS", root / "share");
+        const ScopedVariable data("XDG_DATA_HOME", root / "home/data");
+        const ScopedVariable config("XDG_CONFIG_HOME", root / "home/config");
+        RegisterFileType(".VLP", "", "Velm Package", (bin / "velm-reader").string(), "");
+        EXPECT_EQ(fs::exists(root / "home/data/applications/velm-reader-vlpfile.desktop"), c.registered) << c.name;
+        EXPECT_EQ(fs::exists(root / "home/config"), c.registered) << c.name;
+    }
 }

@@ -3,8 +3,8 @@
 #include "base/paths.h"
 #include "base/qtext.h"
 #include "shell/article_view.h"
-#include "shell_widgets/localization.h"
 #include "shell/main_window.h"
+#include "shell_widgets/localization.h"
 #include "shell_widgets/messages.h"
 #include "shell_widgets/progress_window.h"
 
@@ -41,10 +41,11 @@ int main(int argc, char **argv)
     velm::registerArticleScheme();
     ReaderApplication app(argc, argv);
     QApplication::setApplicationDisplayName(velm::MainCaption());
-    // 細明體 is not on this platform: a Ming-style face of the same family stands in.
-    QFont::insertSubstitutions(
-        QStringLiteral("細明體"),
-        {QStringLiteral("AR PL UMing TW"), QStringLiteral("AR PL UMing TW MBE"), QStringLiteral("Noto Serif CJK TC")});
+    // 細明體 is not on this platform: a Ming-style face of the same family stands in, else the CJK font the
+    // package was installed with.
+    QFont::insertSubstitutions(QStringLiteral("細明體"),
+                               {QStringLiteral("AR PL UMing TW"), QStringLiteral("AR PL UMing TW MBE"),
+                                QStringLiteral("Noto Serif CJK TC"), QStringLiteral("WenQuanYi Zen Hei")});
     velm::substitutePageFaces();
     // Without Qt's translation its dialogs speak English; the reader itself still works.
     if (QString why; !velm::installQtTranslations(app, &why))

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 
 namespace velm {
 
@@ -176,6 +177,25 @@ void Connection::close()
         m_db = nullptr;
     }
     m_databasePath.clear();
+}
+
+void Connection::finishReading()
+{
+    for (Query *q : m_queries)
+        if (q->isOpen() && !q->m_streaming)
+            q->fetchMore(std::numeric_limits<long long>::max());
+}
+
+bool Connection::readOnly() const
+{
+    return m_db && sqlite3_db_readonly(m_db, "main") == 1;
+}
+
+void Connection::adopt(sqlite::DatabasePtr db, std::string databasePath)
+{
+    close();
+    m_db = db.release();
+    m_databasePath = std::move(databasePath);
 }
 
 Connection::FileAccess Connection::fileAccess() const
@@ -406,6 +426,7 @@ void Query::close()
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_base = 0;
+    m_keptFrom = kKeepNone;
     m_pos = 0;
     m_bof = true;
     m_eof = true;
@@ -451,7 +472,11 @@ bool Query::readRow()
         finishStatement();
         return false;
     }
-    const std::string message = sqlite3_errmsg(sqlite3_db_handle(stmt));
+    sqlite3 *db = sqlite3_db_handle(stmt);
+    std::string message = sqlite3_errmsg(db);
+    if (rc == SQLITE_TOOBIG)
+        message = "資料中有一個值超過 " + std::to_string(sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1) / (1024 * 1024)) +
+                  " MB 的上限，無法讀取";
     finishStatement();
     raiseUtf8(message);
 }

@@ -5,6 +5,7 @@
 #include "sqlite/sqlite_db.h"
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,7 +39,7 @@ using sqlite::StatementPtr;
 
 class Connection {
 public:
-    // An archive connection reads and writes; a package connection reads a package copied into memory.
+    // An archive connection reads and writes; a package connection only reads a package, within bounds.
     enum class Mode { Archive, Package };
 
     explicit Connection(Mode mode = Mode::Archive);
@@ -55,9 +56,19 @@ public:
     void open(ProgressSink *progress = nullptr);
     // Closes the connection and every query that uses it.
     void close();
+    // Takes over a database opened elsewhere (read-only, for instance); its SQLite file is databasePath.
+    void adopt(sqlite::DatabasePtr db, std::string databasePath);
     bool connected() const { return m_db != nullptr; }
+    // Whether the open database takes no writes (an archive on a read-only medium or in a folder the user
+    // cannot write).
+    bool readOnly() const;
 
-    // The SQLite file in use (":memory:" for a package copied into memory).
+    // Reads to their end the open queries that are still reading (a streaming one excepted): until then each
+    // holds the database as it was when it began, and no write can start on it once another program has
+    // written since.
+    void finishReading();
+
+    // The file in use: the SQLite archive, or the package file as named (a Jet package is read through a copy).
     const std::string &databasePath() const { return m_databasePath; }
 
     // How the open archive's file is opened, so that another thread can open it alike.
@@ -127,6 +138,8 @@ public:
     // A forward-only cursor that keeps only the current row, so a result of any size takes little memory;
     // moving back, to the last row or to a row already passed is an error. Kept across texts.
     void setStreaming(bool streaming) { m_streaming = streaming; }
+    // A streaming query also keeps the rows from this one on, so that they can be visited again.
+    void keepFrom(long long row);
     // Only these columns (names without regard to case) are read into values; the others read as empty.
     // An empty list reads every column. The statement text is not changed. Kept across texts.
     void setColumns(std::vector<std::string> namesCp950) { m_wantedNames = std::move(namesCp950); }
@@ -209,6 +222,8 @@ private:
     std::vector<std::vector<Value>> m_rows; // rows from m_base on
     long long m_base = 0;
     bool m_streaming = false;
+    static constexpr long long kKeepNone = std::numeric_limits<long long>::max();
+    long long m_keptFrom = kKeepNone;
     std::vector<std::string> m_wantedNames;
     std::vector<bool> m_wanted;
     bool m_done = true;

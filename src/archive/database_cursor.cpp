@@ -6,6 +6,7 @@
 #include "base/cp950.h"
 #include "base/error.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace velm {
@@ -95,12 +96,19 @@ bool Query::isEmpty() const
     return !m_open || fetchedRows() == 0;
 }
 
+void Query::keepFrom(long long row)
+{
+    m_keptFrom = row;
+    dropPassedRows();
+}
+
 void Query::dropPassedRows()
 {
-    if (!m_streaming || m_pos <= m_base)
+    const long long from = std::min(m_pos, m_keptFrom);
+    if (!m_streaming || from <= m_base)
         return;
-    m_rows.erase(m_rows.begin(), m_rows.begin() + static_cast<std::ptrdiff_t>(m_pos - m_base));
-    m_base = m_pos;
+    m_rows.erase(m_rows.begin(), m_rows.begin() + static_cast<std::ptrdiff_t>(from - m_base));
+    m_base = from;
 }
 
 void Query::requireKept(long long row, const char *operation) const

@@ -153,7 +153,7 @@ bool ArticlePage::build(const std::string &topicIdText, std::string_view forumBa
     m_reply.open();
 
     m_linkBase = wireAddress(forumBaseUrl);
-    m_shownBase = toCp950(forumBaseUrl);
+    m_shownBase = toCp950PageText(forumBaseUrl);
     page = Big5Text(
         ExpandTemplate(ArticleTemplate(), [this](std::string_view name) { return PageProducer1HTMLTag(name); }));
     return true;

@@ -6,10 +6,12 @@
 
 namespace velm {
 
-// Wraps every occurrence of a keyword in the page's text in <mark>…</mark>. Only text is marked: tags and
-// their attributes, comments, and the contents of title, script, style and textarea stay as they are, and a
-// character reference (&amp; …) is matched only as the character it stands for. Letters A–Z match without
-// regard to case, as the archive's searches do; where keywords overlap at one place the longest is marked.
+// Wraps every occurrence of a keyword in the page's text in <mark>…</mark>. Only text as a browser reads it
+// is marked: tags and their attributes, comments, and the contents of elements read as raw text (title,
+// script, style, textarea, xmp, iframe, noembed, noframes, everything after plaintext) stay as they are,
+// and a character reference (&amp;, &nbsp …) is matched only as the character it stands for. Letters A–Z
+// match without regard to case, as the archive's searches do; where keywords overlap at one place the
+// longest is marked. Each keyword costs time in proportion to the page's size plus its own, never their product.
 // Page and keywords are UTF-8; empty keywords are ignored.
 std::string HighlightKeywords(std::string_view html, const std::vector<std::string> &keywords);
 

@@ -26,9 +26,20 @@ ConverterPtr openConverter(const char *name, bool substituteQuestionMark)
     return conv;
 }
 
-// One pair of converters per thread: ICU converters hold state and are not shareable.
+ConverterPtr openPageTextConverter()
+{
+    ConverterPtr conv = openConverter("windows-950-2000", false);
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_ESCAPE, UCNV_ESCAPE_XML_DEC, nullptr, nullptr, &status);
+    if (U_FAILURE(status))
+        throw std::runtime_error(std::string("ICU converter callback not set: ") + u_errorName(status));
+    return conv;
+}
+
+// One set of converters per thread: ICU converters hold state and are not shareable.
 struct Converters {
     ConverterPtr big5 = openConverter("windows-950-2000", true);
+    ConverterPtr big5PageText = openPageTextConverter();
     ConverterPtr utf8 = openConverter("UTF-8", false);
     ConverterPtr gbk = openConverter("GBK", true);
 };
@@ -76,6 +87,14 @@ std::string toCp950(std::string_view utf8)
         return std::string(utf8);
     auto &c = converters();
     return convert(c.big5.get(), c.utf8.get(), utf8);
+}
+
+std::string toCp950PageText(std::string_view utf8)
+{
+    if (isAscii(utf8))
+        return std::string(utf8);
+    auto &c = converters();
+    return convert(c.big5PageText.get(), c.utf8.get(), utf8);
 }
 
 std::string fromCp950(std::string_view cp950)

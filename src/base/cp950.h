@@ -30,6 +30,10 @@ private:
 // UTF-8 to code page 950 bytes; characters without a Big5 form become '?'.
 std::string toCp950(std::string_view utf8);
 
+// UTF-8 to code page 950 text of an HTML page: characters without a Big5 form become numeric character
+// references ("&#32500;"), so the page shows them as written.
+std::string toCp950PageText(std::string_view utf8);
+
 // Code page 950 bytes to UTF-8; bytes that form no character become U+FFFD.
 std::string fromCp950(std::string_view cp950);
 

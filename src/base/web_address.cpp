@@ -5,6 +5,8 @@
 
 #include <QUrl>
 
+#include <algorithm>
+
 namespace velm {
 
 AuthoritySpan authorityOf(std::string_view address)
@@ -34,17 +36,26 @@ std::string asciiAuthority(std::string_view authority)
     return std::string(authority.substr(0, hostBegin)) + ace.toStdString() + std::string(authority.substr(hostEnd));
 }
 
+namespace {
+
+bool encodedOnTheWire(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= 0x20 || byte >= 0x7F;
+}
+
+} // namespace
+
 std::string wireAddress(std::string_view address)
 {
-    if (isAscii(address) && address.find(' ') == std::string_view::npos)
+    if (std::ranges::none_of(address, encodedOnTheWire))
         return std::string(address);
     const AuthoritySpan authority = authorityOf(address);
     std::string out(address.substr(0, authority.begin));
     out += asciiAuthority(address.substr(authority.begin, authority.end - authority.begin));
     for (const char c : address.substr(authority.end)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F)
-            appendPercentEscape(out, byte);
+        if (encodedOnTheWire(c))
+            appendPercentEscape(out, static_cast<unsigned char>(c));
         else
             out += c;
     }

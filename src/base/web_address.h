@@ -19,7 +19,7 @@ AuthoritySpan authorityOf(std::string_view address);
 std::string asciiAuthority(std::string_view authority);
 
 // The address as a request carries it: the authority made ASCII, and the bytes of 0x80 and above, controls
-// and spaces of the rest percent-encoded byte for byte. An ASCII address comes back unchanged.
+// and spaces of the rest percent-encoded byte for byte. An address with none of these comes back unchanged.
 std::string wireAddress(std::string_view address);
 
 } // namespace velm

@@ -13,7 +13,7 @@ std::vector<CliCommand> allCommands()
 {
     std::vector<CliCommand> all;
     for (auto list : {archiveCommands, articleCommands, codeconvCommands, searchCommands, indexCommands,
-                      packagesCommands, websearchCommands, networkCommands})
+                      packagesCommands, websearchCommands, networkCommands, serveCommands})
         for (const CliCommand &c : list())
             all.push_back(c);
     return all;

@@ -64,5 +64,6 @@ std::vector<CliCommand> codeconvCommands();
 std::vector<CliCommand> packagesCommands();
 std::vector<CliCommand> searchCommands();
 std::vector<CliCommand> indexCommands();
+std::vector<CliCommand> serveCommands();
 
 } // namespace velm

@@ -100,6 +100,13 @@ std::string secondsText(std::chrono::milliseconds limit)
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
+// "1 MB", or the bytes of a limit that is no whole number of megabytes.
+std::string sizeText(std::int64_t bytes)
+{
+    constexpr std::int64_t kMegabyte = 1024 * 1024;
+    return bytes % kMegabyte == 0 ? std::to_string(bytes / kMegabyte) + " MB" : std::to_string(bytes) + " 位元組";
+}
+
 } // namespace
 
 // Where a transfer's body goes as it arrives. A false return ends the transfer; failure() says why.
@@ -201,20 +208,24 @@ struct HttpClient::Handle {
 
 // One GET: what the callbacks learn of the answer. Callbacks never let an exception into curl.
 struct HttpClient::Transfer {
-    Transfer(const TransferEvents &events, HttpBody &body, std::chrono::milliseconds stallLimit)
-        : events(events), body(body), stallLimit(stallLimit)
+    Transfer(const TransferEvents &events, HttpBody &body, std::chrono::milliseconds stallLimit, std::int64_t sizeLimit)
+        : events(events), body(body), stallLimit(stallLimit), sizeLimit(sizeLimit)
     {
     }
+
+    bool longerThanAllowed(std::int64_t length) const { return sizeLimit >= 0 && length > sizeLimit; }
 
     const TransferEvents &events;
     HttpBody &body;
     const std::chrono::milliseconds stallLimit;
+    const std::int64_t sizeLimit;
     long status = 0;
     std::int64_t declared = -1;
     std::int64_t count = 0;
     bool refused = false;
     bool connected = false;
     bool stalled = false;
+    bool tooLong = false;
     bool bodyFailed = false;
     Clock::time_point lastData = Clock::now();
     std::exception_ptr error;
@@ -239,6 +250,11 @@ struct HttpClient::Transfer {
                     return 0;
                 }
                 t.count = 0;
+                // A declared length over the limit is not waited for.
+                if (t.longerThanAllowed(t.declared)) {
+                    t.tooLong = true;
+                    return 0;
+                }
                 if (!t.body.begin(t.declared)) {
                     t.bodyFailed = true;
                     return 0;
@@ -258,6 +274,11 @@ struct HttpClient::Transfer {
         auto &t = *static_cast<Transfer *>(self);
         t.lastData = Clock::now();
         try {
+            // Nothing past the limit is kept: the transfer ends with the piece that would cross it.
+            if (t.longerThanAllowed(t.count + static_cast<std::int64_t>(size * items))) {
+                t.tooLong = true;
+                return 0;
+            }
             if (!t.body.append(data, size * items)) {
                 t.bodyFailed = true;
                 return 0;
@@ -340,7 +361,13 @@ void HttpClient::setTimeouts(std::chrono::milliseconds connect, std::chrono::mil
     m_stallTimeout = std::max(stall, std::chrono::milliseconds(1));
 }
 
-bool HttpClient::perform(const std::string &url, HttpBody &body)
+void HttpClient::setMinimumSpeed(long bytesPerSecond, std::chrono::seconds window)
+{
+    m_minimumSpeed = std::max(bytesPerSecond, 0L);
+    m_slowWindow = std::max(window, std::chrono::seconds(1));
+}
+
+bool HttpClient::perform(const std::string &url, HttpBody &body, std::int64_t sizeLimit)
 {
     CURL *easy = m_handle->easy.get();
     if (m_busy || !easy) {
@@ -354,13 +381,15 @@ bool HttpClient::perform(const std::string &url, HttpBody &body)
         ~Idle() { busy = false; }
     } idle{m_busy};
 
-    Transfer transfer{m_events, body, m_stallTimeout};
+    Transfer transfer{m_events, body, m_stallTimeout, sizeLimit};
     m_handle->errors[0] = '\0';
     const std::string address = wireAddress(url);
     const std::unique_ptr<curl_slist, ListCloser> resolve = loopbackNames(address);
     curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
     curl_easy_setopt(easy, CURLOPT_RESOLVE, resolve.get());
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count()));
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, m_minimumSpeed);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_slowWindow.count()));
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
@@ -376,12 +405,19 @@ bool HttpClient::perform(const std::string &url, HttpBody &body)
         m_lastError = "傳輸中斷：伺服器已有 " + secondsText(m_stallTimeout) + " 秒沒有傳來任何資料";
         return false;
     }
+    if (transfer.tooLong) {
+        m_lastError = "傳輸中斷：伺服器傳來的內容超過 " + sizeText(sizeLimit) + " 的上限";
+        return false;
+    }
     if (transfer.bodyFailed) {
         m_lastError = body.failure();
         return false;
     }
-    if (result == CURLE_OPERATION_TIMEDOUT && !transfer.connected) {
-        m_lastError = "無法連線：伺服器在 " + secondsText(m_connectTimeout) + " 秒內沒有回應";
+    if (result == CURLE_OPERATION_TIMEDOUT) {
+        // Without a time-out of the whole transfer, a connected one times out only by being too slow.
+        m_lastError = transfer.connected ? "傳輸中斷：伺服器在 " + std::to_string(m_slowWindow.count()) +
+                                               " 秒內平均每秒傳來不到 " + std::to_string(m_minimumSpeed) + " 位元組"
+                                         : "無法連線：伺服器在 " + secondsText(m_connectTimeout) + " 秒內沒有回應";
         return false;
     }
     if (result != CURLE_OK) {
@@ -392,17 +428,17 @@ bool HttpClient::perform(const std::string &url, HttpBody &body)
     return true;
 }
 
-bool HttpClient::get(const std::string &url, std::string &body)
+bool HttpClient::get(const std::string &url, std::string &body, std::int64_t sizeLimit)
 {
     body.clear();
     TextBody text(body);
-    return perform(url, text);
+    return perform(url, text, sizeLimit);
 }
 
-bool HttpClient::DownloadFile(const std::string &url, const std::string &path)
+bool HttpClient::DownloadFile(const std::string &url, const std::string &path, std::int64_t sizeLimit)
 {
     FileBody file(path);
-    if (!perform(url, file))
+    if (!perform(url, file, sizeLimit))
         return false;
     if (!file.commit()) {
         m_lastError = file.failure();

@@ -3,6 +3,7 @@
 // missing package fetched, expanded, imported and recorded. Texts are code page 950; URLs and paths UTF-8.
 #include "base/cp950.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,7 +30,7 @@ struct UpdateQuestions {
     std::function<void(const Big5Text &text)> showMessage;
 };
 
-enum class UpdateOutcome { ListUnavailable, UpToDate, Declined, Fetched, AlreadyRunning };
+enum class UpdateOutcome { ListUnavailable, UpToDate, Declined, Fetched, AlreadyRunning, ReadOnlyArchive };
 
 struct OnlineUpdateResult {
     UpdateOutcome outcome = UpdateOutcome::ListUnavailable;
@@ -37,6 +38,9 @@ struct OnlineUpdateResult {
     int imported = 0; // of them, imported and recorded
     int skipped = 0;  // lines of the list passed over as unreadable (see UsableListLine)
 };
+
+// A longer update list is refused as it arrives: it names packages, a line each.
+inline constexpr std::int64_t kUpdateListLimit = 1024 * 1024;
 
 inline constexpr std::size_t kPackageTitleBytes = 32;
 inline constexpr std::size_t kPackageKeyBytes = 10;
@@ -57,9 +61,11 @@ bool UsableListLine(std::string_view line);
 // with % and _ of the key taken literally), from the last line to the first.
 std::vector<std::string> MissingPackages(const std::vector<std::string> &lines, Connection &archive);
 
-// The whole run (ToolButton15Click). An import error ends it and passes on; packages imported before
+// The whole run (ToolButton15Click). A list that cannot be fetched, or is longer than kUpdateListLimit, ends it
+// as ListUnavailable (the downloader tells why). An import error ends it and passes on; packages imported before
 // it stay imported and recorded. A run started while another is going refuses from the toolbar with an
-// error and does nothing when automatic.
+// error and does nothing when automatic; so does a run on an archive that takes no writes. A work file
+// of the run (update.htm, TEMP.VLP, TEMP.MDB) that this process holds open is an error.
 OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources &sources, Downloader &downloader,
                                    Connection &archive, Connection &package, ImportHost &host,
                                    const UpdateQuestions &questions);

@@ -23,8 +23,10 @@ namespace fs = std::filesystem;
 namespace velm {
 namespace {
 
-// A batch of merged rows is committed after this long: fewer commits, little left open.
+// A batch of merged rows is committed after this long: fewer commits, little left open. Its rows are kept until
+// then, to be merged again after a refused one, so a batch also ends once they hold this much.
 constexpr auto kBatchTime = std::chrono::milliseconds(250);
+constexpr std::size_t kBatchBytes = 16 * 1024 * 1024;
 
 bool g_importRunning = false;
 
@@ -66,9 +68,14 @@ public:
         sqlite::execute(m_db, "SAVEPOINT velm_merge");
         m_open = true;
         m_started = std::chrono::steady_clock::now();
+        m_bytes = 0;
         return true;
     }
-    bool due() const { return m_open && std::chrono::steady_clock::now() - m_started >= kBatchTime; }
+    void hold(std::size_t bytes) { m_bytes += bytes; }
+    bool due() const
+    {
+        return m_open && (m_bytes >= kBatchBytes || std::chrono::steady_clock::now() - m_started >= kBatchTime);
+    }
     void commit()
     {
         if (!m_open)
@@ -93,6 +100,7 @@ private:
     sqlite3 *m_db;
     bool m_open = false;
     std::chrono::steady_clock::time_point m_started;
+    std::size_t m_bytes = 0;
 };
 
 // The whole import is one transaction: other readers see the archive before or after it, and a process
@@ -105,13 +113,19 @@ public:
         sqlite3_busy_timeout(m_db, 100);
         bool told = false;
         int rc;
+        // A query of this connection still reading (the topic list, the page's topic) holds the archive as it
+        // was when it began: once another program has written since, no wait would let the write start.
+        archive.finishReading();
         while ((rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr)) == SQLITE_BUSY) {
+            if (sqlite3_extended_errcode(m_db) == SQLITE_BUSY_SNAPSHOT && reading())
+                raiseUtf8("無法開始匯入: 資料庫已被其他程式變更，而仍在讀取中的查詢停在變更前的內容上");
             if (!told)
                 host.setStatusText(B5("等待另一個匯入完成..."));
             told = true;
             host.processEvents();
             if (!alive())
                 raiseUtf8("匯入中資料庫連線已被關閉");
+            archive.finishReading(); // the window may have opened a list meanwhile
         }
         sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
         if (rc != SQLITE_OK)
@@ -141,6 +155,13 @@ public:
 private:
     // Pending messages ran: the archive may have been closed or replaced meanwhile.
     bool alive() const { return m_archive.connected() && m_archive.handle() == m_db; }
+    bool reading() const
+    {
+        for (sqlite3_stmt *stmt = sqlite3_next_stmt(m_db, nullptr); stmt; stmt = sqlite3_next_stmt(m_db, stmt))
+            if (sqlite3_stmt_busy(stmt))
+                return true;
+        return false;
+    }
 
     static constexpr int kBusyTimeoutMs = 5000;
     Connection &m_archive;
@@ -156,6 +177,39 @@ void requirePlainName(const std::string &name)
         plain = plain && c < 0x80 && (std::isalnum(c) || c == '_');
     if (!plain)
         raiseUtf8("補充包的欄位名稱無法匯入: " + fromCp950(name));
+}
+
+// A package is data: its forum tables must hold their rows, not compute them. A view, a virtual table or a
+// computed column could run without end or make values of any size.
+void requireStoredTables(Connection &package)
+{
+    sqlite3 *db = package.handle();
+    const StatementPtr entry =
+        sqlite::prepare(db, "select type, rootpage from sqlite_master where name = ?1 collate nocase");
+    const StatementPtr computed =
+        sqlite::prepare(db, "select name from pragma_table_xinfo(?1) where hidden = 2 order by cid");
+    int found = 0;
+    for (const MergeStep &step : kMergePlan) {
+        const std::string table = step.table;
+        sqlite3_reset(entry.get());
+        sqlite3_bind_text(entry.get(), 1, step.table, -1, SQLITE_STATIC);
+        if (sqlite3_step(entry.get()) != SQLITE_ROW)
+            continue; // a missing table fails at its own step
+        const std::string type = sqlite::columnText(entry.get(), 0);
+        if (type == "view")
+            raiseUtf8("補充包的 " + table + " 是檢視 (view) 而不是資料表，不予匯入");
+        if (type != "table")
+            raiseUtf8("補充包的 " + table + " 不是資料表 (" + type + ")，不予匯入");
+        if (sqlite3_column_int64(entry.get(), 1) <= 0)
+            raiseUtf8("補充包的 " + table + " 是虛擬資料表，不予匯入");
+        sqlite3_reset(computed.get());
+        sqlite3_bind_text(computed.get(), 1, step.table, -1, SQLITE_STATIC);
+        if (sqlite3_step(computed.get()) == SQLITE_ROW)
+            raiseUtf8("補充包的 " + table + " 有計算欄位 " + sqlite::columnText(computed.get(), 0) + "，不予匯入");
+        ++found;
+    }
+    if (found == 0)
+        raiseUtf8("補充包中沒有任何論壇資料表 (FORUM_MEMBERS 等)，不予匯入");
 }
 
 std::string hexBytes(const std::string &raw)
@@ -241,6 +295,15 @@ std::string replacedColumns(Connection &archive, const std::string &table, const
     return set;
 }
 
+// What the current row of a streaming query costs while it is kept.
+std::size_t rowBytes(Query &rows)
+{
+    std::size_t bytes = 0;
+    for (int i = 0; i < rows.fieldCount(); ++i)
+        bytes += sizeof(Value) + rows.valueAt(rows.recNo(), i).raw().size();
+    return bytes;
+}
+
 std::string packageTitleOf(const std::string &path)
 {
     return PackageTitle(toCp950(fs::path(dataSourceOf(path)).filename().string()));
@@ -285,6 +348,17 @@ std::string keepMerged(ImportTransaction &transaction)
 
 } // namespace
 
+void RequireWritableArchive(const Connection &archive)
+{
+    if (!archive.connected() || !archive.readOnly())
+        return;
+    const std::string path = archive.databasePath();
+    std::string why = archiveReadOnlyReason(path);
+    if (why.empty())
+        why = "以唯讀方式開啟";
+    raiseUtf8("無法匯入補充包: 資料庫檔案 " + path + " 是唯讀的（" + why + "），補充包的資料無法寫入。");
+}
+
 LocalTime CurrentLocalTime()
 {
     const auto now = std::chrono::system_clock::now();
@@ -313,13 +387,15 @@ std::string PackageTitle(const std::string &fileNameCp950)
 void MergeTable(const std::string &table, const std::string &keys, Connection &archive, Connection &package,
                 ImportHost &host)
 {
-    std::unique_ptr<Query> rows = OpenQuery("select * from " + table, &package);
-    if (rows->isEmpty())
+    // The rows are read as they are merged: a package of any size takes little memory.
+    Query rows(&package);
+    rows.setStreaming(true);
+    if (!ReopenQuery(rows, "select * from " + table, &package))
         return;
     std::string columns;
     std::string params;
-    for (int i = 0; i < rows->fieldCount(); ++i) {
-        const std::string &name = rows->fieldName(i);
+    for (int i = 0; i < rows.fieldCount(); ++i) {
+        const std::string &name = rows.fieldName(i);
         requirePlainName(name);
         columns += (i ? "," : "") + name;
         params += (i ? ",:" : "") + name;
@@ -328,7 +404,7 @@ void MergeTable(const std::string &table, const std::string &keys, Connection &a
     insert.setSql("insert into " + table + " (" + columns + ") values(:" + params + ")");
     insert.prepare();
     Query replace(&archive);
-    replace.setSql("update " + table + " set " + replacedColumns(archive, table, *rows) +
+    replace.setSql("update " + table + " set " + replacedColumns(archive, table, rows) +
                    " where rowid=:velm_merge_rowid");
     replace.prepare();
     ensureKeyIndex(archive, table, keys);
@@ -347,25 +423,27 @@ void MergeTable(const std::string &table, const std::string &keys, Connection &a
             replace.setParam("velm_merge_rowid", Value::integer(matches.front()));
         else if (!matches.empty())
             ExecuteSQL("DELETE FROM " + table + " where " + clause, &archive);
-        for (int i = 0; i < rows->fieldCount(); ++i)
-            write.setParam(rows->fieldName(i), rows->field(i).value());
+        for (int i = 0; i < rows.fieldCount(); ++i)
+            write.setParam(rows.fieldName(i), rows.field(i).value());
         write.execSQL();
     };
     MergeBatch batch(archive);
     long long batchStart = 0;
-    for (; !rows->eof(); rows->next()) {
-        const std::string clause = keyClause(*rows, keys);
-        if (batch.beginRow())
-            batchStart = rows->recNo();
+    for (; !rows.eof(); rows.next()) {
+        const std::string clause = keyClause(rows, keys);
+        if (batch.beginRow()) {
+            batchStart = rows.recNo();
+            rows.keepFrom(batchStart);
+        }
         try {
             mergeRow(clause);
         } catch (...) {
-            const long long failed = rows->recNo();
+            const long long failed = rows.recNo();
             batch.restart();
             try {
                 for (long long row = batchStart; row < failed; ++row) {
-                    rows->moveTo(row);
-                    mergeRow(keyClause(*rows, keys));
+                    rows.moveTo(row);
+                    mergeRow(keyClause(rows, keys));
                 }
                 batch.commit();
             } catch (...) {
@@ -373,7 +451,11 @@ void MergeTable(const std::string &table, const std::string &keys, Connection &a
             }
             throw;
         }
+        batch.hold(rowBytes(rows));
         host.processEvents();
+        // The rows come from the package as they are merged: it must still be open after pending messages ran.
+        if (!rows.isOpen())
+            raiseUtf8("匯入中補充包連線已被關閉");
         if (batch.due())
             batch.commit();
     }
@@ -385,6 +467,7 @@ void ImportPackage(const std::string &path, Connection &archive, Connection &pac
     ImportRunning running;
     if (!archive.connected())
         raiseUtf8("資料庫連線尚未開啟");
+    RequireWritableArchive(archive);
     ImportTransaction transaction(archive, host);
     ExecuteQuietly(kCreateUpdateLogSql, archive);
 
@@ -399,6 +482,7 @@ void ImportPackage(const std::string &path, Connection &archive, Connection &pac
         package.close();
         package.setConnectionText(path);
         package.open();
+        requireStoredTables(package);
         int position = 2;
         for (const MergeStep &step : kMergePlan) {
             current = &step;
@@ -452,6 +536,7 @@ std::string RecordedPackageTitle(const std::string &path, Connection &archive)
 
 bool ImportChosenPackage(Connection &archive, Connection &package, ImportHost &host, std::string *whyUtf8)
 {
+    RequireWritableArchive(archive);
     std::string path = package.connectionText();
     if (isPackageFileName(path)) {
         const std::string expanded = expandedPackageName(path);

@@ -61,6 +61,8 @@ TFormConfig::TFormConfig(QWidget *mainWindow) : QDialog(mainWindow), m_mainWindo
 
     m_checkBox1 = new QCheckBox(QStringLiteral("程式執行後自動檢查更新下載包"), this);
     m_checkBox1->setObjectName("CheckBox1");
+    m_checkBox2 = new QCheckBox(QStringLiteral("顯示文章中的圖片"), this);
+    m_checkBox2->setObjectName("CheckBox2");
     m_speedButton1 = new QPushButton(QStringLiteral("選擇字體"), this);
     m_speedButton1->setObjectName("SpeedButton1");
     m_label1 = new QLabel(this);
@@ -80,6 +82,7 @@ TFormConfig::TFormConfig(QWidget *mainWindow) : QDialog(mainWindow), m_mainWindo
     buttonRow->addWidget(m_bitBtn2);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_checkBox1);
+    layout->addWidget(m_checkBox2);
     layout->addLayout(fontRow);
     layout->addStretch();
     layout->addLayout(buttonRow);
@@ -89,6 +92,7 @@ TFormConfig::TFormConfig(QWidget *mainWindow) : QDialog(mainWindow), m_mainWindo
     connect(m_bitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     m_checkBox1->setChecked(ReadSetting(kAppKey, "AutoUpdate") != Big5Text("N"));
+    m_checkBox2->setChecked(ShowPictures());
     showFont(m_mainWindow->font());
 }
 
@@ -122,6 +126,7 @@ void TFormConfig::applyAccepted()
     const QFont applied = m_mainWindow->font();
     WriteSetting(kAppKey, "DefaultFontSize", Big5Text(std::to_string(pointSizeOf(applied))));
     WriteSetting(kAppKey, "DefaultFontName", qToCp950(applied.family()));
+    WriteSetting(kAppKey, "ShowPictures", Big5Text(m_checkBox2->isChecked() ? "Y" : "N"));
 }
 
 void ShowConfigDialog(QWidget *mainWindow)

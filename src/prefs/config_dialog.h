@@ -1,5 +1,5 @@
 #pragma once
-// UConfig: TFormConfig, the preferences dialog (automatic update check and the main window's font).
+// UConfig: TFormConfig, the preferences dialog (automatic update check, the main window's font, posts' pictures).
 #include <QDialog>
 #include <QFont>
 
@@ -15,15 +15,16 @@ namespace velm {
 class TFormConfig final : public QDialog {
     Q_OBJECT
 public:
-    // Reads AutoUpdate and gives Label1 the main window's current font.
+    // Reads AutoUpdate and ShowPictures and gives Label1 the main window's current font.
     explicit TFormConfig(QWidget *mainWindow);
 
     void SpeedButton1Click();
-    // OK's steps in order: AutoUpdate, the main window's font, DefaultFontSize, DefaultFontName.
+    // OK's steps in order: AutoUpdate, the main window's font, DefaultFontSize, DefaultFontName, ShowPictures.
     // A setting that cannot be written raises its error there; the steps before it stay done.
     void applyAccepted();
 
     QCheckBox *CheckBox1() const { return m_checkBox1; }
+    QCheckBox *CheckBox2() const { return m_checkBox2; }
     QPushButton *SpeedButton1() const { return m_speedButton1; }
     QLabel *Label1() const { return m_label1; }
     QPushButton *BitBtn1() const { return m_bitBtn1; }
@@ -34,6 +35,7 @@ private:
 
     QWidget *m_mainWindow;
     QCheckBox *m_checkBox1 = nullptr;
+    QCheckBox *m_checkBox2 = nullptr;
     QPushButton *m_speedButton1 = nullptr;
     QLabel *m_label1 = nullptr;
     QPushButton *m_bitBtn1 = nullptr;

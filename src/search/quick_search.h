@@ -8,8 +8,8 @@ namespace velm {
 
 class SearchHost;
 
-// The two-line statement for a keyword taken exactly as typed: its single quotes doubled, and %, _ and the
-// backslash escaped so that they match themselves (see ContainsPattern).
+// The two-line statement for a keyword taken exactly as typed: its single quotes doubled, and the LIKE
+// pattern characters escaped so that they match themselves (see ContainsPattern).
 std::string QuickSearchSql(std::string_view keywordCp950);
 
 // Loads the search's rows into ADOTopic, opening its statement directly (no wait cursor, nothing to the

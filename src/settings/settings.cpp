@@ -79,4 +79,9 @@ std::vector<std::string> DownloadMirrorList()
     return {overridden("DownloadMirror1", kSecondaryMirror), overridden("DownloadMirror2", kPrimaryMirror)};
 }
 
+bool ShowPictures()
+{
+    return ReadSetting(kAppKey, "ShowPictures") != Big5Text("N");
+}
+
 } // namespace velm

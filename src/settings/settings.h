@@ -26,4 +26,7 @@ std::string ForumBaseURL();
 // the DownloadMirror1 and DownloadMirror2 values override them.
 std::vector<std::string> DownloadMirrorList();
 
+// Whether posts show their pictures (the only thing a post may fetch): only "N" in ShowPictures turns them off.
+bool ShowPictures();
+
 } // namespace velm

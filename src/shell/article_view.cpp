@@ -48,9 +48,16 @@ void ArticleWebPage::keepToOwnNavigations()
         if (!isLoading())
             m_loadLetThrough = false;
     });
-    auto *blocker = new FrameBlocker(this);
-    connect(blocker, &FrameBlocker::blocked, this, [this](const QUrl &url) { emit navigationRefused(url, false); });
-    setUrlRequestInterceptor(blocker);
+    m_requestFilter = new ArticleRequestFilter(this);
+    connect(m_requestFilter, &ArticleRequestFilter::blocked, this,
+            [this](const QUrl &url) { emit navigationRefused(url, false); });
+    setUrlRequestInterceptor(m_requestFilter);
+}
+
+void ArticleWebPage::setShowPictures(bool show)
+{
+    if (m_requestFilter)
+        m_requestFilter->setShowPictures(show);
 }
 
 bool ArticleWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
@@ -74,17 +81,27 @@ bool ArticleWebPage::acceptNavigationRequest(const QUrl &url, NavigationType typ
     return true;
 }
 
-void FrameBlocker::interceptRequest(QWebEngineUrlRequestInfo &info)
+void ArticleRequestFilter::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
+    using Info = QWebEngineUrlRequestInfo;
+    bool block = false;
     switch (info.resourceType()) {
-    case QWebEngineUrlRequestInfo::ResourceTypeSubFrame:
-    case QWebEngineUrlRequestInfo::ResourceTypeObject:
-    case QWebEngineUrlRequestInfo::ResourceTypePluginResource:
-        info.block(true);
-        emit blocked(info.requestUrl());
+    case Info::ResourceTypeMainFrame:
+        break; // a navigation: the page decides on it
+    case Info::ResourceTypeSubFrame:
+    case Info::ResourceTypeObject:
+    case Info::ResourceTypePluginResource:
+        block = true;
         break;
     default:
-        break;
+        // A post's page is the only page of our scheme; what it asks for elsewhere tells a server who reads it.
+        block = info.firstPartyUrl().scheme() == QLatin1String(kScheme) &&
+                info.requestUrl().scheme() != QLatin1String(kScheme) &&
+                !(info.resourceType() == Info::ResourceTypeImage && m_showPictures);
+    }
+    if (block) {
+        info.block(true);
+        emit blocked(info.requestUrl());
     }
 }
 

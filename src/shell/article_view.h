@@ -12,6 +12,8 @@ class QWebEngineProfile;
 
 namespace velm {
 
+class ArticleRequestFilter;
+
 // Must run before the application object exists.
 void registerArticleScheme();
 
@@ -38,12 +40,15 @@ public:
 
     // Makes the page one that shows posts as written, whatever they hold: it leaves what it shows only for
     // a link the user clicked or an address the program sets; nothing in a post navigates by itself (a
-    // refresh, a form), frames and embedded objects do not load, scripts and plug-ins do not run.
-    // Pictures load.
+    // refresh, a form), frames and embedded objects do not load, scripts and plug-ins do not run, and a post
+    // fetches nothing but its pictures.
     void keepToOwnNavigations();
+    // Whether a post's pictures load (they do unless turned off); takes effect from the next page.
+    void setShowPictures(bool show);
 
 signals:
-    // A navigation or a load this page refused; mainFrame is false for a frame or an embedded object.
+    // A navigation or a load this page refused; mainFrame is false for a frame, an embedded object or
+    // anything else a post asked for.
     void navigationRefused(const QUrl &url, bool mainFrame);
 
 protected:
@@ -51,19 +56,25 @@ protected:
 
 private:
     BeforeNavigate m_beforeNavigate;
+    ArticleRequestFilter *m_requestFilter = nullptr;
     bool m_ownNavigationsOnly = false;
     bool m_loadLetThrough = false; // a main-frame load this page let start has not finished yet
 };
 
-// Refuses the loads of frames and embedded objects of one page, whatever starts them.
-class FrameBlocker final : public QWebEngineUrlRequestInterceptor {
+// What one page may load: a post's page (one served through our scheme) pictures and nothing else, or not
+// even those when pictures are off; other pages all but frames and embedded objects, which load nowhere.
+class ArticleRequestFilter final : public QWebEngineUrlRequestInterceptor {
     Q_OBJECT
 public:
-    explicit FrameBlocker(QObject *parent = nullptr) : QWebEngineUrlRequestInterceptor(parent) {}
+    explicit ArticleRequestFilter(QObject *parent = nullptr) : QWebEngineUrlRequestInterceptor(parent) {}
     void interceptRequest(QWebEngineUrlRequestInfo &info) override;
+    void setShowPictures(bool show) { m_showPictures = show; }
 
 signals:
     void blocked(const QUrl &url);
+
+private:
+    bool m_showPictures = true;
 };
 
 } // namespace velm

@@ -10,10 +10,12 @@
 #include "packages/startup_import.h"
 #include "prefs/config_dialog.h"
 #include "search/search_commands.h"
+#include "settings/settings.h"
+#include "shell/article_view.h"
+#include "shell/topic_model.h"
+#include "shell_core/startup.h"
 #include "shell_widgets/messages.h"
 #include "shell_widgets/progress_window.h"
-#include "shell_core/startup.h"
-#include "shell/topic_model.h"
 #include "update/desktop_open.h"
 #include "update/self_update.h"
 #include "update/version_check.h"
@@ -93,6 +95,7 @@ bool TfmMain::importStartupPackage()
 
 void TfmMain::ToolButton1Click()
 {
+    RequireWritableArchive(m_archive); // said before a file is asked for
     const std::optional<std::string> picked = ChoosePackageFile(this, ChoosePackageTitle());
     if (!picked)
         return;
@@ -216,6 +219,7 @@ void TfmMain::ToolButton13Click()
 {
     ShowConfigDialog(this);
     applyGridColumnWidths();
+    static_cast<ArticleWebPage *>(m_webBrowser1->page())->setShowPictures(ShowPictures());
 }
 
 void TfmMain::ToolButton7Click()

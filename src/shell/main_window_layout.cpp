@@ -1,12 +1,13 @@
 // The main window's panes, splitters, toolbar and status bar.
 #include "shell/main_window.h"
 
+#include "settings/settings.h"
 #include "shell/article_view.h"
 #include "shell/find_bar.h"
-#include "shell_widgets/localization.h"
-#include "shell_widgets/messages.h"
 #include "shell/splitter.h"
 #include "shell/topic_model.h"
+#include "shell_widgets/localization.h"
+#include "shell_widgets/messages.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -302,8 +303,9 @@ void TfmMain::buildLayout()
     m_articlePages = new ArticleSchemeHandler(this);
     m_profile->installUrlSchemeHandler("velm-article", m_articlePages);
     auto *articlePage = new ArticleWebPage(m_profile);
-    // Posts are shown as written: nothing in them runs, navigates or loads frames.
+    // Posts are shown as written: nothing in them runs, navigates, loads frames or fetches more than pictures.
     articlePage->keepToOwnNavigations();
+    articlePage->setShowPictures(ShowPictures());
     articlePage->setBeforeNavigate([this](const QUrl &url) {
         bool cancel = false;
         guarded([&] { cancel = WebBrowser1BeforeNavigate2(url); });

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -26,6 +27,7 @@ namespace {
 
 constexpr std::chrono::milliseconds kRefreshTimeLimit{10000};
 constexpr const char *kDefaultsSection = "[Default Applications]";
+constexpr const char *kEntrySection = "[Desktop Entry]";
 // The icon is data/icons/velm-reader.svg, built in as a resource: the install and the registration share it.
 constexpr const char *kIconResource = ":/icons/velm-reader.svg";
 
@@ -198,6 +200,63 @@ bool writeFile(const QString &path, const std::string &content, bool &changed)
         return false;
     changed = true;
     return true;
+}
+
+// The value of the line "key=..." in a section of a desktop entry or mimeapps.list; nothing when absent.
+std::optional<std::string> valueIn(const std::string &text, const std::string &section, const std::string &key)
+{
+    std::istringstream in(text);
+    bool inside = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.front() == '[')
+            inside = line == section;
+        else if (inside && line.starts_with(key + "="))
+            return line.substr(key.size() + 1);
+    }
+    return std::nullopt;
+}
+
+// The program an Exec line starts: its first word, unquoted, found on the PATH when it names no folder.
+QString execProgram(const std::string &exec)
+{
+    std::string word;
+    if (!exec.empty() && exec.front() == '"') {
+        for (size_t i = 1; i < exec.size() && exec[i] != '"'; ++i)
+            word += exec[i] == '\\' && i + 1 < exec.size() ? exec[++i] : exec[i];
+    } else {
+        word = exec.substr(0, exec.find(' '));
+    }
+    const QString program = qText(word);
+    return program.contains('/') ? program : QStandardPaths::findExecutable(program);
+}
+
+// An install's own desktop entry, in a data folder the desktop reads, that opens the type with this very
+// program, and the type's package beside it: the desktop has all it needs from the install.
+bool installedForTheDesktop(const Names &names, const std::string &programPath)
+{
+    const QString program = QFileInfo(qText(programPath)).canonicalFilePath();
+    if (program.isEmpty())
+        return false;
+    for (const QString &folder : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        std::string entry;
+        if (!readFile(folder + "/applications/" + kProgramIconName + ".desktop", entry) ||
+            !QFileInfo::exists(folder + "/mime/packages/" + qText(names.id) + ".xml"))
+            continue;
+        const std::string types = ";" + valueIn(entry, kEntrySection, "MimeType").value_or("");
+        if (types.find(";" + names.mimeType + ";") != std::string::npos &&
+            QFileInfo(execProgram(valueIn(entry, kEntrySection, "Exec").value_or(""))).canonicalFilePath() == program)
+            return true;
+    }
+    return false;
+}
+
+// A default the user chose for the type, in the list we write or in the older one it outranks.
+bool usersOwnDefault(const std::vector<std::string> &lists, const std::string &mimeType, const std::string &desktopId)
+{
+    return std::ranges::any_of(lists, [&](const std::string &list) {
+        const std::optional<std::string> chosen = valueIn(list, kDefaultsSection, mimeType);
+        return chosen && *chosen != desktopId + ";";
+    });
 }
 
 // mimeapps.list with our type's default line set in [Default Applications]; every other line is kept.
@@ -396,6 +455,9 @@ void registerSteps(const std::string &extension, const std::string &typeName, co
     const Names names = namesFor(extension, typeName, contentType);
     const std::string text = fromCp950(description);
 
+    if (installedForTheDesktop(names, programPath))
+        return;
+
     bool mimeChanged = false;
     bool desktopChanged = false;
     bool unused = false;
@@ -411,8 +473,11 @@ void registerSteps(const std::string &extension, const std::string &typeName, co
         return;
     const QString mimeApps = configHome + QStringLiteral("/mimeapps.list");
     std::string list;
+    std::string olderList;
     readFile(mimeApps, list);
-    if (!writeFile(mimeApps, withDefault(list, names.mimeType, names.id + ".desktop"), unused))
+    readFile(applications + QStringLiteral("/mimeapps.list"), olderList);
+    if (!usersOwnDefault({list, olderList}, names.mimeType, names.id + ".desktop") &&
+        !writeFile(mimeApps, withDefault(list, names.mimeType, names.id + ".desktop"), unused))
         return;
     refresh("update-mime-database", mime, mime + QStringLiteral("/mime.cache"), mimeChanged);
     refresh("update-desktop-database", applications, applications + QStringLiteral("/mimeinfo.cache"), desktopChanged);

@@ -4,11 +4,14 @@
 
 namespace velm {
 
-// Registers programPath as the opener of files with the extension, rewriting at every start:
-// a shared-mime-info package (the type, its description, globs in the given and in lower case), a desktop
-// entry whose command is the program path and " %f", the program's icon, the entry as the type's default
-// application, and a refresh of the two databases when their tools are present. Everything goes under
-// $XDG_DATA_HOME (default ~/.local/share), the default under $XDG_CONFIG_HOME (default ~/.config).
+// Makes programPath the opener of files with the extension. An install that brings its own desktop entry
+// (velm-reader.desktop, in a data folder of $XDG_DATA_HOME or $XDG_DATA_DIRS, opening the type with this very
+// program) and the type's package beside it needs nothing more: then nothing is written. Otherwise, rewritten at
+// every start: a shared-mime-info package (the type, its description, globs in the given and in lower case), a
+// desktop entry whose command is the program path and " %f", the program's icon, the entry as the type's
+// default application unless the user's mimeapps.list names another, and a refresh of the two databases when
+// their tools are present. Everything goes under $XDG_DATA_HOME (default ~/.local/share), the default under
+// $XDG_CONFIG_HOME (default ~/.config).
 // An empty extension or program path does nothing; a folder that cannot be written ends the registration
 // silently at that step. Extension, type name, description and content type are code page 950; the
 // program path is UTF-8. An empty type name becomes the extension without its dot followed by "file".

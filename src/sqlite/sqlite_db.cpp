@@ -1,6 +1,9 @@
 #include "sqlite/sqlite_db.h"
 
 #include "base/cp950.h"
+#include "base/percent.h"
+
+#include <filesystem>
 
 namespace velm::sqlite {
 
@@ -21,6 +24,14 @@ DatabasePtr open(const std::string &name, int flags)
     if (rc != SQLITE_OK)
         throw Failure(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc), rc & 0xff);
     return db;
+}
+
+DatabasePtr openImmutable(const std::string &path)
+{
+    // A path keeps its separators and every visible character but those that would end it or escape.
+    const KeptByte inPath = [](unsigned char c) { return c >= 0x21 && c < 0x7f && c != '%' && c != '?' && c != '#'; };
+    const std::string uri = "file:" + percentEncoded(std::filesystem::absolute(path).string(), inPath) + "?immutable=1";
+    return open(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
 }
 
 void close(DatabasePtr &db)

@@ -2,7 +2,9 @@
 
 #include "base/cp950.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +12,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,6 +49,28 @@ std::uint64_t readU64(const unsigned char *p)
 [[noreturn]] void fileDamaged(const std::string &detail)
 {
     throw ReadFailure("檔案已損壞 (" + detail + ")");
+}
+
+// The peak resident size of this program's own memory (VmHWM; the usage counters also hold what the process
+// that started it had).
+long peakResidentKb()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmHWM:"))
+            return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+// libmdb reads each catalog row's property list whole, following its chain of pages however long, and when
+// memory runs out it drops the list without a word. A catalog that took half of all the memory this process may
+// have (the reader helper runs within a limit) came from a damaged file.
+bool catalogTookTheMemory(long peakBeforeKb)
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return false;
+    return static_cast<rlim_t>(std::max(peakResidentKb() - peakBeforeKb, 0L)) * 1024 > limit.rlim_cur / 2;
 }
 
 // libmdb copies long values into the column's bound buffer; it must be unbound again before the next row.
@@ -144,8 +169,11 @@ JetFile::JetFile(const std::string &path) : m_facts(inspectFile(path)), m_mappin
         fileDamaged("檔案頭不一致");
     prepareTextConversion(m_handle.get());
 
+    const long peakBeforeKb = peakResidentKb();
     if (!mdb_read_catalog(m_handle.get(), MDB_ANY))
         fileDamaged("無法讀取資料表目錄");
+    if (catalogTookTheMemory(peakBeforeKb))
+        fileDamaged("讀取資料表目錄時用盡記憶體上限");
     // The catalog is a table itself: each of its rows must have become an entry.
     MdbCatalogEntry *catalogTable = nullptr;
     for (unsigned i = 0; i < m_handle->catalog->len; ++i) {

@@ -50,28 +50,6 @@ bool syncToDisk(const std::string &path, int flags)
     return synced;
 }
 
-void copyRows(sqlite3 *source, sqlite3 *target, const std::string &table)
-{
-    const sqlite::StatementPtr select = sqlite::prepare(source, "SELECT * FROM " + quoteIdentifier(table));
-    const int columns = sqlite3_column_count(select.get());
-    std::string sql = "INSERT INTO main." + quoteIdentifier(table) + " VALUES (";
-    for (int i = 0; i < columns; ++i)
-        sql += i ? ",?" : "?";
-    sql += ")";
-    const sqlite::StatementPtr insert = sqlite::prepare(target, sql);
-    int rc;
-    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-        for (int i = 0; i < columns; ++i)
-            if (sqlite3_bind_value(insert.get(), i + 1, sqlite3_column_value(select.get(), i)) != SQLITE_OK)
-                sqlite::raise(target);
-        if (sqlite3_step(insert.get()) != SQLITE_DONE)
-            sqlite::raise(target);
-        sqlite3_reset(insert.get());
-    }
-    if (rc != SQLITE_DONE)
-        sqlite::raise(source);
-}
-
 } // namespace
 
 void convertFile(const std::string &mdbPath, const std::string &sqlitePath, ProgressSink *progress,
@@ -110,7 +88,7 @@ void convertFile(const std::string &mdbPath, const std::string &sqlitePath, Prog
     syncToDisk(folder.empty() ? "." : folder.string(), O_RDONLY | O_DIRECTORY);
 }
 
-void loadIntoMemory(const std::string &mdbPath, sqlite3 *memoryDb, ProgressSink *progress)
+sqlite::DatabasePtr openCopy(const std::string &mdbPath, ProgressSink *progress)
 {
     checkSource(mdbPath);
     const std::string workPrefix = (fs::temp_directory_path() / "velm-jet-").string();
@@ -123,21 +101,10 @@ void loadIntoMemory(const std::string &mdbPath, sqlite3 *memoryDb, ProgressSink 
     }
     runReader({mdbPath, temporary->path(), "無法讀取資料庫檔案 " + mdbPath + ": 暫存檔無法寫入", kCaption}, progress);
     try {
-        const sqlite::DatabasePtr source = sqlite::open(temporary->path(), SQLITE_OPEN_READONLY);
-        std::vector<std::pair<std::string, std::string>> tables;
-        const sqlite::StatementPtr list =
-            sqlite::prepare(source.get(), "SELECT name, sql FROM sqlite_master WHERE type = 'table' ORDER BY rowid");
-        while (sqlite3_step(list.get()) == SQLITE_ROW)
-            tables.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(list.get(), 0)),
-                                reinterpret_cast<const char *>(sqlite3_column_text(list.get(), 1)));
-        sqlite::Savepoint savepoint(memoryDb, "velm_jet_load");
-        for (const auto &[name, createSql] : tables) {
-            sqlite::execute(memoryDb, createSql);
-            copyRows(source.get(), memoryDb, name);
-            if (progress)
-                progress->processEvents();
-        }
-        savepoint.release();
+        sqlite::DatabasePtr copy = sqlite::openImmutable(temporary->path());
+        // Read once while it has its name; the work file's removal then leaves it to this connection alone.
+        sqlite::execute(copy.get(), "SELECT count(*) FROM sqlite_master");
+        return copy;
     } catch (const sqlite::Failure &e) {
         cannotRead(mdbPath, e.utf8());
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Jet (.mdb) files read whole into SQLite by the helper velm-jet-reader, since libmdb can crash on a damaged file.
 #include "base/progress.h"
+#include "sqlite/sqlite_db.h"
 
 #include <functional>
 #include <string>
@@ -15,7 +16,8 @@ namespace velm::jet {
 void convertFile(const std::string &mdbPath, const std::string &sqlitePath, ProgressSink *progress,
                  const std::function<void(sqlite3 *)> &finish, const std::function<void()> &beforePlacing = {});
 
-// Every user table of the Jet file copied into memoryDb, which is open already (a package connection).
-void loadIntoMemory(const std::string &mdbPath, sqlite3 *memoryDb, ProgressSink *progress);
+// Every user table of the Jet file in an SQLite copy that only the returned connection reaches (a package
+// connection): read-only, and already without a name, so it goes with the connection however the process ends.
+sqlite::DatabasePtr openCopy(const std::string &mdbPath, ProgressSink *progress);
 
 } // namespace velm::jet

@@ -79,7 +79,7 @@ int main(int argc, char **argv)
         reporter.failed(protocol::kWriteFailed, e.utf8());
         return protocol::kExitFailed;
     } catch (const std::bad_alloc &) {
-        reporter.failed(protocol::kReadFailed, "記憶體不足");
+        reporter.failed(protocol::kReadFailed, "檔案已損壞 (讀取時記憶體不足)");
         return protocol::kExitFailed;
     } catch (const std::exception &e) {
         reporter.failed(protocol::kReadFailed, e.what());

@@ -16,7 +16,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,22 +53,43 @@ private:
     int m_fd;
 };
 
-class SpawnActions {
-public:
-    SpawnActions() { posix_spawn_file_actions_init(&m_actions); }
-    ~SpawnActions() { posix_spawn_file_actions_destroy(&m_actions); }
-    SpawnActions(const SpawnActions &) = delete;
-    SpawnActions &operator=(const SpawnActions &) = delete;
-    posix_spawn_file_actions_t *get() { return &m_actions; }
+// Above what any file needs (libraries, the output's cache), and per byte of the file: its mapping and its values.
+constexpr std::uint64_t kAddressSpaceFloor = 256ULL << 20;
+constexpr std::uint64_t kAddressSpacePerByte = 2;
+// Reading takes well under a second per megabyte; a minute and a second per megabyte leave room for slow machines.
+constexpr std::uint64_t kCpuFloorSeconds = 60;
+constexpr std::uint64_t kCpuBytesPerSecond = 1 << 20;
+// After the soft CPU limit's signal, the hard limit kills.
+constexpr rlim_t kCpuGraceSeconds = 5;
+// The forked child's status when the helper could not be started; the helper's own are 0 to 2.
+constexpr int kExitNotStarted = 127;
 
-private:
-    posix_spawn_file_actions_t m_actions;
-};
+// In the forked child: only async-signal-safe calls until the helper runs.
+[[noreturn]] void becomeHelper(int protocolEnd, const rlimit &memory, const rlimit &cpu, const char *program,
+                               char *const *argv)
+{
+    // The protocol descriptor first, so that opening /dev/null cannot take its number.
+    const bool protocolReady = protocolEnd == protocol::kDescriptor
+                                   ? ::fcntl(protocolEnd, F_SETFD, 0) == 0
+                                   : ::dup2(protocolEnd, protocol::kDescriptor) == protocol::kDescriptor;
+    // libmdb prints warnings (and with MDBOPTS set, whole rows) on the standard streams; the user sees only the
+    // protocol.
+    const int nothing = ::open("/dev/null", O_RDWR);
+    if (!protocolReady || nothing < 0 || ::dup2(nothing, STDIN_FILENO) < 0 || ::dup2(nothing, STDOUT_FILENO) < 0 ||
+        ::dup2(nothing, STDERR_FILENO) < 0)
+        ::_exit(kExitNotStarted);
+    if (nothing > STDERR_FILENO)
+        ::close(nothing);
+    if (::setrlimit(RLIMIT_AS, &memory) != 0 || ::setrlimit(RLIMIT_CPU, &cpu) != 0)
+        ::_exit(kExitNotStarted);
+    ::execve(program, argv, environ);
+    ::_exit(kExitNotStarted);
+}
 
 // The helper with its protocol descriptor on a pipe; killed and reaped if it is still running when dropped.
 class ChildProcess {
 public:
-    ChildProcess(const std::string &program, const std::vector<std::string> &arguments)
+    ChildProcess(const std::string &program, const std::vector<std::string> &arguments, const HelperLimits &limits)
     {
         int ends[2];
         if (::pipe2(ends, O_CLOEXEC) != 0)
@@ -76,24 +97,22 @@ public:
         m_output.reset(ends[0]);
         const FileDescriptor writeEnd(ends[1]);
 
-        SpawnActions actions;
-        posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        // libmdb prints warnings (and with MDBOPTS set, whole rows) on these; the user sees only the protocol.
-        posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(actions.get(), writeEnd.get(), protocol::kDescriptor);
-
+        // Everything the child uses is made before the fork.
         std::vector<std::string> texts{program};
         texts.insert(texts.end(), arguments.begin(), arguments.end());
         std::vector<char *> argv;
         for (std::string &text : texts)
             argv.push_back(text.data());
         argv.push_back(nullptr);
-        const int rc = ::posix_spawn(&m_pid, program.c_str(), actions.get(), nullptr, argv.data(), environ);
-        if (rc != 0) {
+        const rlimit memory{limits.addressSpace, limits.addressSpace};
+        const rlimit cpu{limits.cpuSeconds, limits.cpuSeconds + kCpuGraceSeconds};
+        m_pid = ::fork();
+        if (m_pid < 0) {
             m_pid = -1;
-            throw std::system_error(rc, std::generic_category());
+            throw std::system_error(errno, std::generic_category());
         }
+        if (m_pid == 0)
+            becomeHelper(writeEnd.get(), memory, cpu, program.c_str(), argv.data());
     }
 
     ~ChildProcess()
@@ -107,6 +126,8 @@ public:
     ChildProcess &operator=(const ChildProcess &) = delete;
 
     int output() const { return m_output.get(); }
+    // What the ended child used (its processor time; its peak size also holds what this process had).
+    const rusage &usage() const { return m_usage; }
 
     // The wait status once the child has ended; nothing if it is still running after patience.
     std::optional<int> waitFor(std::chrono::milliseconds patience)
@@ -127,7 +148,7 @@ private:
         int status = 0;
         pid_t rc;
         do {
-            rc = ::waitpid(m_pid, &status, options);
+            rc = ::wait4(m_pid, &status, options, &m_usage);
         } while (rc < 0 && errno == EINTR);
         if (rc == 0)
             return std::nullopt;
@@ -137,7 +158,18 @@ private:
 
     pid_t m_pid = -1;
     FileDescriptor m_output;
+    rusage m_usage{};
 };
+
+// Why a helper that did not finish ended, as the detail of "檔案已損壞".
+std::string endingDetail(const std::optional<int> &status, const rusage &usage, const HelperLimits &limits)
+{
+    const std::uint64_t cpuSeconds = std::uint64_t(usage.ru_utime.tv_sec) + std::uint64_t(usage.ru_stime.tv_sec);
+    if (status && WIFSIGNALED(*status) &&
+        (WTERMSIG(*status) == SIGXCPU || (WTERMSIG(*status) == SIGKILL && cpuSeconds >= limits.cpuSeconds)))
+        return "讀取超過 " + std::to_string(limits.cpuSeconds) + " 秒的處理時間上限";
+    return "讀取時異常中止";
+}
 
 // Turns the helper's lines into progress and remembers how it ended.
 class ProgressRelay {
@@ -190,6 +222,11 @@ private:
 
 } // namespace
 
+HelperLimits helperLimits(std::uint64_t fileSize)
+{
+    return {kAddressSpaceFloor + kAddressSpacePerByte * fileSize, kCpuFloorSeconds + fileSize / kCpuBytesPerSecond};
+}
+
 std::string readerHelperPath()
 {
     if (const char *chosen = std::getenv("VELM_JET_READER"); chosen && *chosen)
@@ -219,9 +256,12 @@ void runReader(const ReaderJob &job, ProgressSink *progress)
     if (::access(helper.c_str(), X_OK) != 0)
         cannotRead(job.mdbPath, "找不到讀取程式 " + helper);
 
+    std::error_code sizeError;
+    const std::uintmax_t size = fs::file_size(job.mdbPath, sizeError);
+    const HelperLimits limits = job.limits ? *job.limits : helperLimits(sizeError ? 0 : size);
     std::optional<ChildProcess> child;
     try {
-        child.emplace(helper, std::vector<std::string>{job.mdbPath, job.outputPath});
+        child.emplace(helper, std::vector<std::string>{job.mdbPath, job.outputPath}, limits);
     } catch (const std::system_error &) {
         cannotRead(job.mdbPath, "無法啟動讀取程式 " + helper);
     }
@@ -255,8 +295,10 @@ void runReader(const ReaderJob &job, ProgressSink *progress)
         cannotRead(job.mdbPath, *relay.readFailure());
     if (relay.writeFailure())
         raiseUtf8(job.writeFailure + ": " + *relay.writeFailure());
+    if (status && WIFEXITED(*status) && WEXITSTATUS(*status) == kExitNotStarted)
+        cannotRead(job.mdbPath, "無法啟動讀取程式 " + helper);
     if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0 || !relay.done())
-        cannotRead(job.mdbPath, "檔案已損壞 (讀取時異常中止)");
+        cannotRead(job.mdbPath, "檔案已損壞 (" + endingDetail(status, child->usage(), limits) + ")");
 }
 
 } // namespace velm::jet

@@ -137,14 +137,14 @@ TEST(ArchiveFile, JetArchiveIsConvertedOnceThenItsSiblingServes)
     EXPECT_NO_THROW(connection.open());
 }
 
-TEST(ArchiveFile, PackageOpensInMemoryAndLeavesNoFile)
+TEST(ArchiveFile, PackageOpensThroughACopyAndLeavesNoFile)
 {
     QTemporaryDir dir;
     const std::string mdb = copyFixture(dir, "2004W06.mdb");
     Connection package(Connection::Mode::Package);
     package.setConnectionText(mdb);
     package.open();
-    EXPECT_EQ(package.databasePath(), ":memory:");
+    EXPECT_EQ(package.databasePath(), mdb);
     Value name;
     ASSERT_TRUE(SQLLookup("select M_NAME from FORUM_MEMBERS where MEMBER_ID=3", name, false, &package));
     EXPECT_EQ(name.toUtf8(), "alice_new");

@@ -172,6 +172,14 @@ TEST_F(FixtureArchive, SourceLinksWithoutGoldenMark)
                             "<a href=http://velm.example/link.asp?topic_id=1003><font size=2 color=blue>原始網址:"
                             "http://velm.example/topic.asp?topic_Id=1003</font></a><br><br>\r\n"));
     EXPECT_TRUE(has(page("1006"), "<font size=2 color=blue>原始網址:")) << "a null file name is no attachment";
+
+    // An address beyond Big5 (维 has no Big5 form) is shown as written and linked as sent.
+    Big5Text beyond;
+    ASSERT_TRUE(m_article.build("1003", "http://x.example/维基/論壇/", beyond));
+    EXPECT_TRUE(has(beyond.bytes(), "<a href=http://x.example/%E7%BB%B4%E5%9F%BA/%E8%AB%96%E5%A3%87/link.asp?"
+                                    "topic_id=1003><font size=2 color=blue>原始網址:http://x.example/&#32500;基/論壇/"
+                                    "topic.asp?topic_Id=1003</font></a>"))
+        << fromCp950(beyond.bytes());
 }
 
 TEST_F(FixtureArchive, PostsAndSubjectsAsStoredOrConvertedFromGB)

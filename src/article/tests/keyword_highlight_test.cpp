@@ -44,6 +44,22 @@ TEST(KeywordHighlight, MarksTextOnly)
         // An unclosed tag or comment at the end is left as it is.
         {"socket <a href='socket", {"socket"}, "<mark>socket</mark> <a href='socket"},
         {"socket <!-- socket", {"socket"}, "<mark>socket</mark> <!-- socket"},
+        // Contents the browser reads as raw text stay as they are; with scripts off, noscript's are page text.
+        {"<xmp>zqx</xmp><plaintext>zqx</plaintext>zqx", {"zqx"}, "<xmp>zqx</xmp><plaintext>zqx</plaintext>zqx"},
+        {"<noembed>zqx</noembed><noframes>zqx</noframes><iframe src=a>zqx</iframe><noscript>zqx</noscript>",
+         {"zqx"},
+         "<noembed>zqx</noembed><noframes>zqx</noframes><iframe src=a>zqx</iframe><noscript><mark>zqx</mark>"
+         "</noscript>"},
+        {"<XMP/>zqx</xmpx>zqx</xmp >zqx", {"zqx"}, "<XMP/>zqx</xmpx>zqx</xmp ><mark>zqx</mark>"},
+        // References without ';' are one character too, as far as the browser reads them.
+        {"&nbsp&#160 &#xA0nbsp &notin",
+         {"nbsp", "160", "a0", "in"},
+         "&nbsp&#160 &#xA0<mark>nbsp</mark> &not<mark>in</mark>"},
+        // A quote opens a value only after '='; comments end as the browser ends them.
+        {"<a x=y'z title='>zqx'>zqx", {"zqx"}, "<a x=y'z title='>zqx'><mark>zqx</mark>"},
+        {"<!-->zqx<!-- a --!>zqx", {"zqx"}, "<!--><mark>zqx</mark><!-- a --!><mark>zqx</mark>"},
+        // Overlapping places: the leftmost first, then on after it.
+        {"aaaab ABABABAB", {"aab", "abab"}, "aa<mark>aab</mark> <mark>ABAB</mark><mark>ABAB</mark>"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(HighlightKeywords(c.html, c.keywords), c.marked) << c.html;

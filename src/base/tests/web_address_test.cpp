@@ -25,6 +25,12 @@ TEST(WebAddress, AnInternationalHostAndPathBecomeAscii)
     EXPECT_EQ(wireAddress("http://h/\xA4\xA4"), "http://h/%A4%A4");
 }
 
+TEST(WebAddress, SpacesAndControlsOfAnAsciiAddressAreEncoded)
+{
+    EXPECT_EQ(wireAddress("http://h/a b.htm?q=x y"), "http://h/a%20b.htm?q=x%20y");
+    EXPECT_EQ(wireAddress("http://h/a\tb\x7F"), "http://h/a%09b%7F");
+}
+
 TEST(WebAddress, AuthorityIsFoundOnlyAfterTheScheme)
 {
     const std::string_view address = "http://論壇.example:81/a?b#c";

@@ -12,9 +12,15 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
+
+extern char **environ;
 
 namespace velm::test {
 
@@ -87,6 +93,49 @@ inline CliRun runVelmFrom(const std::string &folder, const std::vector<std::stri
     }
     run.out = process.readAllStandardOutput().toStdString();
     run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+struct MeasuredRun {
+    int status = -1;
+    std::string err;
+    long peakKb = 0; // peak resident size of the process and of the children it waited for (the Jet reader)
+};
+
+// The program (the built velm, or a copy of it) as a child of this process, measured through wait4; its standard
+// output goes to outPath. The peak is at least this process's size at the start.
+inline MeasuredRun runMeasured(const std::vector<std::string> &args, const std::string &outPath = "/dev/null",
+                               const std::string &program = VELM_CLI_PATH)
+{
+    const std::string errPath =
+        (std::filesystem::temp_directory_path() / ("velm-cli-err-" + std::to_string(::getpid()))).string();
+    std::vector<std::string> texts{program};
+    texts.insert(texts.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    MeasuredRun run;
+    // A new process takes the peak of the one it was started from as its own: that peak is reset first, so that
+    // only this process's present size counts.
+    std::ofstream("/proc/self/clear_refs") << "5";
+    pid_t child = -1;
+    const bool started = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    struct rusage usage {};
+    if (started && ::wait4(child, &status, 0, &usage) == child) {
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.peakKb = usage.ru_maxrss;
+    }
+    std::ifstream in(errPath);
+    run.err.assign(std::istreambuf_iterator<char>(in), {});
+    std::filesystem::remove(errPath);
     return run;
 }
 

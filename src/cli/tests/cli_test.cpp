@@ -11,10 +11,6 @@
 #include <fstream>
 #include <sstream>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 using namespace velm;
 
@@ -119,16 +115,8 @@ TEST(Cli, AHugeListIsPrintedAsItIsReadInLittleMemory)
     sqlite3_close(db);
 
     const std::string out = dir.filePath("out.txt").toStdString();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::freopen(out.c_str(), "w", stdout);
-        ::execl(VELM_CLI_PATH, VELM_CLI_PATH, "--archive", archive.c_str(), "topics", "120", nullptr);
-        ::_exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const test::MeasuredRun run = test::runMeasured({"--archive", archive, "topics", "120"}, out);
+    ASSERT_EQ(run.status, 0) << run.err;
     std::ifstream printed(out);
     std::string first;
     std::getline(printed, first);
@@ -138,5 +126,5 @@ TEST(Cli, AHugeListIsPrintedAsItIsReadInLittleMemory)
         ++rows;
     EXPECT_EQ(rows, 500000);
     // The bodies alone are 150 MB; the rows as the list shows them over a hundred megabytes.
-    EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak kilobytes";
+    EXPECT_LT(run.peakKb, 64 * 1024) << "peak kilobytes";
 }

@@ -121,6 +121,21 @@ TEST_F(NetworkCli, UpdateFailuresShowInTheExitStatus)
     EXPECT_NE(noList.err.find("http://127.0.0.1:1/"), std::string::npos) << noList.err;
 }
 
+TEST_F(NetworkCli, AnUpdateListOverItsLimitIsRefusedAsItArrives)
+{
+    // Far beyond the limit, and sent without a length: only the bytes themselves show it.
+    test::HttpAnswer huge;
+    huge.patternLength = 256ULL << 20;
+    huge.declareLength = false;
+    server.answer("/velmpack/update.htm", huge);
+    ASSERT_EQ(runUpdate({"--archive", archive, "tree"}).status, 0); // converts the archive, and makes the copy
+    const test::MeasuredRun run = test::runMeasured(updateArgs({"--yes"}), "/dev/null", file("program/velm"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("傳輸中斷：伺服器傳來的內容超過 1 MB 的上限"), std::string::npos) << run.err;
+    EXPECT_LT(run.peakKb, 64 * 1024) << "peak kilobytes";
+    EXPECT_FALSE(fs::exists(file("program/update.htm")));
+}
+
 TEST_F(NetworkCli, CheckVersionOfASavedPage)
 {
     struct Case {

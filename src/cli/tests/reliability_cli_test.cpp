@@ -2,19 +2,21 @@
 // an Access file replaced after its conversion, and work files of killed processes.
 #include "base/file_lock.h"
 #include "cli/tests/cli_run.h"
+#include "packages/tests/package_bytes.h"
 #include "sqlite/testing/test_db.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <zlib.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <random>
 #include <sstream>
@@ -200,10 +202,29 @@ protected:
         return package;
     }
 
+    // An SQLite package made by the statements; as a .VLP file of it when the name says so.
+    std::string package(const std::string &name, const std::string &statements)
+    {
+        const bool wrapped = name.ends_with(".VLP");
+        const std::string database = path(wrapped ? name + ".sqlite" : name);
+        Db(database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE).exec(statements);
+        if (!wrapped)
+            return database;
+        const std::string data = readAll(database);
+        fs::remove(database);
+        std::ofstream(path(name), std::ios::binary) << velm::test::packageBytes(data, 1);
+        return path(name);
+    }
+
     QTemporaryDir m_dir;
     std::string m_folder;
     std::string m_mdb;
 };
+
+constexpr const char *kForumTables =
+    "CREATE TABLE FORUM_CATEGORY (CAT_ID INTEGER, CAT_NAME VARCHAR(50));"
+    "CREATE TABLE FORUM_FORUM (FORUM_ID INTEGER, F_SUBJECT VARCHAR(50));"
+    "CREATE TABLE FORUM_REPLY (REPLY_ID INTEGER, TOPIC_ID INTEGER, R_MESSAGE LONGTEXT);";
 
 } // namespace
 
@@ -212,7 +233,12 @@ TEST_F(Reliability, AKilledImportLeavesTheArchiveAsItWas)
     convert();
     const std::string package = bigPackage("2099W01.sqlite", 120000, 500000);
     const auto before = rowCounts(sqlite());
-    std::mt19937 random(std::random_device{}());
+    // The steps killed in are drawn at random; VELM_KILL_SEED replays the draw of an earlier run.
+    const char *const replay = std::getenv("VELM_KILL_SEED");
+    const unsigned seed = replay ? static_cast<unsigned>(std::stoul(replay)) : std::random_device{}();
+    std::cout << "VELM_KILL_SEED=" << seed << std::endl;
+    SCOPED_TRACE("VELM_KILL_SEED=" + std::to_string(seed));
+    std::mt19937 random(seed);
     const char *const steps[] = {"匯入會員資料", "匯入主題文章", "匯入回覆文章"};
     for (int round = 0; round < 3; ++round) {
         const std::string step = steps[random() % 3];
@@ -355,15 +381,8 @@ TEST_F(Reliability, WorkFilesOfKilledProcessesAreRemoved)
     // A killed expansion leaves nothing beside its destination: its output has no name while it is written.
     const std::string expansions = path("expansions");
     fs::create_directory(expansions);
-    const std::string zeros(200 << 20, '\0');
-    uLongf size = compressBound(zeros.size());
-    std::string stream(size, '\0');
-    compress2(reinterpret_cast<Bytef *>(stream.data()), &size, reinterpret_cast<const Bytef *>(zeros.data()),
-              zeros.size(), 9);
-    stream.resize(size);
-    const std::uint32_t length = zeros.size();
     const std::string package = expansions + "/zeros.VLP";
-    std::ofstream(package, std::ios::binary) << std::string(reinterpret_cast<const char *>(&length), 4) << stream;
+    std::ofstream(package, std::ios::binary) << velm::test::packageBytes(std::string(200 << 20, '\0'), 9);
     VelmProcess expand({"expand", package, expansions + "/zeros.mdb"}, path("expand.err"));
     // Writing: the process holds an output file in the folder.
     ASSERT_TRUE(waitFor(expand, [&] {
@@ -429,6 +448,51 @@ TEST_F(Reliability, FailuresSayWhatWentWrong)
     EXPECT_NE(refused.err.find("M_SIGNATURE"), std::string::npos) << refused.err;
 }
 
+TEST_F(Reliability, PackagesAreReadAsDataWithinBounds)
+{
+    convert();
+    const std::string members = "CREATE TABLE FORUM_MEMBERS (MEMBER_ID INTEGER, M_NAME VARCHAR(50));";
+    const std::string topics = "CREATE TABLE FORUM_TOPICS (TOPIC_ID INTEGER, T_SUBJECT VARCHAR(100));";
+    const struct {
+        std::string file;
+        const char *says; // nothing: imported
+    } cases[] = {
+        {package("recursive.sqlite", kForumTables + topics +
+                                         "CREATE VIEW FORUM_MEMBERS AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                                         "SELECT i + 1 FROM n) SELECT i AS MEMBER_ID, 'm' || i AS M_NAME FROM n;"),
+         "FORUM_MEMBERS 是檢視"},
+        {package("2099W03.VLP",
+                 kForumTables + members +
+                     "CREATE VIEW FORUM_TOPICS AS SELECT 1 AS TOPIC_ID, randomblob(900000000) AS T_SUBJECT;"),
+         "FORUM_TOPICS 是檢視"},
+        {package("computed.sqlite",
+                 members + topics +
+                     "CREATE TABLE FORUM_REPLY (REPLY_ID INTEGER, R_MESSAGE AS (zeroblob(900000000)));"
+                     "INSERT INTO FORUM_REPLY VALUES (1);"),
+         "計算欄位 R_MESSAGE"},
+        {package("notes.sqlite", "CREATE TABLE NOTES (N TEXT); CREATE VIEW FORUM_NOTES AS SELECT * FROM NOTES;"),
+         "沒有任何論壇資料表"},
+        {package("2099W04.VLP", kForumTables + members + topics +
+                                    "INSERT INTO FORUM_REPLY VALUES (1, 1, zeroblob(65 * 1024 * 1024));"),
+         "超過 64 MB 的上限"},
+        // Its replies as the import holds them would take far more than the bound: they are streamed.
+        {bigPackage("2099W05.sqlite", 150000, 500000), nullptr},
+    };
+    for (const auto &c : cases) {
+        const auto before = rowCounts(sqlite());
+        const velm::test::MeasuredRun run = velm::test::runMeasured({"--archive", m_mdb, "import", c.file});
+        EXPECT_LT(run.peakKb, 64 * 1024) << c.file << ": peak kilobytes";
+        if (!c.says) {
+            EXPECT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(rowCounts(sqlite()).at("FORUM_REPLY"), before.at("FORUM_REPLY") + 150000);
+            continue;
+        }
+        EXPECT_EQ(run.status, 1) << c.file;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.file << ": " << run.err;
+        EXPECT_EQ(rowCounts(sqlite()), before) << c.file;
+    }
+}
+
 TEST_F(Reliability, AKilledUpgradeLeavesTheArchiveAsItWasAndRunsAgainLater)
 {
     convert();
@@ -468,4 +532,39 @@ TEST_F(Reliability, AKilledUpgradeLeavesTheArchiveAsItWasAndRunsAgainLater)
     EXPECT_EQ(db.text("select sum(length(R_MESSAGE)) from FORUM_REPLY"), sum);
     EXPECT_EQ(db.text("select count(*) from FORUM_TOPICS where T_SUBJECT = 'treeview'"), "1");
     EXPECT_EQ(runVelmProcess("--archive " + sqlite() + " tree >/dev/null").err, "") << "upgraded once";
+}
+
+TEST_F(Reliability, AnUpgradeWithoutDiskSpaceSaysHowMuchItNeeds)
+{
+    // A file system of its own, just larger than the archive, in a user and mount namespace of the test's.
+    if (std::system("unshare -Urm true >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "unshare -Urm (user and mount namespaces) is not available here to make a small file system";
+    convert();
+    {
+        Db db(sqlite());
+        db.exec("PRAGMA writable_schema=ON");
+        db.exec("UPDATE sqlite_master SET sql = replace(sql, ' COLLATE NOCASE', '')");
+        db.exec("PRAGMA writable_schema=OFF");
+        db.exec("PRAGMA user_version=0");
+    }
+    Db(sqlite()).exec("REINDEX");
+    const auto kilobytes = fs::file_size(sqlite()) / 1024 + 512;
+    const std::string disk = path("disk");
+    fs::create_directory(disk);
+    QProcess process;
+    process.start("unshare", {"-Urm", "sh", "-c",
+                              "mount -t tmpfs -o size=" + QString::number(kilobytes) +
+                                  "k tmpfs \"$0\" && "
+                                  "cp \"$1\" \"$0\" && \"$2\" --archive \"$0/velm.sqlite\" tree && "
+                                  "sqlite3 \"$0/velm.sqlite\" 'PRAGMA user_version' >&2",
+                              QString::fromStdString(disk), QString::fromStdString(sqlite()), VELM_CLI_PATH});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    CliRun run{process.exitCode(), process.readAllStandardOutput().toStdString(),
+               process.readAllStandardError().toStdString()};
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Delphi"), std::string::npos) << "the archive opens as it is";
+    EXPECT_NE(run.err.find("無法升級資料庫檔案 " + disk + "/velm.sqlite: 磁碟空間不足，升級需要約 "), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find(" MB 的可用空間，" + disk + " 所在的磁碟只有 0 MB"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\n0\n"), std::string::npos) << "not upgraded: " << run.err;
 }

@@ -33,6 +33,18 @@ TEST(TypedText, CharactersNeitherCodePageHasBecomeQuestionMarks)
     EXPECT_EQ(TypedToGB("a😀b"), "a?b");
     // Hangul: neither Big5 nor GBK.
     EXPECT_EQ(TypedToBig5("한"), "?");
+    // U+0800, the first character whose lead byte is 0xE0: still one character.
+    EXPECT_EQ(TypedToBig5("a\xE0\xA0\x80"
+                          "b"),
+              "a?b");
+    // 酶 is GBK only, and the pair table has no Big5 for it.
+    const std::string gbOnly = utf8ToGbk("酶");
+    ASSERT_EQ(gbOnly.size(), 2u);
+    ASSERT_EQ(toCp950("酶"), "?");
+    ASSERT_FALSE(std::ranges::binary_search(
+        GBToBig5Table(), static_cast<unsigned char>(gbOnly[0]) * 256 + static_cast<unsigned char>(gbOnly[1]), {},
+        &GBBig5Pair::gb));
+    EXPECT_EQ(TypedToBig5("a酶b"), "a?b");
     // Broken UTF-8 from a command line: each broken sequence is one '?', nothing is read past the end.
     EXPECT_EQ(TypedToBig5("x\xFF"
                           "y"),

@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -231,6 +232,48 @@ TEST_F(HttpClientTest, SlowButSteadyTransferOutlastsTheStallTimeOut)
     EXPECT_EQ(readFile(path("steady.bin")), patternBytes(0, 10000));
 }
 
+TEST_F(HttpClientTest, TrickleBelowTheMinimumSpeedEndsWithItsOwnMessage)
+{
+    // A byte every tenth of a second: never silent for long, yet far below 100 bytes a second.
+    HttpAnswer trickle = page(std::string(10000, 't'), "application/octet-stream");
+    trickle.pieces = 10000;
+    trickle.pause = std::chrono::milliseconds(100);
+    server.answer("/trickle", trickle);
+    client.setMinimumSpeed(100, std::chrono::seconds(1));
+    writeFile(path("old.bin"), "kept");
+    EXPECT_FALSE(client.DownloadFile(url("/trickle"), path("old.bin")));
+    EXPECT_EQ(client.lastError(), "傳輸中斷：伺服器在 1 秒內平均每秒傳來不到 100 位元組");
+    EXPECT_EQ(readFile(path("old.bin")), "kept");
+    EXPECT_EQ(fileNames(), std::set<std::string>{"old.bin"});
+}
+
+TEST_F(HttpClientTest, BodyOverItsLimitEndsTheTransferAsSoonAsItShows)
+{
+    HttpAnswer declared;
+    declared.patternLength = 64ULL << 20;
+    HttpAnswer undeclared = declared;
+    undeclared.declareLength = false;
+    server.answer("/declared", declared);
+    server.answer("/undeclared", undeclared);
+    server.answer("/exact", page(patternBytes(0, kHttpPageLimit)));
+    std::int64_t most = 0;
+    client.setEvents({{}, [&](std::int64_t count) { most = std::max(most, count); }, {}});
+    for (const char *name : {"/declared", "/undeclared"}) {
+        for (bool toFile : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (toFile ? " to a file" : " into memory"));
+            std::string body;
+            EXPECT_FALSE(toFile ? client.DownloadFile(url(name), path("list.htm"), kHttpPageLimit)
+                                : client.get(url(name), body));
+            EXPECT_EQ(client.lastError(), "傳輸中斷：伺服器傳來的內容超過 1 MB 的上限");
+            EXPECT_LE(most, kHttpPageLimit);
+        }
+    }
+    EXPECT_TRUE(fileNames().empty());
+    std::string body;
+    EXPECT_TRUE(client.get(url("/exact"), body)) << client.lastError();
+    EXPECT_EQ(body, patternBytes(0, kHttpPageLimit));
+}
+
 TEST_F(HttpClientTest, ServerThatNeverTakesTheConnectionFailsWithTheConnectMessage)
 {
     FullListener full;
@@ -242,6 +285,17 @@ TEST_F(HttpClientTest, ServerThatNeverTakesTheConnectionFailsWithTheConnectMessa
     EXPECT_EQ(client.lastError(), "無法連線：伺服器在 1 秒內沒有回應");
     EXPECT_FALSE(client.DownloadFile(full.base() + "2004W06.VLP", path("TEMP.VLP")));
     EXPECT_TRUE(fileNames().empty());
+}
+
+TEST(HttpClientTimeOuts, ThirtySecondsEachUnlessChangedAndNeverBelowAMillisecond)
+{
+    using std::chrono::milliseconds;
+    EXPECT_EQ(HttpClient().connectTimeout(), std::chrono::seconds(30));
+    EXPECT_EQ(HttpClient().stallTimeout(), std::chrono::seconds(30));
+    HttpClient client;
+    client.setTimeouts(milliseconds(0), milliseconds(-5));
+    EXPECT_EQ(client.connectTimeout(), milliseconds(1));
+    EXPECT_EQ(client.stallTimeout(), milliseconds(1));
 }
 
 TEST_F(HttpClientTest, BigBodyStreamsIntoTheFileAndMemoryStaysFlat)

@@ -4,8 +4,7 @@
 #include "packages/http_client.h"
 #include "packages/tests/http_test_server.h"
 #include "packages/tests/import_fixture.h"
-
-#include <zlib.h>
+#include "packages/tests/package_bytes.h"
 
 #include <algorithm>
 #include <fstream>
@@ -35,21 +34,6 @@ std::string readFile(const std::string &path)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// A package file: a 4-byte little-endian length, then the zlib stream of the database file.
-std::string packageBytes(const std::string &databasePath)
-{
-    const std::string data = readFile(databasePath);
-    uLongf size = compressBound(data.size());
-    std::string stream(size, '\0');
-    compress2(reinterpret_cast<Bytef *>(stream.data()), &size, reinterpret_cast<const Bytef *>(data.data()),
-              data.size(), 6);
-    stream.resize(size);
-    const auto n = static_cast<std::uint32_t>(data.size());
-    return std::string{static_cast<char>(n & 0xff), static_cast<char>(n >> 8 & 0xff), static_cast<char>(n >> 16 & 0xff),
-                       static_cast<char>(n >> 24)} +
-           stream;
-}
-
 class OnlineUpdateTest : public ImportTest {
 protected:
     void SetUp() override
@@ -76,7 +60,8 @@ protected:
         const std::string db = path(name + ".sqlite");
         makeSqlitePackage(db, std::string(kEmptyForumTables) + "INSERT INTO FORUM_MEMBERS VALUES (3, '" + memberName +
                                   "');");
-        server.answer("/" + std::string(kSecondary) + name, page(packageBytes(db), "application/octet-stream"));
+        server.answer("/" + std::string(kSecondary) + name,
+                      page(packageBytes(readFile(db)), "application/octet-stream"));
     }
     OnlineUpdateResult run(UpdateStart start = UpdateStart::Toolbar)
     {
@@ -376,7 +361,7 @@ TEST_F(OnlineUpdateTest, ImportErrorEndsTheRunAndKeepsWhatCameBefore)
     const std::string refused = path("refused.mdb");
     fs::copy_file(VELM_FIXTURES "/pkg-extra-column.mdb", refused);
     server.answer("/" + std::string(kSecondary) + "2004W07.VLP",
-                  page(packageBytes(refused), "application/octet-stream"));
+                  page(packageBytes(readFile(refused)), "application/octet-stream"));
     try {
         run();
         ADD_FAILURE() << "the import error did not pass on";

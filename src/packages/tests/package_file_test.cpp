@@ -1,14 +1,19 @@
 #include "packages/package_file.h"
 
+#include "base/file_lock.h"
+#include "packages/tests/tmpfile_refusal.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 namespace fs = std::filesystem;
 using namespace velm;
@@ -118,6 +123,34 @@ TEST(ExpandPackage, FilesAroundTheExpansion)
     EXPECT_EQ(readFile(existing), "earlier file");
     EXPECT_TRUE(ExpandPackage(source, existing));
     EXPECT_EQ(readFile(existing), readFile(VELM_FIXTURES "/2004W06.mdb"));
+}
+
+TEST(ExpandPackage, WithoutUnnamedFilesAWorkFileServesAndTheNextExpansionSweepsOrphans)
+{
+    QTemporaryDir dir;
+    const std::string source = dir.filePath("pack.VLP").toStdString();
+    const std::string destination = dir.filePath("pack.mdb").toStdString();
+    const std::string data = sampleData();
+    std::ofstream(source, std::ios::binary) << lengthPrefix(data.size()) << deflated(data);
+    // What each file system or kernel without O_TMPFILE answers.
+    for (const int error : {EOPNOTSUPP, EISDIR, EINVAL}) {
+        SCOPED_TRACE(error);
+        const std::string orphan = destination + ".part-99999999-0.tmp"; // of a process killed while expanding
+        std::ofstream(orphan) << "left";
+        std::ofstream(orphan + "-journal") << "left";
+        const WorkFile live(destination + ".part-", ".tmp"); // of an expansion still running
+        fs::remove(destination);
+
+        test::refuseTmpfile(error);
+        const bool expanded = ExpandPackage(source, destination);
+        test::refuseTmpfile(0);
+        EXPECT_TRUE(expanded);
+        EXPECT_TRUE(readFile(destination) == data);
+        std::set<std::string> names;
+        for (const auto &entry : fs::directory_iterator(dir.path().toStdString()))
+            names.insert(entry.path().string());
+        EXPECT_EQ(names, (std::set<std::string>{source, destination, live.path()}));
+    }
 }
 
 TEST(PackageFileName, ExtensionInAnyCaseAndOnlyTheExtensionReplaced)

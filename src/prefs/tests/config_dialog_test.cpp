@@ -75,35 +75,47 @@ private slots:
         QCOMPARE(dialog.windowTitle(), QStringLiteral("參數設定"));
         QCOMPARE(dialog.size(), QSize(353, 234));
         QCOMPARE(dialog.CheckBox1()->text(), QStringLiteral("程式執行後自動檢查更新下載包"));
+        QCOMPARE(dialog.CheckBox2()->text(), QStringLiteral("顯示文章中的圖片"));
         QCOMPARE(dialog.SpeedButton1()->text(), QStringLiteral("選擇字體"));
         QCOMPARE(dialog.Label1()->text(), QStringLiteral("細明體;9"));
         QCOMPARE(dialog.Label1()->font().family(), QStringLiteral("細明體"));
     }
 
-    void autoUpdateBoxFollowsTheStoreAndOkWritesIt_data()
+    void switchBoxesFollowTheStoreAndOkWritesThem_data()
     {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("before"); // "-" for a first run
         QTest::addColumn<bool>("ticked");
         QTest::addColumn<QString>("after");
-        QTest::newRow("first run") << "-" << true << "Y";
-        QTest::newRow("lower-case n") << "n" << true << "Y";
-        QTest::newRow("N") << "N" << false << "N";
-        QTest::newRow("Y") << "Y" << true << "Y";
-        QTest::newRow("other text") << "no" << true << "Y";
+        QTest::newRow("first run") << "AutoUpdate"
+                                   << "-" << true << "Y";
+        QTest::newRow("lower-case n") << "AutoUpdate"
+                                      << "n" << true << "Y";
+        QTest::newRow("N") << "AutoUpdate"
+                           << "N" << false << "N";
+        QTest::newRow("Y") << "AutoUpdate"
+                           << "Y" << true << "Y";
+        QTest::newRow("other text") << "AutoUpdate"
+                                    << "no" << true << "Y";
+        QTest::newRow("pictures, first run") << "ShowPictures"
+                                             << "-" << true << "Y";
+        QTest::newRow("pictures off") << "ShowPictures"
+                                      << "N" << false << "N";
     }
 
-    void autoUpdateBoxFollowsTheStoreAndOkWritesIt()
+    void switchBoxesFollowTheStoreAndOkWritesThem()
     {
+        QFETCH(QString, name);
         QFETCH(QString, before);
         QFETCH(bool, ticked);
         QFETCH(QString, after);
         if (before != "-")
-            WriteSetting(kAppKey, "AutoUpdate", Big5Text(before.toStdString()));
+            WriteSetting(kAppKey, name.toStdString(), Big5Text(before.toStdString()));
         MainWindowStandIn main;
         TFormConfig dialog(&main.window);
-        QCOMPARE(dialog.CheckBox1()->isChecked(), ticked);
+        QCOMPARE((name == "AutoUpdate" ? dialog.CheckBox1() : dialog.CheckBox2())->isChecked(), ticked);
         dialog.applyAccepted();
-        QCOMPARE(QString::fromStdString(stored("AutoUpdate")), after);
+        QCOMPARE(QString::fromStdString(stored(name.toStdString().c_str())), after);
     }
 
     void okWithoutAChoiceRewritesTheCurrentValues()

@@ -1,11 +1,11 @@
 // The article view shows posts as written, whatever they hold: nothing in a post takes the view to
-// another page or loads frames into it; pictures still show, and the user's clicks still lead on.
+// another page, loads frames into it or fetches anything but pictures; the user's clicks still lead on.
 #include "shell/article_view.h"
 #include "shell/main_window.h"
-#include "shell_widgets/messages.h"
 #include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
 #include "shell/tests/window_test_support.h"
+#include "shell_widgets/messages.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -25,8 +25,8 @@ using velm::test::writeSettings;
 
 namespace {
 
-// A web server on this machine that notes every path asked of it: /pic.png is a picture, /moved sends
-// on to /landed, anything else is a small page naming its path.
+// A web server on this machine that notes every path asked of it: *.png is a picture, /moved sends on to
+// /landed, anything else is a small page naming its path.
 class LocalServer final : public QObject {
 public:
     LocalServer()
@@ -62,7 +62,7 @@ private:
         QByteArray head = "HTTP/1.1 200 OK\r\n";
         QByteArray type = "text/html";
         QByteArray body = "<html><body>page " + path.toLatin1() + "</body></html>";
-        if (path == "/pic.png") {
+        if (path.endsWith(".png")) {
             QImage picture(8, 8, QImage::Format_RGB32);
             picture.fill(Qt::red);
             QBuffer png(&body);
@@ -105,6 +105,17 @@ private:
 
     std::unique_ptr<TfmMain> start() { return test::startWindow((m_programFolder.path() + '/').toStdString()); }
 
+    // Topic 2: a post that asks for a style sheet, a font, media, a prefetch and a picture.
+    QString greedyPost() const
+    {
+        return QStringLiteral("<link rel=stylesheet href=\"%1\"><link rel=prefetch href=\"%2\">"
+                              "<style>@font-face{font-family:Far;src:url(%3)} b{font-family:Far}</style>"
+                              "<b>Only pictures come.</b><video src=\"%4\"></video><audio src=\"%5\"></audio>"
+                              "<img src=\"%6\" width=8 height=8>")
+            .arg(m_server.address("/sheet.css"), m_server.address("/prefetched"), m_server.address("/font.woff"),
+                 m_server.address("/video.mp4"), m_server.address("/audio.mp3"), m_server.address("/picture.png"));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -129,11 +140,17 @@ private slots:
                                         "INSERT INTO FORUM_CATEGORY VALUES (1, 0, 'Top', 1, 1);"
                                         "INSERT INTO FORUM_FORUM VALUES (7, 1, 'Posts');"
                                         "INSERT INTO FORUM_TOPICS VALUES (1, 7, 1, 'A restless post', '%1',"
+                                        " '20040101000000', 1, 0, '20040101000000', 'N', 0, '', 0);"
+                                        "INSERT INTO FORUM_TOPICS VALUES (2, 7, 1, 'A greedy post', '%2',"
                                         " '20040101000000', 1, 0, '20040101000000', 'N', 0, '', 0);")
-                             .arg(post));
+                             .arg(post, greedyPost()));
     }
 
-    void init() { m_errors.clear(); }
+    void init()
+    {
+        m_errors.clear();
+        writeSettings({});
+    }
 
     void postsNeitherLeaveThePageNorLoadFrames()
     {
@@ -159,6 +176,36 @@ private slots:
         for (const char *path : {"/elsewhere", "/frame", "/object", "/embed", "/nested", "/form"})
             QVERIFY2(!m_server.paths().contains(path), path);
         QVERIFY(refused(refusals, "/frame", false));
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    void postsFetchPicturesOnly_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("pictures shown, as by default") << true;
+        QTest::newRow("pictures off") << false;
+    }
+
+    void postsFetchPicturesOnly()
+    {
+        QFETCH(bool, shown);
+        if (!shown)
+            writeSettings({{"ShowPictures", "N"}});
+        auto w = start();
+        QWebEngineView *view = probe(*w).WebBrowser1();
+        QSignalSpy refusals(qobject_cast<ArticleWebPage *>(view->page()), &ArticleWebPage::navigationRefused);
+        const qsizetype served = m_server.paths().size();
+        w->LoadArticle("2");
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Only pictures come."), 15000);
+
+        QStringList blocked = {"/sheet.css", "/prefetched", "/font.woff", "/video.mp4", "/audio.mp3"};
+        if (!shown)
+            blocked << "/picture.png";
+        for (const QString &path : blocked)
+            QTRY_VERIFY2_WITH_TIMEOUT(refused(refusals, path, false), qPrintable(path), 15000);
+        if (shown)
+            QTRY_VERIFY_WITH_TIMEOUT(m_server.paths().size() > served, 15000);
+        QCOMPARE(m_server.paths().mid(served), shown ? QStringList{"/picture.png"} : QStringList());
         QVERIFY(m_errors.isEmpty());
     }
 

@@ -3,12 +3,12 @@
 #include "settings/settings.h"
 #include "shell/article_view.h"
 #include "shell/main_window.h"
-#include "shell_widgets/messages.h"
-#include "shell_widgets/progress_window.h"
 #include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
 #include "shell/tests/window_test_support.h"
 #include "shell/topic_model.h"
+#include "shell_widgets/messages.h"
+#include "shell_widgets/progress_window.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -857,6 +857,10 @@ private slots:
         QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 0);
         QCOMPARE(probe(*w).WebBrowser1()->url(), QUrl("about:blank"));
         QTRY_VERIFY_WITH_TIMEOUT(pageText(probe(*w).WebBrowser1()).isEmpty(), 15000);
+        // The place kept belonged to the archive closed.
+        QSettings stored(QString::fromStdString(settingsFilePath(kAppKey)), QSettings::IniFormat);
+        QCOMPARE(stored.value("LastForumID").toString(), QString());
+        QCOMPARE(stored.value("LastTopicID").toString(), QString());
 
         // The forum of the same number as before is listed from the new archive.
         probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 101));

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 using namespace velm;
 
 namespace {
@@ -77,9 +80,15 @@ TEST(ArticleHistory, TheShownTopicOpenedAgainStaysOneVisit)
 TEST(ArticleHistory, KeepsTheNewestVisitsUpToItsLimit)
 {
     ArticleHistory history(3);
-    for (const char *id : {"1", "2", "3", "4", "5"})
-        history.visit({id, {}, 0, 0});
-    EXPECT_EQ(history.size(), 3u);
+    for (std::size_t visits = 1; visits <= 5; ++visits) {
+        history.visit({std::to_string(visits), {}, 0, 0});
+        // Full at the limit, and from one past it each visit drops exactly the oldest.
+        EXPECT_EQ(history.size(), std::min<std::size_t>(visits, 3)) << visits;
+        ArticleHistory oldest = history;
+        while (oldest.back())
+            ;
+        EXPECT_EQ(shown(oldest), std::to_string(visits > 3 ? visits - 2 : 1)) << visits;
+    }
     EXPECT_EQ(shown(history), "5");
     history.back();
     history.back();

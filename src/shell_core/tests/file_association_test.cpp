@@ -70,6 +70,7 @@ protected:
         m_log = root / "tools.log";
         setenv("XDG_DATA_HOME", m_data.c_str(), 1);
         setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
+        setenv("XDG_DATA_DIRS", (root / "system").c_str(), 1); // no install of this machine counts
         m_savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
         fs::create_directories(m_bin);
         setenv("PATH", m_bin.c_str(), 1);
@@ -278,20 +279,37 @@ TEST_F(FileAssociation, ArgumentsShapeTheNames)
     EXPECT_FALSE(fs::exists(m_data));
 }
 
-TEST_F(FileAssociation, DefaultKeepsEveryOtherLineOfTheList)
+TEST_F(FileAssociation, OurDefaultJoinsTheListOnlyWhereTheUserChoseNone)
 {
-    writeText(mimeApps(), "[Added Associations]\ntext/plain=editor.desktop;\n\n[Default Applications]\n"
-                          "application/x-vlpfile=other.desktop;\ntext/html=browser.desktop;\n\n"
-                          "[Removed Associations]\nimage/png=viewer.desktop;\n");
-    registerVlp("/p/velm");
-    EXPECT_EQ(readText(mimeApps()), "[Added Associations]\ntext/plain=editor.desktop;\n\n[Default Applications]\n"
-                                    "application/x-vlpfile=velm-reader-vlpfile.desktop;\ntext/html=browser.desktop;\n\n"
-                                    "[Removed Associations]\nimage/png=viewer.desktop;\n");
-
-    writeText(mimeApps(), "[Default Applications]\ntext/html=browser.desktop;\n\n[Removed Associations]\n");
-    registerVlp("/p/velm");
-    EXPECT_EQ(readText(mimeApps()), "[Default Applications]\ntext/html=browser.desktop;\n"
-                                    "application/x-vlpfile=velm-reader-vlpfile.desktop;\n\n[Removed Associations]\n");
+    const std::string ours = "application/x-vlpfile=velm-reader-vlpfile.desktop;\n";
+    const std::string others = "[Added Associations]\ntext/plain=editor.desktop;\n\n[Default Applications]\n"
+                               "application/x-vlpfile=other.desktop;\ntext/html=browser.desktop;\n\n"
+                               "[Removed Associations]\nimage/png=viewer.desktop;\n";
+    struct Case {
+        const char *name;
+        std::string list, olderList, expected; // "-": no such file
+    };
+    const Case cases[] = {
+        {"the user's default", others, "-", others},
+        {"the user's default in the older list", "-", others, "-"},
+        {"ours already", "[Default Applications]\n" + ours, "-", "[Default Applications]\n" + ours},
+        {"none: added to the section, every other line kept",
+         "[Default Applications]\ntext/html=browser.desktop;\n\n[Removed Associations]\n", "-",
+         "[Default Applications]\ntext/html=browser.desktop;\n" + ours + "\n[Removed Associations]\n"},
+    };
+    const fs::path olderList = m_data / "applications/mimeapps.list";
+    for (const Case &c : cases) {
+        fs::remove(mimeApps());
+        fs::remove(olderList);
+        if (c.list != "-")
+            writeText(mimeApps(), c.list);
+        if (c.olderList != "-")
+            writeText(olderList, c.olderList);
+        registerVlp("/p/velm");
+        EXPECT_EQ(fs::exists(mimeApps()) ? readText(mimeApps()) : "-", c.expected) << c.name;
+        EXPECT_EQ(fs::exists(olderList) ? readText(olderList) : "-", c.olderList) << c.name;
+        EXPECT_TRUE(fs::exists(desktopEntry())) << c.name;
+    }
 }
 
 TEST_F(FileAssociation, AFolderThatCannotBeWrittenEndsTheRegistrationSilently)
@@ -314,6 +332,5 @@ TEST_F(FileAssociation, AFolderThatCannotBeWrittenEndsTheRegistrationSilently)
 
 TEST(ProgramIcon, ShippedFileIsTheInstalledIcon)
 {
-    const fs::path shipped = fs::path(__FILE__).parent_path() / "../../../data/icons/velm-reader.svg";
-    EXPECT_EQ(readText(shipped), ProgramIconSvg());
+    EXPECT_EQ(readText(VELM_SHIPPED_ICON), ProgramIconSvg());
 }

@@ -86,7 +86,7 @@ TEST_P(FixtureRoutes, EveryTableColumnAndRowAsLibmdbReadsThem)
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureRoutes,
                          ::testing::Combine(::testing::ValuesIn(kFixtures),
-                                            ::testing::Values(Route::ConvertFile, Route::LoadIntoMemory)),
+                                            ::testing::Values(Route::ConvertFile, Route::OpenCopy)),
                          [](const auto &info) {
                              std::string name = std::get<0>(info.param);
                              name = name.substr(0, name.find('.'));
@@ -201,12 +201,12 @@ TEST_P(ArchiveSmall, ColumnsDeclaredAsTheArchiveSchema)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Routes, ArchiveSmall, ::testing::Values(Route::ConvertFile, Route::LoadIntoMemory),
+INSTANTIATE_TEST_SUITE_P(Routes, ArchiveSmall, ::testing::Values(Route::ConvertFile, Route::OpenCopy),
                          [](const auto &info) { return routeName(info.param); });
 
 TEST(ConvertFile, ReportsEachTableAndLetsTheWindowRepaint)
 {
-    for (Route route : {Route::ConvertFile, Route::LoadIntoMemory}) {
+    for (Route route : {Route::ConvertFile, Route::OpenCopy}) {
         ScratchFolder folder;
         SilentProgress progress;
         readThrough(route, folder, copyFixture(folder, "archive-small.mdb"), &progress);
@@ -272,21 +272,16 @@ TEST(ConvertFile, NeverReplacesAFinishedConversion)
     EXPECT_EQ(readBytes(target + ".old"), "older conversion");
 }
 
-TEST(LoadIntoMemory, KeepsWhatTheDatabaseHeldAndUndoesAFailedLoad)
+TEST(OpenCopy, HoldsTheTablesForItsConnectionAloneAndOnlyReads)
 {
     ScratchFolder folder;
     const std::string mdb = copyFixture(folder, "2004W06.mdb");
-    const sqlite::DatabasePtr memory = sqlite::open(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
-    sqlite::execute(memory.get(), "CREATE TABLE NOTES (N TEXT); INSERT INTO NOTES VALUES ('kept')");
-    loadIntoMemory(mdb, memory.get(), nullptr);
-    EXPECT_EQ(readDatabase(memory.get()).size(), 6u);
-
-    // Loading the same tables again clashes; the database stays as it was.
-    EXPECT_THROW(loadIntoMemory(mdb, memory.get(), nullptr), Error);
-    const std::vector<TableData> after = readDatabase(memory.get());
-    ASSERT_EQ(after.size(), 6u);
-    EXPECT_EQ(tableNamed(after, "NOTES").rows.size(), 1u);
-    EXPECT_EQ(tableNamed(after, "FORUM_MEMBERS").rows.size(), 2u);
+    const sqlite::DatabasePtr copy = openCopy(mdb, nullptr);
+    EXPECT_EQ(tableNamed(readDatabase(copy.get()), "FORUM_MEMBERS").rows.size(), 2u);
+    // The copy has no name while the connection reads it: nothing is left however the process ends.
+    EXPECT_EQ(ownTemporaryFiles(), std::vector<std::string>{});
+    EXPECT_FALSE(sqlite::executeQuietly(copy.get(), "DELETE FROM FORUM_MEMBERS"));
+    EXPECT_EQ(tableNamed(readDatabase(copy.get()), "FORUM_MEMBERS").rows.size(), 2u);
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"2004W06.mdb"});
 }
 
@@ -338,7 +333,7 @@ TEST(ConvertFile, AnExceptionFromTheProgressWindowStopsEverything)
     private:
         int m_calls = 0;
     };
-    for (Route route : {Route::ConvertFile, Route::LoadIntoMemory}) {
+    for (Route route : {Route::ConvertFile, Route::OpenCopy}) {
         ScratchFolder folder;
         CancellingProgress progress;
         EXPECT_THROW(readThrough(route, folder, copyFixture(folder, "archive-small.mdb"), &progress),

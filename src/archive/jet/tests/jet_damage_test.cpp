@@ -10,9 +10,11 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <random>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +31,12 @@ constexpr std::size_t kRepliesDefinitionPage = 70;
 constexpr std::size_t kUpdateLogDefinitionPage = 75;
 // Within a Jet 4 table definition: the row number of the page-usage map.
 constexpr std::size_t kUsageMapRowOffset = 55;
+// A catalog row's property list (MSysObjects' LvProp) that lies on a long-value page of its own: where the row
+// points to it, and that long-value row.
+constexpr std::size_t kCatalogPropertiesAt = 14 * kPage + 2645;
+constexpr std::uint32_t kPropertiesPage = 23;
+constexpr std::uint32_t kPropertiesRow = 2;
+constexpr std::size_t kPropertiesRowStart = 3777;
 
 std::string garbage(std::size_t size, unsigned seed)
 {
@@ -57,6 +65,12 @@ std::string overwriteDataPages(std::string file, const std::function<bool(const 
     if (overwritten == 0)
         throw std::runtime_error("no page matched");
     return file;
+}
+
+void putU32(std::string &file, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        file[at + std::size_t(i)] = static_cast<char>(value >> (8 * i) & 0xFF);
 }
 
 std::string overwritePage(std::string file, std::size_t page)
@@ -109,17 +123,6 @@ void PrintTo(const Damage &damage, std::ostream *out)
     *out << damage.what;
 }
 
-// Temporary files a load into memory of this process may have left in the system's temporary folder.
-std::vector<std::string> ownTemporaryFiles()
-{
-    std::vector<std::string> found;
-    const std::string prefix = "velm-jet-" + std::to_string(::getpid()) + "-";
-    for (const auto &entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
-        if (entry.path().filename().string().rfind(prefix, 0) == 0)
-            found.push_back(entry.path().string());
-    return found;
-}
-
 // Reads source by route; returns the error text (UTF-8), or nothing when reading succeeded.
 std::optional<std::string> failureOf(Route route, const ScratchFolder &folder, const std::string &source)
 {
@@ -127,8 +130,7 @@ std::optional<std::string> failureOf(Route route, const ScratchFolder &folder, c
         if (route == Route::ConvertFile) {
             convertFile(source, folder.file("converted.sqlite"), nullptr, {});
         } else {
-            const sqlite::DatabasePtr memory = sqlite::open(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
-            loadIntoMemory(source, memory.get(), nullptr);
+            openCopy(source, nullptr);
         }
     } catch (const Error &e) {
         EXPECT_NE(std::string(e.what()).find(toCp950(source)), std::string::npos)
@@ -213,7 +215,7 @@ TEST_P(Damaged, ClearErrorNamingTheFileAndNothingLeftBehind)
 
 INSTANTIATE_TEST_SUITE_P(Files, Damaged,
                          ::testing::Combine(::testing::ValuesIn(kDamages),
-                                            ::testing::Values(Route::ConvertFile, Route::LoadIntoMemory)),
+                                            ::testing::Values(Route::ConvertFile, Route::OpenCopy)),
                          [](const auto &info) {
                              std::string name = std::get<0>(info.param).what;
                              for (char &c : name)
@@ -251,6 +253,28 @@ TEST(Damaged, RandomPagesOfGarbageNeverCrashHangOrLeaveFiles)
         EXPECT_EQ(readBytes(source), bytes);
     }
     EXPECT_GE(failures, 5);
+}
+
+TEST(Damaged, ACatalogThatWouldTakeAllMemoryFailsWithinTheHelpersLimit)
+{
+    // The catalog's property list made a chain of long-value pages that leads back to itself: libmdb reads the
+    // chain into one buffer that grows until memory runs out, before the helper says a word.
+    std::string bytes = readBytes(fixturePath("archive-small.mdb"));
+    putU32(bytes, kCatalogPropertiesAt, 0x41); // a chain rather than one page, still 65 bytes
+    putU32(bytes, kPropertiesPage * kPage + kPropertiesRowStart, kPropertiesPage << 8 | kPropertiesRow);
+    ScratchFolder folder;
+    const std::string source = folder.file("loop.mdb");
+    writeBytes(source, bytes);
+
+    // A new process starts from the peak of the one that made it: only the helper's own is to count.
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const std::optional<std::string> failure = failureOf(Route::OpenCopy, folder, source);
+    ASSERT_TRUE(failure);
+    const HelperLimits limits = helperLimits(bytes.size());
+    EXPECT_NE(failure->find("檔案已損壞 (讀取資料表目錄時用盡記憶體上限)"), std::string::npos) << *failure;
+    rusage children{};
+    ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &children), 0);
+    EXPECT_LT(std::uint64_t(children.ru_maxrss) * 1024, limits.addressSpace) << "peak kilobytes of a helper";
 }
 
 TEST(ReaderProcess, StalledHelperIsKilled)
@@ -300,6 +324,18 @@ TEST(ReaderProcess, EndingsOtherThanDoneAreFailures)
     }
 }
 
+TEST(ReaderProcess, ABusyHelperIsStoppedAtItsTimeLimit)
+{
+    // Never silent, never done: only the processor time it may use ends it.
+    ScratchFolder folder;
+    const EnvironmentValue helper("VELM_JET_READER",
+                                  fakeHelper(folder, "echo 'TABLES 1'\nwhile :; do echo 'ROWS 1'; done"));
+    ReaderJob busy = job(folder);
+    busy.limits = HelperLimits{helperLimits(0).addressSpace, 1};
+    const std::string failure = failureText(busy);
+    EXPECT_NE(failure.find("封存.mdb: 檔案已損壞 (讀取超過 1 秒的處理時間上限)"), std::string::npos) << failure;
+}
+
 TEST(ReaderProcess, LibmdbsOwnPrintingStaysOutOfTheProtocol)
 {
     ScratchFolder folder;
@@ -316,4 +352,11 @@ TEST(ReaderProcess, MissingHelperIsNamed)
     const std::string failure = failureText(job(folder));
     EXPECT_NE(failure.find("找不到讀取程式"), std::string::npos) << failure;
     EXPECT_NE(failure.find("no-such-reader"), std::string::npos) << failure;
+
+    // There, but it cannot run.
+    const std::string unrunnable = folder.file("unrunnable-reader");
+    writeBytes(unrunnable, "#!/no/such/interpreter\n");
+    ::chmod(unrunnable.c_str(), 0755);
+    const EnvironmentValue other("VELM_JET_READER", unrunnable);
+    EXPECT_NE(failureText(job(folder)).find("無法啟動讀取程式 " + unrunnable), std::string::npos);
 }

@@ -229,7 +229,7 @@ TEST_P(BuiltFile, ManyRowsOverSeveralPages)
 
 INSTANTIATE_TEST_SUITE_P(Versions, BuiltFile,
                          ::testing::Combine(::testing::Values(false, true),
-                                            ::testing::Values(Route::ConvertFile, Route::LoadIntoMemory)),
+                                            ::testing::Values(Route::ConvertFile, Route::OpenCopy)),
                          [](const auto &info) {
                              return std::string(std::get<0>(info.param) ? "jet3_" : "jet4_") +
                                     routeName(std::get<1>(info.param));

@@ -15,6 +15,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace velm::jet::testing {
@@ -109,6 +111,16 @@ std::vector<std::string> ScratchFolder::entries() const
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<std::string> ownTemporaryFiles()
+{
+    std::vector<std::string> found;
+    const std::string prefix = "velm-jet-" + std::to_string(::getpid()) + "-";
+    for (const auto &entry : fs::directory_iterator(fs::temp_directory_path()))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0)
+            found.push_back(entry.path().string());
+    return found;
 }
 
 std::string fixturePath(const std::string &name)
@@ -216,7 +228,7 @@ void PrintTo(Route route, std::ostream *out)
 
 std::string routeName(Route route)
 {
-    return route == Route::ConvertFile ? "file" : "memory";
+    return route == Route::ConvertFile ? "file" : "copy";
 }
 
 std::vector<TableData> readThrough(Route route, const ScratchFolder &folder, const std::string &mdb,
@@ -227,9 +239,7 @@ std::vector<TableData> readThrough(Route route, const ScratchFolder &folder, con
         convertFile(mdb, target, progress, {});
         return readDatabase(target);
     }
-    const sqlite::DatabasePtr memory = sqlite::open(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
-    loadIntoMemory(mdb, memory.get(), progress);
-    return readDatabase(memory.get());
+    return readDatabase(openCopy(mdb, progress).get());
 }
 
 std::vector<std::string> referenceTables(const std::string &mdbPath)

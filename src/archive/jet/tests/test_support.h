@@ -30,6 +30,8 @@ private:
 };
 
 std::string fixturePath(const std::string &name);
+// Work files of this process in the system's temporary folder (the helper's output for a package's copy).
+std::vector<std::string> ownTemporaryFiles();
 // Copies a fixture into folder under its own name (or as), returning the copy's path.
 std::string copyFixture(const ScratchFolder &folder, const std::string &name, const std::string &as = {});
 
@@ -68,10 +70,10 @@ std::vector<std::string> referenceTables(const std::string &mdbPath);
 ReferenceTable referenceTable(const std::string &mdbPath, const std::string &table);
 
 // The two ways a Jet file reaches SQLite.
-enum class Route { ConvertFile, LoadIntoMemory };
+enum class Route { ConvertFile, OpenCopy };
 void PrintTo(Route route, std::ostream *out);
 std::string routeName(Route route);
-// The Jet file read by route (converted into folder, or loaded into a fresh memory database).
+// The Jet file read by route (converted into folder, or opened as a package's copy).
 std::vector<TableData> readThrough(Route route, const ScratchFolder &folder, const std::string &mdb,
                                    ProgressSink *progress = nullptr);
 
