@@ -61,10 +61,14 @@ int index(Session &session, const std::vector<std::string> &args)
     if (args.size() > 1 || (args.size() == 1 && args[0] != "--drop" && args[0] != "--status"))
         return 2;
     sqlite3 *db = session.archive().handle();
+    if (!args.empty() && args[0] == "--status")
+        return printStatus(session, db);
+    if (session.archive().readOnly()) {
+        session.err() << "資料庫檔案是唯讀的，無法" << (args.empty() ? "建立" : "移除") << "全文索引\n";
+        return 1;
+    }
     if (args.empty())
         return build(session, db);
-    if (args[0] == "--status")
-        return printStatus(session, db);
     textindex::drop(db);
     session.out() << "已移除全文索引\n";
     return 0;
