@@ -343,10 +343,9 @@ int main(int argc, char **argv)
     }
 
     std::mt19937 random(20);
-    std::vector<Case> cases = {{"1 Chinese character", "資"},
-                               {"nearly all (named)", "資料"},
-                               {"nearly all (named)", "Delphi"},
-                               {"ASCII, rare (named)", "topic_id=14531"}};
+    std::vector<Case> cases = {{"1 Chinese character", "資"},          {"nearly all (named)", "資料"},
+                               {"nearly all (named)", "Delphi"},       {"ASCII, rare (named)", "topic_id=14531"},
+                               {"2 Chinese, in none (named)", "颱風"}, {"2 ASCII letters (named)", "Qz"}};
     for (auto [shape, length] : {std::pair<const char *, std::size_t>{"2 Chinese characters", 2},
                                  {"3+ Chinese characters", 4},
                                  {"ASCII word", 0}})

@@ -27,8 +27,9 @@ int printStatus(Session &session, sqlite3 *db)
         session.out() << "全文索引完整";
     else
         session.out() << "全文索引建立中 " << percent(status) << "%";
-    session.out() << "：已索引 " << status.rowsDone << " 篇主題與回覆（共 " << status.rowsTotal
-                  << " 篇），待併入的變更 " << status.pending << " 筆";
+    // Once complete, rows removed since the build are no longer counted among those done.
+    session.out() << "：已索引 " << (status.complete ? status.rowsTotal : status.rowsDone) << " 篇主題與回覆（共 "
+                  << status.rowsTotal << " 篇），待併入的變更 " << status.pending << " 筆";
     if (const std::int64_t bytes = textindex::sizeInBytes(db); bytes >= 0)
         session.out() << "，大小 " << (bytes + 500000) / 1000000 << " MB";
     session.out() << "\n";
