@@ -4,12 +4,15 @@
 #include "base/qtext.h"
 #include "shell/article_view.h"
 #include "shell/main_window.h"
+#include "shell_core/package_handoff.h"
+#include "shell_core/startup.h"
 #include "shell_widgets/localization.h"
 #include "shell_widgets/messages.h"
 #include "shell_widgets/progress_window.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QFont>
 #include <QLineEdit>
 #include <QTableView>
@@ -61,6 +64,16 @@ int main(int argc, char **argv)
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    // One window: a package named while a reader runs is handed to it, which imports it, and this start ends.
+    const QString socket = velm::ReaderSocketName();
+    if (!arguments.isEmpty()) {
+        std::vector<std::string> parts;
+        for (const QString &argument : arguments)
+            parts.push_back(argument.toStdString());
+        const QString package = QFileInfo(QString::fromStdString(velm::joinArguments(parts))).absoluteFilePath();
+        if (velm::HandOffPackage(socket, package))
+            return 0;
+    }
     const std::string programFolder = velm::programFolder();
     // The first start of an installed reader: its program folder gets the demo archive. A failed copy is
     // shown, and the reader starts without an archive as it would have anyway.
@@ -68,6 +81,10 @@ int main(int argc, char **argv)
     velm::TfmMain fmMain({programFolder, arguments});
     velm::TFormProgress formProgress;
     fmMain.setProgressWindow(&formProgress);
+    // Without the socket (another reader kept it) this window simply takes no packages from other starts.
+    velm::PackageReceiver receiver;
+    QObject::connect(&receiver, &velm::PackageReceiver::packageHanded, &fmMain, &velm::TfmMain::importHandedPackage);
+    receiver.listen(socket);
     // A screenshot run (scripts/screenshots.sh) drives the window from outside: with VELM_READER_GEOMETRY set,
     // the places of the controls it clicks are printed once the first show is done.
     if (qEnvironmentVariableIsSet("VELM_READER_GEOMETRY")) {
