@@ -7,6 +7,8 @@ packages=(
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libsqlite3-dev sqlite3 mdbtools mdbtools-dev libicu-dev zlib1g-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev
+  # velm serve's HTTP library (header-only), and the browser its tests run the pages in.
+  libboost-dev chromium
   fonts-arphic-uming
   # Qt's own dialogs in Chinese; installed stand-ins for the Latin faces the pages name.
   qt6-translations-l10n fonts-liberation fonts-dejavu-core

@@ -22,8 +22,10 @@ pass() { echo "ok: $*"; }
 
 work=$(mktemp -d)
 reader_pid=
+serve_pid=
 cleanup() {
   if [ -n "$reader_pid" ]; then kill "$reader_pid" 2>/dev/null || true; wait "$reader_pid" 2>/dev/null || true; fi
+  if [ -n "$serve_pid" ]; then kill "$serve_pid" 2>/dev/null || true; fi
   chmod -R u+w "$work" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -40,10 +42,12 @@ if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; t
   exit 1
 fi
 
-# --- What goes where: the programs, the helper, the desktop's files, the manual and the demo; nothing
-# of the tests, benchmarks or build tools.
+# --- What goes where: the programs, the helper, the desktop's files, the manual, the demo and the
+# service of velm serve; nothing of the tests, benchmarks or build tools.
 expected='bin/velm
 bin/velm-reader
+lib/systemd/system/velm-serve.service
+lib/sysusers.d/velm-serve.conf
 libexec/velm-reader/velm-jet-reader
 share/applications/velm-reader.desktop
 share/doc/velm-reader/changelog.gz
@@ -52,6 +56,7 @@ share/icons/hicolor/scalable/apps/velm-reader.svg
 share/man/man1/velm-reader.1.gz
 share/man/man1/velm.1.gz
 share/mime/packages/velm-reader-vlpfile.xml
+share/velm-reader/velm-serve.default
 share/velm-reader/velm.sqlite'
 installed=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
 if [ "$installed" = "$expected" ]; then
@@ -130,6 +135,8 @@ if [ "$(id -u)" -eq 0 ]; then
   chown -R 65534:65534 "$user"
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
 fi
+# Every archive the reader has written is in WAL mode; read where it lies, the demo opens read-only.
+sqlite3 "$prefix/share/velm-reader/velm.sqlite" "PRAGMA journal_mode=WAL" >/dev/null
 chmod -R a-w "$prefix"
 run() {
   (cd "$user" && env -u VELM_JET_READER HOME="$user/home" XDG_DATA_HOME="$user/data" \
@@ -162,6 +169,35 @@ if got=$(run "$prefix/bin/velm" --archive "$prefix/share/velm-reader/velm.sqlite
   pass "velm --archive <installed demo> tree prints the demo's tree ($(echo "$got" | wc -l) lines)"
 else
   fail "velm --archive <installed demo> tree: $(cat "$work/err")"
+fi
+if ! run "$prefix/bin/velm" --archive "$prefix/share/velm-reader/velm.sqlite" import "$fixtures/2004W06.mdb" \
+  2>"$work/err" && grep -q "是唯讀的" "$work/err" && [ -z "$(ls "$prefix/share/velm-reader" | grep -v -e '^velm.sqlite$' -e '^velm-serve.default$')" ]; then
+  pass "an import into the installed demo is refused, saying why, and leaves nothing beside it"
+else
+  fail "import into the installed demo: $(cat "$work/err"); $(ls "$prefix/share/velm-reader")"
+fi
+
+# velm serve gives the installed demo's pages from the read-only install, and ends on SIGTERM.
+# The program takes the background subshell's place, so that the signal reaches it.
+(cd "$user" && exec env HOME="$user/home" XDG_CONFIG_HOME="$user/config" "${as_user[@]}" "$prefix/bin/velm" \
+  --archive "$prefix/share/velm-reader/velm.sqlite" serve --listen 127.0.0.1:0 >"$work/serve.out" 2>"$work/serve.err") &
+serve_pid=$!
+for _ in $(seq 1 300); do grep -q '^serving' "$work/serve.out" && break; sleep 0.1; done
+port=$(sed -n 's|^serving http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/serve.out")
+page=
+if [ -n "$port" ] && exec 3<>"/dev/tcp/127.0.0.1/$port"; then
+  printf 'GET / HTTP/1.1\r\nConnection: close\r\n\r\n' >&3
+  page=$(cat <&3)
+  exec 3<&-
+fi
+kill -TERM "$serve_pid" 2>/dev/null || true
+serve_status=0
+wait "$serve_pid" || serve_status=$?
+serve_pid=
+if [ "$serve_status" -eq 0 ] && [[ "$page" == "HTTP/1.1 200 OK"* ]] && [[ "$page" == *'href="/forum/101"'* ]]; then
+  pass "velm serve gives the installed demo's forum tree and stops on SIGTERM"
+else
+  fail "velm serve on the installed demo (exit status $serve_status): $(head -c 300 <<<"$page"); $(cat "$work/serve.err")"
 fi
 
 # The first start: no archive in the user's program folder, so the demo is copied there (never into

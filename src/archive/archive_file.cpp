@@ -6,18 +6,23 @@
 #include "base/cp950.h"
 #include "base/error.h"
 #include "base/file_lock.h"
+#include "base/open_files.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
+#include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -65,6 +70,35 @@ DatabasePtr boundedPackage(DatabasePtr db)
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     return db;
+}
+
+// The first bytes of a file, read through SQLite: for a file that this process holds open, SQLite keeps the
+// descriptor it opened until its own locks on the file are gone, so closing it drops none of them.
+std::string headThroughSqlite(const std::string &path, int size)
+{
+    sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+    std::vector<std::max_align_t> storage((vfs->szOsFile + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
+    auto *file = reinterpret_cast<sqlite3_file *>(storage.data());
+    std::string head;
+    if (vfs->xOpen(vfs, path.c_str(), file, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB, nullptr) == SQLITE_OK) {
+        head.assign(static_cast<std::size_t>(size), '\0');
+        const int rc = file->pMethods->xRead(file, head.data(), size, 0);
+        if (rc != SQLITE_OK && rc != SQLITE_IOERR_SHORT_READ) // a short read fills the rest with zeros
+            head.clear();
+    }
+    if (file->pMethods)
+        file->pMethods->xClose(file);
+    return head;
+}
+
+bool canWrite(const std::string &path, int mode)
+{
+    return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
+}
+
+std::string folderOf(const std::string &path)
+{
+    return fs::absolute(path).parent_path().string();
 }
 
 SourceChangedHandler &sourceChangedHandler()
@@ -227,16 +261,53 @@ FileKind fileKindOf(const std::string &path)
     std::error_code ec;
     if (!fs::is_regular_file(path, ec))
         return FileKind::Missing;
-    std::ifstream in(path, std::ios::binary);
-    char head[20] = {};
-    in.read(head, sizeof head);
-    const auto got = in.gcount();
-    if (got >= 16 && std::memcmp(head, "SQLite format 3\0", 16) == 0)
+    // The -wal or -shm of a database this process holds is no archive, and is never opened a second time.
+    if (const std::optional<std::string> held = heldOpenAs(path); held && isDatabaseSideFile(*held))
+        return FileKind::Other;
+    const std::string head = headThroughSqlite(path, 20);
+    if (head.size() >= 16 && std::memcmp(head.data(), "SQLite format 3\0", 16) == 0)
         return FileKind::SQLite;
-    if (got >= 19 && head[0] == 0 && head[1] == 1 && head[2] == 0 && head[3] == 0 &&
-        (std::memcmp(head + 4, "Standard Jet DB", 15) == 0 || std::memcmp(head + 4, "Standard ACE DB", 15) == 0))
+    if (head.size() >= 19 && head[0] == 0 && head[1] == 1 && head[2] == 0 && head[3] == 0 &&
+        (head.compare(4, 15, "Standard Jet DB") == 0 || head.compare(4, 15, "Standard ACE DB") == 0))
         return FileKind::Jet;
     return FileKind::Other;
+}
+
+std::string archiveReadOnlyReason(const std::string &path)
+{
+    const std::string folder = folderOf(path);
+    struct statvfs medium {};
+    if (::statvfs(folder.c_str(), &medium) == 0 && (medium.f_flag & ST_RDONLY))
+        return "所在的媒體是唯讀的";
+    if (!canWrite(folder, W_OK | X_OK))
+        return "所在的資料夾無法寫入";
+    if (!canWrite(path, W_OK))
+        return "檔案無法寫入";
+    return {};
+}
+
+// An archive that cannot be written where it lies is read there as it is: through SQLite's read-only WAL
+// support where the -wal and -shm can be used, otherwise as a file that nothing changes (nothing can write
+// it there either), as long as no -wal holds data that would then be missed.
+sqlite::DatabasePtr openSqliteReadOnly(const std::string &path, int extraFlags)
+{
+    DatabasePtr db = openSqlite(path, SQLITE_OPEN_READONLY | extraFlags);
+    if (sqlite::executeQuietly(db.get(), "select count(*) from sqlite_master"))
+        return db;
+    const int rc = sqlite3_errcode(db.get());
+    if (rc != SQLITE_CANTOPEN && rc != SQLITE_READONLY)
+        raiseForFile("無法開啟資料庫檔案", path, sqlite3_errmsg(db.get()));
+    std::error_code ec;
+    if (fs::file_size(path + "-wal", ec) > 0 && !ec)
+        raiseForFile("無法開啟資料庫檔案", path,
+                     "它的 -wal 檔還有尚未寫入資料庫的資料，而這個位置無法寫入；請在可寫入的位置開啟它一次");
+    try {
+        db = sqlite::openImmutable(path, extraFlags);
+    } catch (const Error &e) {
+        raiseForFile("無法開啟資料庫檔案", path, e.utf8());
+    }
+    sqlite3_busy_timeout(db.get(), 5000);
+    return db;
 }
 
 std::string sqliteSiblingOf(const std::string &path)
@@ -319,9 +390,11 @@ sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, st
         raiseForFile("不是資料庫檔案", path);
     }
 
-    DatabasePtr db = openSqlite(target, SQLITE_OPEN_READWRITE);
+    // A file the user cannot write, or one in a folder or on a medium that takes no writes (an installed
+    // demo archive, a disc), opens read-only, in the journal mode it has.
+    DatabasePtr db =
+        archiveReadOnlyReason(target).empty() ? openSqlite(target, SQLITE_OPEN_READWRITE) : openSqliteReadOnly(target);
     try {
-        // A file the user cannot write (an installed demo archive) opens read-only, in the journal mode it has.
         if (!sqlite3_db_readonly(db.get(), "main"))
             sqlite::execute(db.get(), "PRAGMA journal_mode=WAL");
         sqlite::execute(db.get(), "PRAGMA synchronous=NORMAL");
@@ -339,6 +412,9 @@ sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, st
 
 sqlite3 *openPackageDatabase(const std::string &path, ProgressSink *progress, std::string *databasePath)
 {
+    // A file this process holds (the archive itself, its -wal or -shm) is no package, and is not opened again.
+    if (heldOpenAs(path))
+        raiseForFile("這個檔案正由本程式開啟使用中，不能當作補充包", path);
     DatabasePtr db;
     switch (fileKindOf(path)) {
     case FileKind::Missing:

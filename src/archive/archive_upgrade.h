@@ -16,10 +16,13 @@ inline constexpr int kArchiveForm = 1;
 // Whether the tables of an open archive predate the current form.
 bool archiveNeedsUpgrade(sqlite3 *db);
 
-// Rebuilds every table whose text columns lack the case-blind comparison, copying each row as it is,
-// with its indexes, all in one transaction that also records the form; the progress window shows the
-// tables (progress may be null) and tableStarted hears each table's name (UTF-8). On failure nothing has
-// changed and the error, naming the file, is thrown as Error.
+// Gives every table whose text columns lack the case-blind comparison that comparison, all in one
+// transaction that also records the form. A plain table (every archive's) keeps its rows and rowids where
+// they are: its declaration is rewritten and its indexes built again, so the file does not grow; any other
+// table is copied row by row into a new one, with its indexes. Free disk space for the work is checked
+// first. The progress window shows the tables (progress may be null) and tableStarted hears each table's
+// name (UTF-8). On failure (too little disk space: how much is needed) nothing has changed and the error,
+// naming the file, is thrown as Error.
 void upgradeArchive(sqlite3 *db, const std::string &path, ProgressSink *progress,
                     const std::function<void(const std::string &table)> &tableStarted = {});
 

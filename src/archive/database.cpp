@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 
 namespace velm {
 
@@ -175,6 +176,25 @@ void Connection::close()
         m_db = nullptr;
     }
     m_databasePath.clear();
+}
+
+void Connection::finishReading()
+{
+    for (Query *q : m_queries)
+        if (q->isOpen() && !q->m_streaming)
+            q->fetchMore(std::numeric_limits<long long>::max());
+}
+
+bool Connection::readOnly() const
+{
+    return m_db && sqlite3_db_readonly(m_db, "main") == 1;
+}
+
+void Connection::adopt(sqlite::DatabasePtr db, std::string databasePath)
+{
+    close();
+    m_db = db.release();
+    m_databasePath = std::move(databasePath);
 }
 
 sqlite3 *Connection::handle() const

@@ -56,7 +56,17 @@ public:
     void open(ProgressSink *progress = nullptr);
     // Closes the connection and every query that uses it.
     void close();
+    // Takes over a database opened elsewhere (read-only, for instance); its SQLite file is databasePath.
+    void adopt(sqlite::DatabasePtr db, std::string databasePath);
     bool connected() const { return m_db != nullptr; }
+    // Whether the open database takes no writes (an archive on a read-only medium or in a folder the user
+    // cannot write).
+    bool readOnly() const;
+
+    // Reads to their end the open queries that are still reading (a streaming one excepted): until then each
+    // holds the database as it was when it began, and no write can start on it once another program has
+    // written since.
+    void finishReading();
 
     // The file in use: the SQLite archive, or the package file as named (a Jet package is read through a copy).
     const std::string &databasePath() const { return m_databasePath; }

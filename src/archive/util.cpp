@@ -7,7 +7,8 @@
 namespace velm {
 namespace {
 
-Connection *g_defaultConnection = nullptr;
+// One per thread: each thread that serves pages reads through a connection of its own.
+thread_local Connection *g_defaultConnection = nullptr;
 
 Connection *bind(Connection *connection)
 {

@@ -10,6 +10,7 @@
 
 namespace velm {
 
+// The default connection is the calling thread's own: set it on each thread that reads the archive.
 void SetDefaultConnection(Connection *connection);
 Connection *DefaultConnection();
 

@@ -1,6 +1,7 @@
 #include "base/file_lock.h"
 
 #include "base/error.h"
+#include "base/open_files.h"
 
 #include <atomic>
 #include <cerrno>
@@ -84,6 +85,9 @@ void FileLock::release()
 
 FileLock FileLock::acquire(const std::string &path, const std::function<void()> &waiting)
 {
+    // Held here already: the lock would never come, and closing the new descriptor would drop SQLite's locks.
+    if (heldOpenAs(path))
+        raiseUtf8("檔案正由本程式使用中: " + path);
     const int fd = openForLock(path);
     if (fd < 0)
         raiseUtf8("無法開啟檔案: " + path + " (" + std::strerror(errno) + ")");
@@ -100,6 +104,8 @@ FileLock FileLock::acquire(const std::string &path, const std::function<void()> 
 
 FileLock FileLock::tryAcquire(const std::string &path)
 {
+    if (heldOpenAs(path))
+        return {};
     const int fd = openForLock(path);
     if (fd < 0)
         return {};

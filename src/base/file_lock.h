@@ -18,9 +18,10 @@ public:
 
     // Locks the existing file at path, opened read-only (the file itself is never written). While another
     // process holds it, waiting() runs about ten times a second until the lock comes. An error names the
-    // file when it cannot be opened.
+    // file when it cannot be opened or this process holds it open already.
     static FileLock acquire(const std::string &path, const std::function<void()> &waiting = {});
-    // Locks the file if nobody holds it; an empty lock otherwise or when the file cannot be opened.
+    // Locks the file if nobody holds it; an empty lock otherwise (this process included) or when the file
+    // cannot be opened.
     static FileLock tryAcquire(const std::string &path);
 
     bool held() const { return m_fd >= 0; }

@@ -13,7 +13,7 @@ std::vector<CliCommand> allCommands()
 {
     std::vector<CliCommand> all;
     for (auto list : {archiveCommands, articleCommands, codeconvCommands, searchCommands, packagesCommands,
-                      websearchCommands, networkCommands})
+                      websearchCommands, networkCommands, serveCommands})
         for (const CliCommand &c : list())
             all.push_back(c);
     return all;

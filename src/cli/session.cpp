@@ -49,6 +49,11 @@ Connection &Session::archive()
             m_archive.setConnectionText(m_options.archive);
         }
         m_archive.open();
+        if (m_archive.readOnly()) {
+            const std::string why = archiveReadOnlyReason(m_archive.databasePath());
+            m_err << "velm: 資料庫檔案 " << m_archive.databasePath() << " 以唯讀方式開啟"
+                  << (why.empty() ? std::string() : "（" + why + "）") << "，不能匯入補充包\n";
+        }
         SetDefaultConnection(&m_archive);
     }
     return m_archive;

@@ -70,5 +70,6 @@ std::vector<CliCommand> articleCommands();
 std::vector<CliCommand> codeconvCommands();
 std::vector<CliCommand> packagesCommands();
 std::vector<CliCommand> searchCommands();
+std::vector<CliCommand> serveCommands();
 
 } // namespace velm

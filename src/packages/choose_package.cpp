@@ -1,6 +1,6 @@
 #include "packages/choose_package.h"
 
-#include <QFileDialog>
+#include "shell_widgets/file_dialog.h"
 
 namespace velm {
 
@@ -16,13 +16,10 @@ QStringList PackageFileFilters()
 
 std::optional<std::string> ChoosePackageFile(QWidget *parent, const QString &title)
 {
-    QFileDialog dialog(parent, title);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilters(PackageFileFilters());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const std::optional<QString> chosen = ChooseExistingFile(parent, title, PackageFileFilters());
+    if (!chosen)
         return std::nullopt;
-    return dialog.selectedFiles().constFirst().toStdString();
+    return chosen->toStdString();
 }
 
 } // namespace velm

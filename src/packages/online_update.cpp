@@ -4,6 +4,7 @@
 #include "archive/util.h"
 #include "base/cp950.h"
 #include "base/error.h"
+#include "base/open_files.h"
 #include "base/percent.h"
 #include "base/progress.h"
 #include "packages/http_client.h"
@@ -137,9 +138,21 @@ OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources 
         return result;
     }
     UpdateRunning running;
+    if (archive.readOnly()) {
+        if (start == UpdateStart::Toolbar)
+            RequireWritableArchive(archive);
+        result.outcome = UpdateOutcome::ReadOnlyArchive;
+        return result;
+    }
 
     const std::string folder = AddBackslash(sources.programFolder);
     const std::string listPath = folder + "update.htm";
+    const std::string vlp = folder + "TEMP.VLP";
+    const std::string mdb = folder + "TEMP.MDB";
+    // The run writes and removes these files: an archive of that name held open here would be lost.
+    for (const std::string *work : {&listPath, &vlp, &mdb})
+        if (heldOpenAs(*work))
+            raiseUtf8("無法更新補充包: " + *work + " 正由本程式開啟使用中");
     if (!downloader.DownloadFile(sources.forumBaseUrl + "velmpack/update.htm", listPath, kUpdateListLimit))
         return result;
     std::vector<std::string> missing;
@@ -167,8 +180,6 @@ OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources 
     }
 
     result.outcome = UpdateOutcome::Fetched;
-    const std::string vlp = folder + "TEMP.VLP";
-    const std::string mdb = folder + "TEMP.MDB";
     ProgressSink &progress = host.progress();
     const std::string count = std::to_string(missing.size());
     for (std::size_t i = 0; i < missing.size(); ++i) {

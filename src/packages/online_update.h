@@ -30,7 +30,7 @@ struct UpdateQuestions {
     std::function<void(const Big5Text &text)> showMessage;
 };
 
-enum class UpdateOutcome { ListUnavailable, UpToDate, Declined, Fetched, AlreadyRunning };
+enum class UpdateOutcome { ListUnavailable, UpToDate, Declined, Fetched, AlreadyRunning, ReadOnlyArchive };
 
 struct OnlineUpdateResult {
     UpdateOutcome outcome = UpdateOutcome::ListUnavailable;
@@ -64,7 +64,8 @@ std::vector<std::string> MissingPackages(const std::vector<std::string> &lines, 
 // The whole run (ToolButton15Click). A list that cannot be fetched, or is longer than kUpdateListLimit, ends it
 // as ListUnavailable (the downloader tells why). An import error ends it and passes on; packages imported before
 // it stay imported and recorded. A run started while another is going refuses from the toolbar with an
-// error and does nothing when automatic.
+// error and does nothing when automatic; so does a run on an archive that takes no writes. A work file
+// of the run (update.htm, TEMP.VLP, TEMP.MDB) that this process holds open is an error.
 OnlineUpdateResult RunOnlineUpdate(UpdateStart start, const OnlineUpdateSources &sources, Downloader &downloader,
                                    Connection &archive, Connection &package, ImportHost &host,
                                    const UpdateQuestions &questions);

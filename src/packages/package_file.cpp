@@ -1,6 +1,7 @@
 #include "packages/package_file.h"
 
 #include "base/file_lock.h"
+#include "base/open_files.h"
 
 #include <zlib.h>
 
@@ -187,6 +188,11 @@ bool ExpandPackage(const std::string &source, const std::string &destination, st
     // Expanding a file onto itself would destroy the package.
     if (sameFile(source, destination))
         return fail("補充包不能展開到它自己: " + destination);
+    // A file this process holds (the archive, its -wal or -shm) is neither read here nor replaced.
+    if (heldOpenAs(source))
+        return fail("這個檔案正由本程式開啟使用中，不是補充包: " + source);
+    if (heldOpenAs(destination))
+        return fail("展開的檔案會取代本程式開啟中的檔案: " + destination);
     FilePtr in(std::fopen(source.c_str(), "rb"));
     if (!in)
         return fail("無法開啟補充包: " + source + " (" + std::strerror(errno) + ")");

@@ -112,13 +112,19 @@ public:
         sqlite3_busy_timeout(m_db, 100);
         bool told = false;
         int rc;
+        // A query of this connection still reading (the topic list, the page's topic) holds the archive as it
+        // was when it began: once another program has written since, no wait would let the write start.
+        archive.finishReading();
         while ((rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr)) == SQLITE_BUSY) {
+            if (sqlite3_extended_errcode(m_db) == SQLITE_BUSY_SNAPSHOT && reading())
+                raiseUtf8("無法開始匯入: 資料庫已被其他程式變更，而仍在讀取中的查詢停在變更前的內容上");
             if (!told)
                 host.setStatusText(B5("等待另一個匯入完成..."));
             told = true;
             host.processEvents();
             if (!alive())
                 raiseUtf8("匯入中資料庫連線已被關閉");
+            archive.finishReading(); // the window may have opened a list meanwhile
         }
         sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
         if (rc != SQLITE_OK)
@@ -146,6 +152,13 @@ public:
 private:
     // Pending messages ran: the archive may have been closed or replaced meanwhile.
     bool alive() const { return m_archive.connected() && m_archive.handle() == m_db; }
+    bool reading() const
+    {
+        for (sqlite3_stmt *stmt = sqlite3_next_stmt(m_db, nullptr); stmt; stmt = sqlite3_next_stmt(m_db, stmt))
+            if (sqlite3_stmt_busy(stmt))
+                return true;
+        return false;
+    }
 
     static constexpr int kBusyTimeoutMs = 5000;
     Connection &m_archive;
@@ -310,6 +323,17 @@ std::string keepMerged(ImportTransaction &transaction)
 
 } // namespace
 
+void RequireWritableArchive(const Connection &archive)
+{
+    if (!archive.connected() || !archive.readOnly())
+        return;
+    const std::string path = archive.databasePath();
+    std::string why = archiveReadOnlyReason(path);
+    if (why.empty())
+        why = "以唯讀方式開啟";
+    raiseUtf8("無法匯入補充包: 資料庫檔案 " + path + " 是唯讀的（" + why + "），補充包的資料無法寫入。");
+}
+
 LocalTime CurrentLocalTime()
 {
     const auto now = std::chrono::system_clock::now();
@@ -402,6 +426,7 @@ void ImportPackage(const std::string &path, Connection &archive, Connection &pac
     ImportRunning running;
     if (!archive.connected())
         raiseUtf8("資料庫連線尚未開啟");
+    RequireWritableArchive(archive);
     ImportTransaction transaction(archive, host);
     ExecuteQuietly(kCreateUpdateLogSql, archive);
 
@@ -470,6 +495,7 @@ std::string RecordedPackageTitle(const std::string &path, Connection &archive)
 
 bool ImportChosenPackage(Connection &archive, Connection &package, ImportHost &host, std::string *whyUtf8)
 {
+    RequireWritableArchive(archive);
     std::string path = package.connectionText();
     if (isPackageFileName(path)) {
         const std::string expanded = expandedPackageName(path);

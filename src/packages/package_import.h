@@ -33,6 +33,10 @@ public:
     virtual LocalTime now() const { return CurrentLocalTime(); }
 };
 
+// Refuses, saying why, when the archive takes no writes (it lies on a read-only medium or in a folder the
+// user cannot write): a package can then not be imported into it.
+void RequireWritableArchive(const Connection &archive);
+
 // One step of the merge plan.
 struct MergeStep {
     const char *table;

@@ -181,6 +181,8 @@ private:
     void changeArchive(const std::function<void()> &change);
     // The place the next start opens again: the chosen archive, the forum and the topic.
     bool openStartArchive(const std::string &startupText);
+    // The caption names an archive opened read-only.
+    void showArchiveState();
     void restorePlace();
     void rememberForum(std::int64_t forumId);
     void rememberTopic(const std::string &topicId);

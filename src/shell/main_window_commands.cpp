@@ -95,12 +95,14 @@ bool TfmMain::importStartupPackage()
 
 void TfmMain::ToolButton1Click()
 {
+    RequireWritableArchive(m_archive); // said before a file is asked for
     if (const std::optional<std::string> picked = ChoosePackageFile(this, ChoosePackageTitle()))
         importPackageFile(*picked);
 }
 
 void TfmMain::importPackageFile(const std::string &chosen)
 {
+    RequireWritableArchive(m_archive); // a package handed over or dropped meets the same refusal
     m_package.close();
     m_package.setConnectionText(chosen);
     const std::string recorded = RecordedPackageTitle(chosen, m_archive);

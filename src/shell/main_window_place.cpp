@@ -5,12 +5,12 @@
 #include "archive/archive_file.h"
 #include "base/error.h"
 #include "settings/settings.h"
+#include "shell_widgets/file_dialog.h"
 #include "shell_widgets/messages.h"
 #include "shell_widgets/progress_window.h"
 #include "shell_core/startup.h"
 #include "shell/topic_model.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QTimer>
 #include <QTreeWidget>
@@ -82,11 +82,11 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
     std::string text = connectionText;
     if (text.empty()) {
         // The first filter, the one the dialog starts with, lists both kinds of archive.
-        const QString file = QFileDialog::getOpenFileName(
-            this, m_openDialogTitle, QString(),
-            QStringLiteral(
-                "資料庫 (*.mdb *.MDB *.sqlite *.SQLITE);;Access File (*.mdb *.MDB);;SQLite (*.sqlite *.SQLITE)"));
-        text = file.toStdString();
+        const std::optional<QString> file = ChooseExistingFile(
+            this, m_openDialogTitle,
+            {QStringLiteral("資料庫 (*.mdb *.MDB *.sqlite *.SQLITE)"), QStringLiteral("Access File (*.mdb *.MDB)"),
+             QStringLiteral("SQLite (*.sqlite *.SQLITE)")});
+        text = file ? file->toStdString() : std::string();
     }
     if (text.empty())
         return false;
@@ -126,10 +126,19 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
     } catch (...) {
         m_archive.setConnectionText(text);
         m_tv->clear(); // nothing is open: no tree of the archive closed stays either
+        showArchiveState();
         throw;
     }
     m_archive.setConnectionText(text);
+    showArchiveState();
     return true;
+}
+
+void TfmMain::showArchiveState()
+{
+    // An archive that takes no packages says so in the caption, where the user looks first.
+    setWindowTitle(m_archive.connected() && m_archive.readOnly() ? MainCaption() + QStringLiteral(" (唯讀)")
+                                                                 : MainCaption());
 }
 
 void TfmMain::ToolButton2Click()

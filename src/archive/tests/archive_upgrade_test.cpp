@@ -94,6 +94,7 @@ protected:
 TEST_F(ArchiveUpgrade, OnceKeepingEveryRowByteForByte)
 {
     reopenPlain();
+    const std::uintmax_t bytesBefore = fs::file_size(m_path);
     std::map<std::string, std::vector<std::string>> before;
     {
         const Db db(m_path);
@@ -117,6 +118,8 @@ TEST_F(ArchiveUpgrade, OnceKeepingEveryRowByteForByte)
     EXPECT_NE(std::find(steps.begin(), steps.end(), "升級資料表 FORUM_TOPICS"), steps.end());
     EXPECT_EQ(progress.caption().empty(), false);
 
+    // No room is left unused: the file is no larger than before (a conversion with two rows more).
+    EXPECT_LE(fs::file_size(m_path), bytesBefore + bytesBefore / 20);
     const Db db(m_path);
     EXPECT_EQ(contents(db), before);
     EXPECT_EQ(db.text("PRAGMA user_version"), std::to_string(kArchiveForm));

@@ -5,6 +5,7 @@
 #include "packages/tests/package_bytes.h"
 #include "sqlite/testing/test_db.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -531,4 +532,39 @@ TEST_F(Reliability, AKilledUpgradeLeavesTheArchiveAsItWasAndRunsAgainLater)
     EXPECT_EQ(db.text("select sum(length(R_MESSAGE)) from FORUM_REPLY"), sum);
     EXPECT_EQ(db.text("select count(*) from FORUM_TOPICS where T_SUBJECT = 'treeview'"), "1");
     EXPECT_EQ(runVelmProcess("--archive " + sqlite() + " tree >/dev/null").err, "") << "upgraded once";
+}
+
+TEST_F(Reliability, AnUpgradeWithoutDiskSpaceSaysHowMuchItNeeds)
+{
+    // A file system of its own, just larger than the archive, in a user and mount namespace of the test's.
+    if (std::system("unshare -Urm true >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "unshare -Urm (user and mount namespaces) is not available here to make a small file system";
+    convert();
+    {
+        Db db(sqlite());
+        db.exec("PRAGMA writable_schema=ON");
+        db.exec("UPDATE sqlite_master SET sql = replace(sql, ' COLLATE NOCASE', '')");
+        db.exec("PRAGMA writable_schema=OFF");
+        db.exec("PRAGMA user_version=0");
+    }
+    Db(sqlite()).exec("REINDEX");
+    const auto kilobytes = fs::file_size(sqlite()) / 1024 + 512;
+    const std::string disk = path("disk");
+    fs::create_directory(disk);
+    QProcess process;
+    process.start("unshare", {"-Urm", "sh", "-c",
+                              "mount -t tmpfs -o size=" + QString::number(kilobytes) +
+                                  "k tmpfs \"$0\" && "
+                                  "cp \"$1\" \"$0\" && \"$2\" --archive \"$0/velm.sqlite\" tree && "
+                                  "sqlite3 \"$0/velm.sqlite\" 'PRAGMA user_version' >&2",
+                              QString::fromStdString(disk), QString::fromStdString(sqlite()), VELM_CLI_PATH});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    CliRun run{process.exitCode(), process.readAllStandardOutput().toStdString(),
+               process.readAllStandardError().toStdString()};
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Delphi"), std::string::npos) << "the archive opens as it is";
+    EXPECT_NE(run.err.find("無法升級資料庫檔案 " + disk + "/velm.sqlite: 磁碟空間不足，升級需要約 "), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find(" MB 的可用空間，" + disk + " 所在的磁碟只有 0 MB"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\n0\n"), std::string::npos) << "not upgraded: " << run.err;
 }
