@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QLineEdit>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTreeWidget>
 #include <QWebEngineView>
@@ -89,13 +91,16 @@ int main(int argc, char **argv)
     // the places of the controls it clicks are printed once the first show is done.
     if (qEnvironmentVariableIsSet("VELM_READER_GEOMETRY")) {
         QObject::connect(&fmMain, &velm::TfmMain::firstShowDone, &fmMain, [&fmMain] {
-            for (const char *name : {"EditSearch", "tv", "DBGrid1", "WebBrowser1", "WebBrowserDemo"}) {
-                const QWidget *w = fmMain.findChild<QWidget *>(QLatin1String(name));
-                if (!w)
-                    continue;
-                const QPoint at = w->mapToGlobal(QPoint(0, 0));
-                std::printf("geometry %s %d %d %d %d\n", qPrintable(w->objectName()), at.x(), at.y(), w->width(),
-                            w->height());
+            const auto print = [](const char *name, const QWidget *w, const QRect &rect) {
+                const QPoint at = w->mapToGlobal(rect.topLeft());
+                std::printf("geometry %s %d %d %d %d\n", name, at.x(), at.y(), rect.width(), rect.height());
+            };
+            for (const char *name : {"EditSearch", "tv", "DBGrid1", "WebBrowser1", "WebBrowserDemo", "ToolButton2"})
+                if (const QWidget *w = fmMain.findChild<QWidget *>(QLatin1String(name)))
+                    print(name, w, w->rect());
+            if (const auto *tabs = fmMain.findChild<QTabWidget *>(QStringLiteral("TreeTabs"))) {
+                print("ForumsTab", tabs->tabBar(), tabs->tabBar()->tabRect(0));
+                print("BookmarksTab", tabs->tabBar(), tabs->tabBar()->tabRect(1));
             }
             std::fflush(stdout);
         });
