@@ -49,6 +49,8 @@ QWidget *TfmMain::buildTreeTabs(QWidget *parent)
     m_treeTabs->setObjectName("TreeTabs");
     m_treeTabs->setTabPosition(QTabWidget::South);
     m_treeTabs->setDocumentMode(true);
+    // The tab bar must not make the window larger than the smallest one it allows without the tabs.
+    m_treeTabs->setMinimumSize(1, 1);
     m_treeTabs->addTab(m_tv, QStringLiteral("討論區"));
     m_bookmarkList = new QTreeWidget(m_treeTabs);
     m_bookmarkList->setObjectName("BookmarkList");
