@@ -2,6 +2,8 @@
 
 #include "sqlite/sqlite_db.h"
 
+#include <algorithm>
+
 namespace velm {
 namespace {
 
@@ -58,7 +60,13 @@ std::unordered_map<std::int64_t, std::int64_t> UnreadCounts(sqlite3 *archive, co
 
     const sqlite::StatementPtr topic =
         sqlite::prepare(archive, "SELECT FORUM_ID, T_LAST_POST, T_REPLIES FROM FORUM_TOPICS WHERE TOPIC_ID=?");
-    for (const auto &[topicId, seen] : marks.all()) {
+    // In TOPIC_ID order, the lookups walk the index and the table's pages once instead of at random.
+    std::vector<std::int64_t> ids;
+    ids.reserve(marks.all().size());
+    for (const auto &mark : marks.all())
+        ids.push_back(mark.first);
+    std::sort(ids.begin(), ids.end());
+    for (const std::int64_t topicId : ids) {
         sqlite3_bind_int64(topic.get(), 1, topicId);
         while ((rc = sqlite3_step(topic.get())) == SQLITE_ROW)
             if (marks.isRead(topicId, sqlite::columnText(topic.get(), 1), sqlite3_column_int64(topic.get(), 2)))
