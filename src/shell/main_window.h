@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -252,6 +253,8 @@ private:
     void archiveShown();
     std::string keptArchivePath() const;
     void refreshUnread();
+    void countUnread();
+    void takeUnreadCounts();
     void articleShown();
     // The TOPIC_ID of the topic the view shows; 0 while it shows none.
     std::int64_t shownTopicId() const;
@@ -284,6 +287,11 @@ private:
     std::string m_keptArchive;              // the archive the marks were read for
     ReadMarks m_readMarks;
     std::unordered_map<std::int64_t, std::int64_t> m_unreadCounts; // by FORUM_ID
+    std::size_t m_marksCountedAtOnce;                              // more are counted on a thread of their own
+    std::uint64_t m_marksChanged = 0;                              // marks written by this window so far
+    std::future<std::unordered_map<std::int64_t, std::int64_t>> m_counting; // waited for when the window goes
+    std::uint64_t m_countingFrom = 0;                                       // m_marksChanged when that count began
+    QTimer *m_countingDone = nullptr;
     QTimer *m_readTimer = nullptr;                                 // a topic shown this long is read
     QTabWidget *m_treeTabs = nullptr;
     QTreeWidget *m_bookmarkList = nullptr;

@@ -9,6 +9,7 @@
 #include "shell/forum_count_delegate.h"
 #include "shell/topic_model.h"
 #include "shell_widgets/messages.h"
+#include "sqlite/sqlite_db.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,12 +25,16 @@
 #include <QWebEngineView>
 
 #include <charconv>
+#include <chrono>
 
 namespace velm {
 namespace {
 
 // A topic shown this long counts as read.
 constexpr int kReadDelayMs = 2000;
+// Up to this many marks the tree's counts are made at once (tens of milliseconds on 200,000 topics); more take
+// up to a second there and are made on a thread of their own.
+constexpr std::size_t kMarksCountedAtOnce = 20000;
 
 bool inside(QObject *object, const QWidget *ancestor)
 {
@@ -68,6 +73,10 @@ void TfmMain::openStore()
         if (m_readTimer->isActive() && atPageEnd())
             guarded([this] { markShownRead(); });
     });
+    m_marksCountedAtOnce = kMarksCountedAtOnce;
+    m_countingDone = new QTimer(this);
+    m_countingDone->setInterval(50);
+    connect(m_countingDone, &QTimer::timeout, this, [this] { guarded([this] { takeUnreadCounts(); }); });
     m_handedRetry = new QTimer(this);
     m_handedRetry->setSingleShot(true);
     m_handedRetry->setInterval(200);
@@ -120,10 +129,52 @@ void TfmMain::archiveShown()
             m_store->rememberArchive(path);
         m_keptArchive = path;
         m_readMarks = ReadMarks(m_store->readMarks(*m_archiveKey));
-        m_unreadCounts = UnreadCounts(m_archive.handle(), m_readMarks);
+        countUnread();
     }
     refreshUnread();
     refreshBookmarks();
+}
+
+void TfmMain::countUnread()
+{
+    if (m_counting.valid())
+        m_counting.wait(); // a count of what was open before: its result is of no use now
+    m_counting = {};
+    m_countingDone->stop();
+    if (m_readMarks.all().size() < m_marksCountedAtOnce) {
+        m_unreadCounts = UnreadCounts(m_archive.handle(), m_readMarks);
+        return;
+    }
+    // A connection of its own, only reading, on what this window has written by now.
+    m_unreadCounts.clear();
+    m_countingFrom = m_marksChanged;
+    m_counting = std::async(std::launch::async, [path = m_archive.databasePath(), marks = m_readMarks] {
+        const sqlite::DatabasePtr archive = sqlite::open(path, SQLITE_OPEN_READONLY);
+        sqlite3_busy_timeout(archive.get(), 5000);
+        return UnreadCounts(archive.get(), marks);
+    });
+    m_countingDone->start();
+}
+
+void TfmMain::takeUnreadCounts()
+{
+    if (!m_counting.valid() || m_counting.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    m_countingDone->stop();
+    std::unordered_map<std::int64_t, std::int64_t> counts;
+    try {
+        counts = std::exchange(m_counting, {}).get();
+    } catch (const Error &) {
+        // A second connection may be refused where the window's own reads (a read-only medium): counted here.
+        counts = UnreadCounts(m_archive.handle(), m_readMarks);
+        m_countingFrom = m_marksChanged;
+    }
+    if (m_countingFrom != m_marksChanged) {
+        countUnread(); // topics were read meanwhile: counted again
+        return;
+    }
+    m_unreadCounts = std::move(counts);
+    refreshUnread();
 }
 
 void TfmMain::refreshUnread()
@@ -173,13 +224,15 @@ void TfmMain::markShownRead()
     if (!now || m_readMarks.isRead(id, now->seen.lastPost, now->seen.replies))
         return;
     markRead({{id, now->seen}});
-    --m_unreadCounts[now->forumId];
+    if (!m_counting.valid())
+        --m_unreadCounts[now->forumId];
     refreshUnread();
 }
 
 void TfmMain::markRead(const std::vector<TopicMark> &marks)
 {
     store()->markRead(*m_archiveKey, marks);
+    ++m_marksChanged;
     for (const TopicMark &mark : marks)
         m_readMarks.set(mark);
 }
@@ -243,7 +296,9 @@ void TfmMain::goToNextUnread()
     for (std::size_t step = 1; step <= forums.size(); ++step) {
         QTreeWidgetItem *forum = forums[(current + step) % forums.size()];
         const std::int64_t forumId = forum->data(0, Qt::UserRole).toLongLong();
-        if (const auto found = m_unreadCounts.find(forumId); found == m_unreadCounts.end() || found->second <= 0)
+        // While the counts are being made, every forum is looked into.
+        if (const auto found = m_unreadCounts.find(forumId);
+            !m_counting.valid() && (found == m_unreadCounts.end() || found->second <= 0))
             continue;
         if (m_tv->currentItem() == forum) {
             m_currentForumId = 0; // listed anew even when a search replaced its list

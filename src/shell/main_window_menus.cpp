@@ -105,7 +105,7 @@ void TfmMain::showListMenu(const QPoint &position)
                 marks.push_back({m_topic.valueAt(r, id).toInt(),
                                  {m_topic.valueAt(r, lastPost).toText(), m_topic.valueAt(r, replies).toInt()}});
             markRead(marks);
-            m_unreadCounts = UnreadCounts(m_archive.handle(), m_readMarks);
+            countUnread();
             refreshUnread();
         });
     });

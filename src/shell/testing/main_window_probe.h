@@ -60,6 +60,7 @@ public:
 
     // What the reader keeps: how long a topic is shown before it is read, the archive's key in the store.
     void setReadDelay(int milliseconds) { m_window.m_readTimer->setInterval(milliseconds); }
+    void setMarksCountedAtOnce(std::size_t marks) { m_window.m_marksCountedAtOnce = marks; }
     const std::optional<ArchiveKey> &archiveKey() const { return m_window.m_archiveKey; }
     QTabWidget *TreeTabs() const { return m_window.m_treeTabs; }
     QTreeWidget *BookmarkList() const { return m_window.m_bookmarkList; }

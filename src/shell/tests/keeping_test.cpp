@@ -258,6 +258,19 @@ private slots:
         QCOMPARE(label(*w, 8), QStringLiteral("More"));
     }
 
+    // Many marks are counted on a thread of their own: the tree shows the counts once they come.
+    void manyMarksAreCountedAside()
+    {
+        auto w = start();
+        clickForum(*w, 7);
+        QTRY_COMPARE_WITH_TIMEOUT(label(*w, 7), QStringLiteral("Posts (2)"), 15000);
+        probe(*w).setMarksCountedAtOnce(0);
+        w->BuildForumTree();
+        QCOMPARE(label(*w, 7), QStringLiteral("Posts"));
+        QTRY_COMPARE_WITH_TIMEOUT(label(*w, 7), QStringLiteral("Posts (2)"), 15000);
+        QCOMPARE(label(*w, 8), QStringLiteral("More (2)"));
+    }
+
     // Ctrl+D keeps the shown topic in the bookmarks tab; a double click there opens it again; one whose topic
     // is gone from the archive says so.
     void bookmarksOpenTheirTopics()
