@@ -66,6 +66,15 @@ void bindText(sqlite3_stmt *stmt, int index, const std::string &text)
     sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
+// True while the statement gives rows; a failure is raised, never taken for the end.
+bool nextRow(sqlite3 *db, sqlite3_stmt *stmt)
+{
+    const int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        sqlite::raise(db);
+    return rc == SQLITE_ROW;
+}
+
 void stepDone(sqlite3 *db, sqlite3_stmt *stmt)
 {
     if (sqlite3_step(stmt) != SQLITE_DONE)
@@ -206,13 +215,13 @@ std::optional<ArchiveKey> ReaderStore::identify(const ArchiveSample &sample, con
         const sqlite::StatementPtr archives =
             sqlite::prepare(db, "SELECT ARCHIVE_KEY, LAST_PATH FROM ARCHIVES ORDER BY "
                                 "LAST_OPENED DESC");
-        while (sqlite3_step(archives.get()) == SQLITE_ROW)
+        while (nextRow(db, archives.get()))
             known.push_back({sqlite3_column_int64(archives.get(), 0), sqlite::columnText(archives.get(), 1), {}});
         const sqlite::StatementPtr samples = sqlite::prepare(
             db, "SELECT TOPIC_ID, T_DATE FROM ARCHIVE_SAMPLES WHERE ARCHIVE_KEY=? ORDER BY TOPIC_ID, T_DATE");
         for (Known &k : known) {
             sqlite3_bind_int64(samples.get(), 1, k.key);
-            while (sqlite3_step(samples.get()) == SQLITE_ROW)
+            while (nextRow(db, samples.get()))
                 k.sample.emplace_back(sqlite3_column_int64(samples.get(), 0), sqlite::columnText(samples.get(), 1));
             sqlite3_reset(samples.get());
         }
@@ -276,12 +285,9 @@ std::unordered_map<std::int64_t, TopicSeen> ReaderStore::readMarks(ArchiveKey ar
         m_db.get(), "SELECT TOPIC_ID, SEEN_LAST_POST, SEEN_REPLIES FROM READ_MARKS WHERE ARCHIVE_KEY=?");
     sqlite3_bind_int64(stmt.get(), 1, archive);
     std::unordered_map<std::int64_t, TopicSeen> marks;
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
+    while (nextRow(m_db.get(), stmt.get()))
         marks[sqlite3_column_int64(stmt.get(), 0)] = {sqlite::columnText(stmt.get(), 1),
                                                       sqlite3_column_int64(stmt.get(), 2)};
-    if (rc != SQLITE_DONE)
-        sqlite::raise(m_db.get());
     return marks;
 }
 
@@ -311,15 +317,12 @@ std::vector<Bookmark> ReaderStore::bookmarks() const
                                     "JOIN ARCHIVES a ON a.ARCHIVE_KEY=b.ARCHIVE_KEY ORDER BY a.LAST_OPENED DESC, "
                                     "b.ADDED_AT, b.rowid");
     std::vector<Bookmark> list;
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    while (nextRow(m_db.get(), stmt.get())) {
         const std::string kind = sqlite::columnText(stmt.get(), 1);
         list.push_back({sqlite3_column_int64(stmt.get(), 0), kind == "F" ? BookmarkKind::Forum : BookmarkKind::Topic,
                         sqlite3_column_int64(stmt.get(), 2), sqlite::columnText(stmt.get(), 3),
                         sqlite::columnText(stmt.get(), 4)});
     }
-    if (rc != SQLITE_DONE)
-        sqlite::raise(m_db.get());
     return list;
 }
 
@@ -354,7 +357,7 @@ std::vector<std::string> ReaderStore::recentArchives() const
     const sqlite::StatementPtr stmt = sqlite::prepare(
         m_db.get(), "SELECT PATH FROM RECENT_ARCHIVES ORDER BY OPENED_AT DESC LIMIT " + std::to_string(kRecentLimit));
     std::vector<std::string> paths;
-    while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+    while (nextRow(m_db.get(), stmt.get()))
         paths.push_back(sqlite::columnText(stmt.get(), 0));
     return paths;
 }
