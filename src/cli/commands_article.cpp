@@ -14,6 +14,8 @@
 #include <iterator>
 #include <ostream>
 
+#include <unistd.h>
+
 namespace velm {
 namespace {
 
@@ -34,7 +36,7 @@ int written(Session &session)
 // Written beside the file and renamed over it, so a failed write leaves no half page behind.
 bool writeFile(const std::string &path, const std::string &content, std::string &why)
 {
-    const std::string part = path + ".part";
+    const std::string part = path + ".part-" + std::to_string(::getpid()); // two runs never share one
     {
         std::ofstream file(part, std::ios::binary | std::ios::trunc);
         file << content;
