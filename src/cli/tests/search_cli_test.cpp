@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -242,5 +243,13 @@ TEST_F(SearchCli, TopicsTellTheReadersMarks)
     std::vector<std::string> after = before;
     after[0] = "read " + std::to_string(first);
     EXPECT_EQ(marksOf(onFixture({"topics", "101"}).out), after);
+
+    // A damaged store is said on standard error and left as it is: velm sets nothing aside.
+    std::ofstream(ReaderStore::defaultPath(), std::ios::trunc) << "not a database";
+    const test::CliRun damaged = onFixture({"topics", "101"});
+    EXPECT_EQ(damaged.status, 0);
+    EXPECT_EQ(marksOf(damaged.out), before);
+    EXPECT_NE(damaged.err.find(ReaderStore::defaultPath()), std::string::npos) << damaged.err;
+    EXPECT_EQ(fs::file_size(ReaderStore::defaultPath()), 14u);
     qputenv("XDG_DATA_HOME", savedDataHome);
 }
