@@ -61,6 +61,7 @@ void TfmMain::BuildForumTree()
             }
         }
     }
+    archiveShown();
 }
 
 void TfmMain::changeTopicQuery(const std::function<void(Query &topic)> &change)
