@@ -144,6 +144,7 @@ private:
     void prepareArticleQueries();
     void DBGrid1RowChanged(int row);
     void applyGridColumnWidths();
+    void fitAuthorColumn();
     // Runs a change of ADOTopic's text or parameters with the grid detached from it.
     void detachedTopicChange(const std::function<void()> &change);
     // The import's view of this window: status bar, progress window, tree.

@@ -4,10 +4,12 @@
 #include "archive/forum_text.h"
 #include "archive/forum_tree.h"
 #include "base/qtext.h"
-#include "shell_widgets/progress_window.h"
 #include "shell/topic_model.h"
+#include "shell_widgets/progress_window.h"
 
 #include <QHeaderView>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTimer>
 #include <QTreeWidget>
@@ -39,6 +41,29 @@ private:
     }
     QTreeWidget *m_tree;
 };
+
+// The width a cell needs to show a text whole: the text, the style's margins around it and the grid line.
+int cellWidth(const QTableView *grid, const QString &text)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(grid);
+    option.font = grid->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = text;
+    return grid->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), grid).width() +
+           (grid->showGrid() ? 1 : 0);
+}
+
+// A date cell as wide as any: the widest digit in every place.
+QString widestDate(const QFontMetrics &metrics)
+{
+    QChar widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+            widest = QChar(digit);
+    return QString(4, widest) + u'/' + QString(2, widest) + u'/' + QString(2, widest);
+}
 
 } // namespace
 
@@ -85,6 +110,7 @@ void TfmMain::detachedTopicChange(const std::function<void()> &change)
     }
     m_topicModel->endQueryChange();
     m_gridFollows = true;
+    fitAuthorColumn();
     if (m_topic.isOpen() && !m_topic.isEmpty()) {
         const QModelIndex row = m_topicModel->index(static_cast<int>(m_topic.recNo()), 0);
         m_gridFollows = false;
@@ -176,12 +202,31 @@ void TfmMain::applyGridColumnWidths()
     const QFontMetrics titleMetrics(m_grid->horizontalHeader()->font());
     const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
     m_grid->verticalHeader()->setDefaultSectionSize(metrics.height() + 4); // rows fit the chosen font
+    const int dateWidth = cellWidth(m_grid, widestDate(metrics));
     for (int column = 0; column < TopicGridModel::ColumnCount; ++column) {
         const QString title = m_topicModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-        m_grid->horizontalHeader()->resizeSection(
-            column,
-            std::max(TopicGridModel::widthInCharacters(column) * digit + 4, titleMetrics.horizontalAdvance(title) + 4));
+        int width =
+            std::max(TopicGridModel::widthInCharacters(column) * digit + 4, titleMetrics.horizontalAdvance(title) + 4);
+        if (column == TopicGridModel::Date || column == TopicGridModel::LastPost)
+            width = std::max(width, dateWidth);
+        m_grid->horizontalHeader()->resizeSection(column, width);
     }
+    fitAuthorColumn();
+}
+
+void TfmMain::fitAuthorColumn()
+{
+    // Widened for the names of the rows shown first, never narrowed: a width the user chose stays.
+    const QFontMetrics metrics(m_grid->font());
+    QString widest;
+    for (int row = 0; row < m_topicModel->rowCount(); ++row) {
+        const QString name = m_topicModel->index(row, TopicGridModel::Author).data().toString();
+        if (metrics.horizontalAdvance(name) > metrics.horizontalAdvance(widest))
+            widest = name;
+    }
+    const int width = cellWidth(m_grid, widest);
+    if (!widest.isEmpty() && width > m_grid->columnWidth(TopicGridModel::Author))
+        m_grid->horizontalHeader()->resizeSection(TopicGridModel::Author, width);
 }
 
 void TfmMain::ToolButton20Click()
