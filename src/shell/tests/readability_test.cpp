@@ -88,7 +88,9 @@ private slots:
                            "INSERT INTO FORUM_TOPICS VALUES (2, 7, 1, 'Other topic', 'Plain.', '20040102000000',"
                            " 1, 0, '20040102000000', 'N', 0, '', 0);"
                            "INSERT INTO FORUM_TOPICS VALUES (3, 7, 1, 'Dated topic', 'Plain.', '20031028093012',"
-                           " 2, 0, '20031028093012', 'N', 0, '', 0);")
+                           " 2, 0, '20031028093012', 'N', 0, '', 0);"
+                           "INSERT INTO FORUM_TOPICS VALUES (4, 7, 1, 'Undated topic', 'Plain.', '  ', 1, 0, NULL,"
+                           " 'N', 0, '', 0);")
                 .arg(kLongForum));
     }
 
@@ -217,13 +219,17 @@ private slots:
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
     }
 
-    void datesAndAuthorsAreNeverCut()
+    void datesAndAuthorsShowWhole()
     {
         substituteMingFace(); // the default font, as the program starts with it
         auto w = start();
         probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 7));
         QTableView *grid = probe(*w).DBGrid1();
-        QTRY_COMPARE(grid->model()->rowCount(), 3);
+        QTRY_COMPARE(grid->model()->rowCount(), 4);
+        // A topic without dates shows empty cells, not the separators alone.
+        QCOMPARE(grid->model()->index(3, TopicGridModel::Subject).data().toString(), QStringLiteral("Undated topic"));
+        QCOMPARE(grid->model()->index(3, TopicGridModel::Date).data().toString(), QString());
+        QCOMPARE(grid->model()->index(3, TopicGridModel::LastPost).data().toString(), QString());
         const QAbstractItemView *view = grid; // the cells' own widths, through the public base
         for (int column : {TopicGridModel::Date, TopicGridModel::Author, TopicGridModel::LastPost})
             QVERIFY2(view->sizeHintForColumn(column) <= grid->columnWidth(column),
