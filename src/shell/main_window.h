@@ -163,7 +163,7 @@ private:
     void changeArchive(const std::function<void()> &change);
     // The place the next start opens again: the chosen archive, the forum and the topic.
     bool openStartArchive(const std::string &startupText);
-    // The caption names an archive opened read-only.
+    // The caption names the open archive, and says when it is read-only.
     void showArchiveState();
     void restorePlace();
     void rememberForum(std::int64_t forumId);

@@ -5,11 +5,11 @@
 #include "archive/archive_file.h"
 #include "base/error.h"
 #include "settings/settings.h"
+#include "shell/topic_model.h"
+#include "shell_core/startup.h"
 #include "shell_widgets/file_dialog.h"
 #include "shell_widgets/messages.h"
 #include "shell_widgets/progress_window.h"
-#include "shell_core/startup.h"
-#include "shell/topic_model.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -136,9 +136,16 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
 
 void TfmMain::showArchiveState()
 {
-    // An archive that takes no packages says so in the caption, where the user looks first.
-    setWindowTitle(m_archive.connected() && m_archive.readOnly() ? MainCaption() + QStringLiteral(" (唯讀)")
-                                                                 : MainCaption());
+    // The caption names the file read, and says so when it takes no packages: where the user looks first. The
+    // design caption comes last, which the platform then does not add a second time.
+    QString caption = MainCaption();
+    if (m_archive.connected()) {
+        QString file = QFileInfo(QString::fromStdString(m_archive.databasePath())).fileName();
+        if (m_archive.readOnly())
+            file += QStringLiteral(" (唯讀)");
+        caption = file + QStringLiteral(" - ") + caption;
+    }
+    setWindowTitle(caption);
 }
 
 void TfmMain::ToolButton2Click()
