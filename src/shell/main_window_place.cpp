@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <QWebEngineView>
 
 #include <charconv>
@@ -186,10 +185,7 @@ void TfmMain::restorePlace()
 {
     const std::int64_t forumId = storedId("LastForumID");
     const std::int64_t topicId = storedId("LastTopicID");
-    QTreeWidgetItem *forum = nullptr;
-    for (QTreeWidgetItemIterator it(m_tv); forumId > 0 && *it && !forum; ++it)
-        if ((*it)->data(0, Qt::UserRole).toLongLong() == forumId)
-            forum = *it;
+    QTreeWidgetItem *forum = forumNode(forumId);
     if (forum) {
         for (QTreeWidgetItem *up = forum->parent(); up; up = up->parent())
             up->setExpanded(true);

@@ -114,7 +114,7 @@ void TfmMain::showArticleMenu(const QPoint &position)
         first = menu->actions().isEmpty() ? nullptr : menu->actions().constFirst();
     }
     auto *back = new QAction(QStringLiteral("上一頁"), menu);
-    back->setEnabled(m_history.canGoBack());
+    back->setEnabled(canGoBack());
     connect(back, &QAction::triggered, this, [this] { guarded([this] { goBack(); }); });
     auto *forward = new QAction(QStringLiteral("下一頁"), menu);
     forward->setEnabled(m_history.canGoForward());
@@ -135,12 +135,20 @@ bool TfmMain::goForward()
     return moveInHistory(false);
 }
 
+bool TfmMain::canGoBack() const
+{
+    return m_history.current() && (!m_showingVisit || m_history.canGoBack());
+}
+
 bool TfmMain::moveInHistory(bool back)
 {
-    if (back ? !m_history.canGoBack() : !m_history.canGoForward())
+    if (back ? !canGoBack() : !m_history.canGoForward())
         return false;
     rememberScroll();
-    const ArticleVisit visit = *(back ? m_history.back() : m_history.forward());
+    // Away from the topics, the way back leads first to the one the user left.
+    const ArticleVisit visit = *(back && !m_showingVisit ? m_history.current()
+                                 : back                  ? m_history.back()
+                                                         : m_history.forward());
     QByteArray html;
     if (!buildArticle(visit, html))
         return true; // the topic is no longer in the archive: the view keeps its page
@@ -166,9 +174,11 @@ void TfmMain::showArticle(const QByteArray &html, std::optional<QPointF> scroll)
 {
     m_scrollAfterLoad = scroll && (scroll->x() > 0 || scroll->y() > 0) ? scroll : std::nullopt;
     m_visitUrl = m_articlePages->publish(html);
+    m_showingVisit = true;
     m_webBrowser1->setUrl(m_visitUrl);
     if (const ArticleVisit *visit = m_history.current())
         rememberTopic(visit->topicId);
+    followShownTopic();
 }
 
 void TfmMain::rememberScroll()

@@ -77,15 +77,18 @@ void TfmMain::BuildForumTree()
     m_tv->setCurrentItem(nullptr);
     m_tv->clearSelection();
     // A rebuild of the same archive keeps the chosen forum; its list stays as it is.
-    if (m_currentForumId > 0) {
-        for (QTreeWidgetItemIterator it(m_tv); *it; ++it) {
-            if ((*it)->data(0, Qt::UserRole).toLongLong() == m_currentForumId) {
-                m_tv->setCurrentItem(*it);
-                m_tv->scrollToItem(*it);
-                break;
-            }
-        }
+    if (QTreeWidgetItem *forum = forumNode(m_currentForumId)) {
+        m_tv->setCurrentItem(forum);
+        m_tv->scrollToItem(forum);
     }
+}
+
+QTreeWidgetItem *TfmMain::forumNode(std::int64_t forumId) const
+{
+    for (QTreeWidgetItemIterator it(m_tv); forumId > 0 && *it; ++it)
+        if ((*it)->data(0, Qt::UserRole).toLongLong() == forumId)
+            return *it;
+    return nullptr;
 }
 
 void TfmMain::changeTopicQuery(const std::function<void(Query &topic)> &change)
@@ -130,16 +133,57 @@ void TfmMain::tvChange(QTreeWidgetItem *node)
     m_currentForumId = data;
     if (data <= 0)
         return; // the root and the categories list no topics: the grid keeps what it shows
-    rememberForum(data);
+    listForum(data);
+}
+
+void TfmMain::listForum(std::int64_t forumId)
+{
+    rememberForum(forumId);
     m_searchKeywords.clear(); // a forum's topics are no search result
     changeTopicQuery([&](Query &topic) {
         if (topic.sql() != kForumTopicsSql)
             topic.setSql(kForumTopicsSql);
         topic.close();
-        m_topic.setParam("frm_id", Value::integer(m_currentForumId));
+        m_topic.setParam("frm_id", Value::integer(forumId));
         ++m_topicQueries;
         m_topic.open();
     });
+}
+
+void TfmMain::followShownTopic()
+{
+    const Query &shown = m_article.Topic();
+    const Value topicId = Value::integer(shown.fieldByName("TOPIC_ID").asInteger());
+    const std::int64_t forumId = shown.fieldByName("FORUM_ID").asInteger();
+    const auto rowHolds = [&](long long row) {
+        return m_topic.valueAt(row, m_topic.findField("TOPIC_ID")).toInt() == topicId.toInt();
+    };
+    const bool listOpen = m_topic.isOpen() && !m_topic.isEmpty();
+    if (listOpen && !m_topic.eof() && rowHolds(m_topic.recNo()))
+        return; // the list's current row: a click there, or the place of a start
+    const bool forumListed = listOpen && m_topic.sql() == kForumTopicsSql && m_currentForumId == forumId;
+    if (!forumListed) {
+        // A search's list that holds the topic among the rows read so far keeps it.
+        for (long long row = 0; listOpen && row < m_topic.fetchedRows(); ++row) {
+            if (rowHolds(row)) {
+                m_topic.moveTo(row);
+                m_timer1->stop(); // the page is shown already
+                return;
+            }
+        }
+        QTreeWidgetItem *forum = forumNode(forumId);
+        if (!forum)
+            return;                 // a forum the tree does not show
+        m_currentForumId = forumId; // the tree's change then lists nothing of its own
+        for (QTreeWidgetItem *up = forum->parent(); up; up = up->parent())
+            up->setExpanded(true);
+        m_tv->setCurrentItem(forum);
+        m_tv->scrollToItem(forum);
+        listForum(forumId);
+    }
+    if (m_topic.isOpen())
+        m_topic.locate("TOPIC_ID", topicId);
+    m_timer1->stop(); // the page is shown already
 }
 
 void TfmMain::ADOTopicAfterScroll()
@@ -189,8 +233,10 @@ void TfmMain::LoadArticle(const std::string &topicId)
 bool TfmMain::WebBrowser1BeforeNavigate2(const QUrl &url)
 {
     const TopicLink link = TopicLinkId(url.toString().toStdString());
-    if (!link.isTopicLink)
+    if (!link.isTopicLink) {
+        m_showingVisit = url == m_visitUrl; // any other page leaves the topic the user came from
         return false;
+    }
     if (!link.id.empty())
         LoadArticle(link.id);
     return true;

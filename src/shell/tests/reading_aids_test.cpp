@@ -5,10 +5,10 @@
 #include "shell/article_view.h"
 #include "shell/find_bar.h"
 #include "shell/main_window.h"
-#include "shell_widgets/messages.h"
 #include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
 #include "shell/tests/window_test_support.h"
+#include "shell_widgets/messages.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +22,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -132,7 +133,11 @@ private slots:
                            "INSERT INTO FORUM_TOPICS VALUES (2, 7, 1, 'Second topic', 'Short body.', '20040102000000',"
                            " 1, 0, '20040102000000', 'N', 0, '', 0);"
                            "INSERT INTO FORUM_TOPICS VALUES (3, 7, 1, 'Other news', 'A SOCKET and a socket.',"
-                           " '20040103000000', 1, 0, '20040101000000', 'N', 0, '', 0);")
+                           " '20040103000000', 1, 0, '20040101000000', 'N', 0, '', 0);"
+                           "INSERT INTO FORUM_CATEGORY VALUES (2, 1, 'Nested', 1, 1);"
+                           "INSERT INTO FORUM_FORUM VALUES (8, 2, 'Elsewhere');"
+                           "INSERT INTO FORUM_TOPICS VALUES (4, 8, 2, 'Lone topic', 'Alone here.', '20040104000000',"
+                           " 1, 0, '20040104000000', 'N', 0, '', 0);")
                 .arg(longBody));
     }
 
@@ -215,6 +220,44 @@ private slots:
         open(*w, "3", "A SOCKET and a socket.");
         QCOMPARE(probe(*w).history().size(), size_t(2));
         QVERIFY(!w->goForward());
+    }
+
+    void treeAndListFollowThePageShown()
+    {
+        writeSettings({{"ForumBaseURL", "http://127.0.0.1:9/"}}); // the home page is out of reach
+        auto w = start();
+        QWebEngineView *view = probe(*w).WebBrowser1();
+        QTableView *grid = probe(*w).DBGrid1();
+        const auto shows = [&](qlonglong forum, const QString &subject) {
+            const QTreeWidgetItem *node = probe(*w).tv()->currentItem();
+            const QModelIndex row = grid->currentIndex();
+            return node && node->data(0, Qt::UserRole).toLongLong() == forum &&
+                   grid->selectionModel()->isRowSelected(row.row()) &&
+                   row.siblingAtColumn(0).data().toString() == subject && !probe(*w).Timer1()->isActive();
+        };
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 8));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Alone here."), 15000);
+
+        // A topic link to another forum, then back and forward.
+        view->setUrl(QUrl("http://velm.example/topic.asp?topic_id=2"));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
+        QVERIFY(shows(7, "Second topic"));
+        QVERIFY(probe(*w).tv()->currentItem()->parent()->isExpanded());
+        QTest::keyClick(surface(view), Qt::Key_Left, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Alone here."), 15000);
+        QVERIFY(shows(8, "Lone topic"));
+        QTest::keyClick(surface(view), Qt::Key_Right, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
+        QVERIFY(shows(7, "Second topic"));
+
+        // From the home page, back is the topic the user left, then the one before it.
+        QTest::mouseClick(w->findChild<QToolButton *>("ToolButton7"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!pageText(view).contains("Short body."), 15000);
+        QTest::keyClick(surface(view), Qt::Key_Left, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
+        QCOMPARE(probe(*w).history().position(), size_t(1));
+        QTest::keyClick(surface(view), Qt::Key_Left, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Alone here."), 15000);
     }
 
     void findBarCountsTheMatches()
