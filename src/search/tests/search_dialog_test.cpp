@@ -79,10 +79,10 @@ private slots:
             QCOMPARE(d.cbField()->currentText(), QStringLiteral("全部欄位"));
             QCOMPARE(d.cbField()->itemText(1), QStringLiteral("只找主題"));
             QCOMPARE(d.edMember()->text(), QString());
-            QCOMPARE(d.cbForum()->count(), 7);
+            QCOMPARE(d.cbForum()->count(), 11);
             QCOMPARE(d.cbForum()->currentText(), QStringLiteral("全部的討論區"));
-            QCOMPARE(d.cbForum()->itemText(1), QStringLiteral("Delphi 新手入門"));
-            QCOMPARE(d.cbForum()->itemData(6).toLongLong(), 109);
+            QCOMPARE(d.cbForum()->itemText(1), QStringLiteral("Socket 網路程式"));
+            QCOMPARE(d.cbForum()->itemData(10).toLongLong(), 110);
             const std::pair<const char *, int> boxes[] = {
                 {"Delphi討論文章", 1}, {"BCB討論文章", 2},  {"Linux/Kylix討論文章", 3}, {"VCL元件", 4},
                 {"其他文章/資料", 9},  {"只找黃金文章", 9}, {"只找有檔案下載者", 4},
@@ -108,7 +108,7 @@ private slots:
         whileOpen([](TfmSearch &d) {
             d.cbForum()->setCurrentIndex(2);
             d.cbDate()->setCurrentIndex(5);
-            QCOMPARE(d.choices().forum.value_or(0), 102);
+            QCOMPARE(d.choices().forum.value_or(0), 105);
             QCOMPARE(d.choices().datePosition, 5);
             // Typed text naming no item: no time condition, subject only, all forums.
             d.cbDate()->setEditText(QStringLiteral("上個月"));
