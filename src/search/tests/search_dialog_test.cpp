@@ -3,8 +3,11 @@
 #include "search/tests/fake_host.h"
 
 #include "base/cp950.h"
+#include "shell_widgets/localization.h"
 #include "shell_widgets/messages.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -101,6 +104,31 @@ private slots:
             QVERIFY(!c.forum);
             QVERIFY(c.boxes == SearchChoices().boxes);
         });
+    }
+
+    void dropDownRowsShowTheirEntriesWhole()
+    {
+        // The program's own font, whose CJK face fills the height it reports.
+        const QFont before = QApplication::font();
+        substituteMingFace();
+        QApplication::setFont(QFont(QStringLiteral("細明體"), 9));
+        whileOpen([](TfmSearch &d) {
+            for (QComboBox *combo : {d.cbDate(), d.cbForum()}) {
+                QTest::mouseClick(combo, Qt::LeftButton, {}, QPoint(combo->width() - 6, combo->height() / 2));
+                QAbstractItemView *list = combo->view();
+                QTRY_VERIFY(list->isVisible());
+                const int shown = std::min(combo->count(), combo->maxVisibleItems());
+                const int rowRoom = QFontMetrics(list->font()).height() + 4;
+                for (int row = 0; row < shown; ++row) {
+                    const QRect cell = list->visualRect(combo->model()->index(row, 0));
+                    QVERIFY2(cell.height() >= rowRoom && cell.bottom() < list->viewport()->height(),
+                             qPrintable(combo->itemText(row)));
+                }
+                QTest::keyClick(list, Qt::Key_Escape);
+                QTRY_VERIFY(!list->isVisible());
+            }
+        });
+        QApplication::setFont(before);
     }
 
     void dropDownsCountBySelectedItemOnly()
