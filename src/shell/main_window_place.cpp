@@ -83,8 +83,8 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
         // The first filter, the one the dialog starts with, lists both kinds of archive.
         const std::optional<QString> file = ChooseExistingFile(
             this, m_openDialogTitle,
-            {QStringLiteral("資料庫 (*.mdb *.MDB *.sqlite *.SQLITE)"), QStringLiteral("Access File (*.mdb *.MDB)"),
-             QStringLiteral("SQLite (*.sqlite *.SQLITE)")});
+            {QStringLiteral("資料庫 (*.mdb *.MDB *.sqlite *.SQLITE)"),
+             QStringLiteral("Access 資料庫檔案 (*.mdb *.MDB)"), QStringLiteral("SQLite (*.sqlite *.SQLITE)")});
         text = file ? file->toStdString() : std::string();
     }
     if (text.empty())
