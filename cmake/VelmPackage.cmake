@@ -11,8 +11,8 @@ set(CPACK_PACKAGE_DESCRIPTION "Velm Reader browses the offline archive of the Ve
 categories, forums, topics and replies kept in a local database, shown in one\n\
 window with the forum tree, the topic list and the chosen topic as a page.\n\
 The archive grows by supplement packages (.VLP) merged into it. The command\n\
-velm reads the same archive from a terminal and, as velm serve (also a service),\n\
-serves it read-only to browsers. A demo archive is included.")
+velm reads the same archive from a terminal and, as velm serve (also a\n\
+service), serves it read-only to browsers. A demo archive is included.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -26,9 +26,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # A window needs a platform plugin, which no program links. (QtWebEngineProcess, which the web view runs,
 # comes with the web engine library's own dependencies.) Every text of the window is Chinese: without a CJK
 # font it shows boxes, so one is needed, the Ming face the articles ask for first.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-arphic-uming | fonts-noto-cjk | fonts-wqy-zenhei")
-# Opening links outside the reader; the desktop's type and menu caches; the user of the velm-serve service.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info, desktop-file-utils, systemd | adduser")
+# The package's script makes the user of the velm-serve service with adduser where systemd-sysusers is missing.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-arphic-uming | fonts-noto-cjk | fonts-wqy-zenhei, adduser")
+# Opening links outside the reader; the desktop's type and menu caches.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info, desktop-file-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The user of the velm-serve service and its settings file; the service stays disabled. velm serve's HTTP
 # library (Boost.Beast) is compiled in: it adds no dependency.

@@ -101,30 +101,6 @@ std::string folderOf(const std::string &path)
     return fs::absolute(path).parent_path().string();
 }
 
-// An archive that cannot be written where it lies is read there as it is: through SQLite's read-only WAL
-// support where the -wal and -shm can be used, otherwise as a file that nothing changes (nothing can write
-// it there either), as long as no -wal holds data that would then be missed.
-DatabasePtr openReadOnly(const std::string &path)
-{
-    DatabasePtr db = openSqlite(path, SQLITE_OPEN_READONLY);
-    if (sqlite::executeQuietly(db.get(), "select count(*) from sqlite_master"))
-        return db;
-    const int rc = sqlite3_errcode(db.get());
-    if (rc != SQLITE_CANTOPEN && rc != SQLITE_READONLY)
-        raiseForFile("無法開啟資料庫檔案", path, sqlite3_errmsg(db.get()));
-    std::error_code ec;
-    if (fs::file_size(path + "-wal", ec) > 0 && !ec)
-        raiseForFile("無法開啟資料庫檔案", path,
-                     "它的 -wal 檔還有尚未寫入資料庫的資料，而這個位置無法寫入；請在可寫入的位置開啟它一次");
-    try {
-        db = sqlite::openImmutable(path);
-    } catch (const Error &e) {
-        raiseForFile("無法開啟資料庫檔案", path, e.utf8());
-    }
-    sqlite3_busy_timeout(db.get(), 5000);
-    return db;
-}
-
 SourceChangedHandler &sourceChangedHandler()
 {
     static SourceChangedHandler handler;
@@ -310,6 +286,30 @@ std::string archiveReadOnlyReason(const std::string &path)
     return {};
 }
 
+// An archive that cannot be written where it lies is read there as it is: through SQLite's read-only WAL
+// support where the -wal and -shm can be used, otherwise as a file that nothing changes (nothing can write
+// it there either), as long as no -wal holds data that would then be missed.
+sqlite::DatabasePtr openSqliteReadOnly(const std::string &path, int extraFlags)
+{
+    DatabasePtr db = openSqlite(path, SQLITE_OPEN_READONLY | extraFlags);
+    if (sqlite::executeQuietly(db.get(), "select count(*) from sqlite_master"))
+        return db;
+    const int rc = sqlite3_errcode(db.get());
+    if (rc != SQLITE_CANTOPEN && rc != SQLITE_READONLY)
+        raiseForFile("無法開啟資料庫檔案", path, sqlite3_errmsg(db.get()));
+    std::error_code ec;
+    if (fs::file_size(path + "-wal", ec) > 0 && !ec)
+        raiseForFile("無法開啟資料庫檔案", path,
+                     "它的 -wal 檔還有尚未寫入資料庫的資料，而這個位置無法寫入；請在可寫入的位置開啟它一次");
+    try {
+        db = sqlite::openImmutable(path, extraFlags);
+    } catch (const Error &e) {
+        raiseForFile("無法開啟資料庫檔案", path, e.utf8());
+    }
+    sqlite3_busy_timeout(db.get(), 5000);
+    return db;
+}
+
 std::string sqliteSiblingOf(const std::string &path)
 {
     fs::path p(path);
@@ -393,7 +393,7 @@ sqlite3 *openArchiveDatabase(const std::string &path, ProgressSink *progress, st
     // A file the user cannot write, or one in a folder or on a medium that takes no writes (an installed
     // demo archive, a disc), opens read-only, in the journal mode it has.
     DatabasePtr db =
-        archiveReadOnlyReason(target).empty() ? openSqlite(target, SQLITE_OPEN_READWRITE) : openReadOnly(target);
+        archiveReadOnlyReason(target).empty() ? openSqlite(target, SQLITE_OPEN_READWRITE) : openSqliteReadOnly(target);
     try {
         if (!sqlite3_db_readonly(db.get(), "main"))
             sqlite::execute(db.get(), "PRAGMA journal_mode=WAL");

@@ -1,5 +1,7 @@
 #pragma once
 // Which file an archive or package connection text names, and how it becomes an open SQLite database.
+#include "sqlite/sqlite_db.h"
+
 #include <functional>
 #include <string>
 
@@ -21,6 +23,11 @@ FileKind fileKindOf(const std::string &path);
 // Why an archive cannot be written where it lies (a read-only medium, a folder or a file the user cannot
 // write), as a phrase for messages; empty when it can.
 std::string archiveReadOnlyReason(const std::string &path);
+
+// Opens an SQLite archive only to read it: through SQLite's read-only WAL support where its -wal and -shm can
+// be used, otherwise (a folder nobody here can write) as an unchanging file, unless a -wal still holds data.
+// An error names the file.
+sqlite::DatabasePtr openSqliteReadOnly(const std::string &path, int extraFlags = 0);
 
 // X.mdb → X.sqlite: only the extension is replaced (appended when there is none).
 std::string sqliteSiblingOf(const std::string &path);

@@ -22,10 +22,10 @@ std::string servedArchivePath(const std::string &archivePath)
 std::unique_ptr<Connection> openReadOnlyArchive(const std::string &sqlitePath)
 {
     // Each connection serves one thread, so SQLite's own locking of the connection is not needed.
-    sqlite::DatabasePtr db;
+    // Read as the window and velm read an archive they cannot write: through the WAL when its side files can be
+    // used, otherwise as an unchanging file.
+    sqlite::DatabasePtr db = openSqliteReadOnly(sqlitePath, SQLITE_OPEN_NOMUTEX);
     try {
-        db = sqlite::open(sqlitePath, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
-        sqlite3_busy_timeout(db.get(), 5000);
         // The upper levels of the big tables' trees stay in memory across requests: 16 MB a connection.
         sqlite::execute(db.get(), "PRAGMA cache_size=-16000");
         sqlite::execute(db.get(), "select count(*) from sqlite_master");

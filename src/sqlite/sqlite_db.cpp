@@ -24,12 +24,12 @@ DatabasePtr open(const std::string &name, int flags)
     return db;
 }
 
-DatabasePtr openImmutable(const std::string &path)
+DatabasePtr openImmutable(const std::string &path, int extraFlags)
 {
     // A path keeps its separators and every visible character but those that would end it or escape.
     const KeptByte inPath = [](unsigned char c) { return c >= 0x21 && c < 0x7f && c != '%' && c != '?' && c != '#'; };
     const std::string uri = "file:" + percentEncoded(std::filesystem::absolute(path).string(), inPath) + "?immutable=1";
-    return open(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+    return open(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | extraFlags);
 }
 
 void close(DatabasePtr &db)

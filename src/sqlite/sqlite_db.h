@@ -32,7 +32,7 @@ using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 // Opens a database; a failure's message is SQLite's.
 DatabasePtr open(const std::string &name, int flags);
 // Opens a file only to read it, as immutable: no locks, nothing written beside it, whatever its path holds.
-DatabasePtr openImmutable(const std::string &path);
+DatabasePtr openImmutable(const std::string &path, int extraFlags = 0);
 // Closes now, so that a failure to write the last pages is reported rather than lost.
 void close(DatabasePtr &db);
 // Runs one or more statements.
