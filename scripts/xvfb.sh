@@ -4,6 +4,7 @@
 # and Xvfb are stopped and waited for, and the home is removed.
 scratch=$(mktemp -d)
 mkdir -p "$scratch/config"
+mkdir -m 700 "$scratch/run" # the reader's socket: a reader the user runs elsewhere is not this one
 app=
 xvfb=
 
@@ -55,7 +56,7 @@ export DISPLAY=":$(cat "$scratch/display")"
 # start_reader [NAME=VALUE...] PROGRAM [ARGUMENTS...]: the reader in the throw-away home, in a session of its
 # own that its helper processes share; its output in $scratch/reader.log, its process id in $app.
 start_reader() {
-  setsid env HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" \
+  setsid env HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" XDG_RUNTIME_DIR="$scratch/run" \
     QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
     "$@" >"$scratch/reader.log" 2>&1 &
   app=$!

@@ -116,6 +116,17 @@ std::string ExpandTemplate(std::string_view templateText, const std::function<st
     return page;
 }
 
+std::string ArticlePageUtf8(const Big5Text &page)
+{
+    std::string utf8 = page.toUtf8();
+    // Only the template's own line near the start: a post may quote the same text.
+    constexpr std::string_view declared = "charset=big5\">";
+    const std::size_t at = utf8.find(declared);
+    if (at != std::string::npos && at < 80)
+        utf8.replace(at, declared.size(), "charset=utf-8\">");
+    return utf8;
+}
+
 void ArticlePage::prepare(Connection *connection)
 {
     m_topic.setConnection(connection);

@@ -24,6 +24,9 @@ const std::string &ArticleTemplate();
 // Copies the template, replacing every "<#NAME>" by tagText(NAME); replacements are not scanned again.
 std::string ExpandTemplate(std::string_view templateText, const std::function<std::string(std::string_view)> &tagText);
 
+// The page as UTF-8 whose META line declares that charset: what the article view shows and a saved page holds.
+std::string ArticlePageUtf8(const Big5Text &page);
+
 class ArticlePage {
 public:
     // Binds both queries to the archive connection and prepares them once for every article.

@@ -6,6 +6,7 @@
 #include "archive/util.h"
 #include "base/cp950.h"
 #include "base/progress.h"
+#include "store/read_marks.h"
 
 #include <ostream>
 
@@ -56,12 +57,19 @@ void streamTopicRows(Query &query)
 
 void printTopicRows(Session &session, Query &query)
 {
+    const ReadMarks &marks = session.readMarks();
     MemberNames members;
     for (; !query.eof(); query.next()) {
         const TopicCells c = CurrentTopicCells(query, members, query.connection());
         session.out() << c.topicId << '\t' << fromCp950(c.subject) << '\t' << fromCp950(c.date) << '\t'
                       << fromCp950(c.author) << '\t' << fromCp950(c.replies) << '\t' << fromCp950(c.lastPost) << '\t'
-                      << fromCp950(c.good) << '\n';
+                      << fromCp950(c.good) << '\t'
+                      << (marks.isRead(query.fieldByName("TOPIC_ID").asInteger(),
+                                       query.fieldByName("T_LAST_POST").asString(),
+                                       query.fieldByName("T_REPLIES").asInteger())
+                              ? "read"
+                              : "unread")
+                      << '\n';
     }
 }
 
@@ -74,7 +82,8 @@ std::vector<CliCommand> archiveCommands()
          &tree},
         {"topics",
          "  topics FORUM_ID      the forum's topics, newest activity first: id, subject, date, author,\n"
-         "                       replies, last reply and golden mark, separated by tabs\n",
+         "                       replies, last reply, golden mark and read or unread (the reader's read\n"
+         "                       marks), separated by tabs\n",
          &topics},
     };
 }

@@ -5,10 +5,16 @@
 #include "base/cp950.h"
 #include "settings/settings.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <istream>
 #include <iterator>
 #include <ostream>
+
+#include <unistd.h>
 
 namespace velm {
 namespace {
@@ -27,20 +33,60 @@ int written(Session &session)
     return 1;
 }
 
+// Written beside the file and renamed over it, so a failed write leaves no half page behind.
+bool writeFile(const std::string &path, const std::string &content, std::string &why)
+{
+    const std::string part = path + ".part-" + std::to_string(::getpid()); // two runs never share one
+    {
+        std::ofstream file(part, std::ios::binary | std::ios::trunc);
+        file << content;
+        file.close();
+        if (!file) {
+            why = std::strerror(errno);
+            std::remove(part.c_str());
+            return false;
+        }
+    }
+    if (std::rename(part.c_str(), path.c_str()) != 0) {
+        why = std::strerror(errno);
+        std::remove(part.c_str());
+        return false;
+    }
+    return true;
+}
+
 int article(Session &session, const std::vector<std::string> &args)
 {
+    std::vector<std::string> rest;
+    std::string output;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--output") {
+            rest.push_back(args[i]);
+        } else if (i + 1 < args.size() && output.empty() && !args[i + 1].empty()) {
+            output = args[++i];
+        } else {
+            return 2;
+        }
+    }
     std::int64_t topicId = 0;
-    if (args.size() != 1 || !parseId(args[0], topicId))
+    if (rest.size() != 1 || !parseId(rest[0], topicId))
         return 2;
     ArticlePage page;
     page.prepare(&session.archive());
     Big5Text html;
-    if (!page.build(args[0], forumBaseUrl(session), html)) {
-        session.err() << "velm: no topic " << args[0] << " in the archive\n";
+    if (!page.build(rest[0], forumBaseUrl(session), html)) {
+        session.err() << "velm: no topic " << rest[0] << " in the archive\n";
         return 1;
     }
-    session.out() << html.toUtf8();
-    return written(session);
+    if (output.empty()) {
+        session.out() << ArticlePageUtf8(html);
+        return written(session);
+    }
+    if (std::string why; !writeFile(output, ArticlePageUtf8(html), why)) {
+        session.err() << "velm: cannot write " << output << ": " << why << '\n';
+        return 1;
+    }
+    return 0;
 }
 
 int markup(Session &session, const std::vector<std::string> &args)
@@ -68,7 +114,10 @@ int markup(Session &session, const std::vector<std::string> &args)
 std::vector<CliCommand> articleCommands()
 {
     return {
-        {"article", "  article TOPIC_ID     the topic's page as the article view shows it (HTML, CR LF line ends)\n",
+        {"article",
+         "  article [--output FILE] TOPIC_ID\n"
+         "                       the topic's page as the article view shows it (UTF-8 HTML, CR LF line ends);\n"
+         "                       --output writes it to FILE, a page a browser opens as it is\n",
          &article},
         {"markup",
          "  markup [--code N]    a stored post on standard input as the page's HTML, code page 950;\n"

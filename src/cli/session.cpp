@@ -4,6 +4,9 @@
 #include "archive/util.h"
 #include "base/paths.h"
 #include "shell_core/startup.h"
+#include "store/reader_store.h"
+
+#include <ostream>
 
 namespace velm {
 
@@ -54,6 +57,23 @@ Connection &Session::archive()
         SetDefaultConnection(&m_archive);
     }
     return m_archive;
+}
+
+const ReadMarks &Session::readMarks()
+{
+    if (m_readMarks)
+        return *m_readMarks;
+    m_readMarks.emplace();
+    std::string notice;
+    std::optional<ReaderStore> store = ReaderStore::openExisting(ReaderStore::defaultPath(), &notice);
+    if (!notice.empty())
+        m_err << "velm: " << notice << "; every topic is listed as unread\n";
+    if (store) {
+        Connection &db = archive();
+        if (const std::optional<ArchiveKey> key = store->identify(SampleArchive(db.handle()), db.databasePath(), false))
+            m_readMarks.emplace(store->readMarks(*key));
+    }
+    return *m_readMarks;
 }
 
 } // namespace velm

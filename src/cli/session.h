@@ -1,9 +1,11 @@
 #pragma once
 // What every velm command shares: the options, the streams and the archive opened on demand.
 #include "archive/database.h"
+#include "store/read_marks.h"
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,10 @@ public:
     // The archive connection, opened on first use and made the default connection.
     Connection &archive();
 
+    // The read marks the reader keeps for the archive, read once; none without a store that knows it. The
+    // store is only read here.
+    const ReadMarks &readMarks();
+
     const CliOptions &options() const { return m_options; }
     std::istream &in() { return m_in; }
     std::ostream &out() { return m_out; }
@@ -37,6 +43,7 @@ private:
     std::ostream &m_out;
     std::ostream &m_err;
     Connection m_archive;
+    std::optional<ReadMarks> m_readMarks;
 };
 
 // One command of the velm tool. run returns the exit status; a thrown Error becomes status 1.
@@ -52,7 +59,7 @@ bool parseId(const std::string &text, std::int64_t &id);
 // any size is printed as it is read, in little memory.
 void streamTopicRows(Query &query);
 // Prints the rows of a topic query as the topic grid shows them: the id, then subject, date, author,
-// replies, last reply and golden mark, separated by tabs.
+// replies, last reply, golden mark and "read" or "unread" by the reader's read marks, separated by tabs.
 void printTopicRows(Session &session, Query &query);
 
 // Each concern lists its commands in its own file.

@@ -98,6 +98,7 @@ void TfmMain::FormCreate()
     qApp->installEventFilter(this);
     m_savedPanel4Width = panel4Width();
     m_savedPanel3Height = panel3Height();
+    openStore();
 }
 
 void TfmMain::restoreLayout()
@@ -134,6 +135,7 @@ void TfmMain::showEvent(QShowEvent *event)
     // The first-show steps run once the window is on screen, from the message loop.
     QTimer::singleShot(0, this, [this] {
         guarded([this] { FormShow(); });
+        guarded([this] { showStoreNotice(); });
         m_firstShowFinished = true;
         emit firstShowDone();
         if (!m_demoCheckWaiting.isEmpty())
@@ -280,7 +282,7 @@ bool TfmMain::AppMessage(QObject *watched, QEvent *event)
 {
     if (!watched->isWidgetType())
         return false;
-    if (readingEvent(watched, event))
+    if (readingEvent(watched, event) || keepingEvent(watched, event))
         return true;
     if (event->type() == QEvent::MouseButtonPress) {
         const auto *mouse = static_cast<QMouseEvent *>(event);

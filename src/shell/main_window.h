@@ -6,21 +6,28 @@
 #include "search/search_host.h"
 #include "shell_core/article_history.h"
 #include "shell_core/layout.h"
+#include "store/read_marks.h"
+#include "store/reader_store.h"
 
 #include <QMainWindow>
 #include <QPointF>
 #include <QStringList>
 #include <QUrl>
 
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QStackedWidget;
 class QPlainTextEdit;
+class QPrinter;
+class QTabWidget;
 class QTableView;
 class QTimer;
 class QToolBar;
@@ -108,6 +115,19 @@ public:
 
     // SearchHost: StatusBar1's single text.
     void setStatusText(const std::string &cp950) override;
+
+    // What the reader keeps of its own (main_window_keep.cpp and the files beside it).
+    // A package handed over by another start of the program or dropped on the window: imported as the
+    // toolbar imports a chosen one, once no dialog is open.
+    void importHandedPackage(const QString &path);
+    // Ctrl+D: the shown topic into the bookmarks, or out of them.
+    void toggleBookmark();
+    // N, or Space at the page's end: the next unread topic of the list, then of the next forums.
+    void goToNextUnread();
+    // Ctrl+S, Ctrl+P and 另存為 PDF: the shown topic as one UTF-8 page, on paper, or as a PDF file.
+    void saveArticle();
+    void printArticle();
+    void saveArticlePdf();
 
 signals:
     // Emitted when the first-show steps are done (tests wait for it).
@@ -235,6 +255,66 @@ private:
     std::int64_t m_lastForumId = 0;
     std::string m_lastTopicId;
     bool m_demoOfflinePage = false; // the demo pane is about to load the local offline page
+
+    // What the reader keeps: the store, the archive's identity in it, its read marks and unread counts.
+    void openStore();
+    void showStoreNotice();
+    ReaderStore *store();
+    void archiveShown();
+    std::string keptArchivePath() const;
+    void refreshUnread();
+    void countUnread();
+    void takeUnreadCounts();
+    void articleShown();
+    // The TOPIC_ID of the topic the view shows; 0 while it shows none.
+    std::int64_t shownTopicId() const;
+    void markShownRead();
+    void markRead(const std::vector<TopicMark> &marks);
+    void markForumsRead(const std::vector<std::int64_t> &forums);
+    bool atPageEnd() const;
+    bool keepingEvent(QObject *watched, QEvent *event);
+    bool listUnreadFrom(int row);
+    QWidget *buildTreeTabs(QWidget *parent);
+    void refreshBookmarks();
+    void openBookmark(const Bookmark &bookmark);
+    bool setBookmark(BookmarkKind kind, std::int64_t id, const std::string &title, bool on);
+    std::string topicSubject(std::int64_t topicId);
+    void buildKeepingTools();
+    void fillRecentArchives(QMenu *menu);
+    void openArchiveAt(const std::string &path);
+    void archiveChosen();
+    void importPackageFile(const std::string &path);
+    void importHandedPackages();
+    void sortTopicList(int column);
+    void showTreeMenu(const QPoint &position);
+    void showListMenu(const QPoint &position);
+    QString topicLink(std::int64_t topicId) const;
+    std::optional<std::string> askSaveFile(const QString &title, const QString &name, const QString &filter);
+
+    std::optional<ReaderStore> m_store;
+    std::string m_storeNotice;              // said once the window is up
+    std::optional<ArchiveKey> m_archiveKey; // the open archive in the store
+    std::string m_keptArchive;              // the archive the marks were read for
+    ReadMarks m_readMarks;
+    std::unordered_map<std::int64_t, std::int64_t> m_unreadCounts; // by FORUM_ID
+    std::size_t m_marksCountedAtOnce;                              // more are counted on a thread of their own
+    std::uint64_t m_marksChanged = 0;                              // marks written by this window so far
+    std::future<std::unordered_map<std::int64_t, std::int64_t>> m_counting; // waited for when the window goes
+    std::uint64_t m_countingFrom = 0;                                       // m_marksChanged when that count began
+    QTimer *m_countingDone = nullptr;
+    QTimer *m_readTimer = nullptr;                                 // a topic shown this long is read
+    QTabWidget *m_treeTabs = nullptr;
+    QTreeWidget *m_bookmarkList = nullptr;
+    QToolButton *m_saveButton = nullptr;
+    std::vector<QString> m_handedPackages;
+    QTimer *m_handedRetry = nullptr;
+    bool m_importing = false;
+    std::string m_sortBaseSql; // the list's own statement while it is sorted by a column
+    std::string m_sortedSql;
+    int m_sortColumn = -1;
+    bool m_sortDescending = false;
+    std::shared_ptr<QPrinter> m_printer; // alive until the page is printed
+    QString m_saveFolder;
 };
 
 // The design caption followed by the program version.

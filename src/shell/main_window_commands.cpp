@@ -74,10 +74,13 @@ bool TfmMain::importStartupPackage()
 void TfmMain::ToolButton1Click()
 {
     RequireWritableArchive(m_archive); // said before a file is asked for
-    const std::optional<std::string> picked = ChoosePackageFile(this, ChoosePackageTitle());
-    if (!picked)
-        return;
-    const std::string chosen = *picked;
+    if (const std::optional<std::string> picked = ChoosePackageFile(this, ChoosePackageTitle()))
+        importPackageFile(*picked);
+}
+
+void TfmMain::importPackageFile(const std::string &chosen)
+{
+    RequireWritableArchive(m_archive); // a package handed over or dropped meets the same refusal
     m_package.close();
     m_package.setConnectionText(chosen);
     const std::string recorded = RecordedPackageTitle(chosen, m_archive);
@@ -96,12 +99,15 @@ void TfmMain::ToolButton1Click()
 void TfmMain::changeArchive(const std::function<void()> &change)
 {
     // Rows merged before an error stay merged: the names are read again whatever the outcome.
+    const bool nested = std::exchange(m_importing, true);
     try {
         change();
     } catch (...) {
+        m_importing = nested;
         m_topicModel->resetMembers();
         throw;
     }
+    m_importing = nested;
     m_topicModel->resetMembers();
 }
 

@@ -228,7 +228,7 @@ void TfmMain::buildLayout()
     treePalette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                          treePalette.color(QPalette::Active, QPalette::HighlightedText));
     m_tv->setPalette(treePalette);
-    treeColumn->addWidget(m_tv, 1);
+    treeColumn->addWidget(buildTreeTabs(m_panel4), 1);
     auto *demoPage = new ArticleWebPage(m_profile);
     demoPage->setBeforeNavigate([this](const QUrl &url) {
         bool cancel = false;
@@ -334,6 +334,7 @@ void TfmMain::buildLayout()
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) { guarded([&] { DBGrid1RowChanged(current.row()); }); });
     m_topic.setAfterScroll([this] { ADOTopicAfterScroll(); });
+    buildKeepingTools();
 }
 
 } // namespace velm

@@ -150,8 +150,12 @@ void TfmMain::showArchiveState()
 void TfmMain::ToolButton2Click()
 {
     m_openDialogTitle = QStringLiteral("選擇資料庫來源MDB檔");
-    if (!OpenArchive(m_archive, {}))
-        return;
+    if (OpenArchive(m_archive, {}))
+        archiveChosen();
+}
+
+void TfmMain::archiveChosen()
+{
     // The next start opens this archive again, unless it is the start-up archive (or its converted file).
     const std::string chosen = m_archive.connectionText();
     const std::string startupMdb = dataSourceOf(startupConnectionText(m_options.programFolder));

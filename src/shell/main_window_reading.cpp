@@ -164,7 +164,7 @@ bool TfmMain::buildArticle(const ArticleVisit &visit, QByteArray &html)
     Big5Text page;
     if (!m_article.build(visit.topicId, m_forumBaseUrl, page))
         return false;
-    std::string utf8 = page.toUtf8();
+    std::string utf8 = ArticlePageUtf8(page);
     if (!visit.keywords.empty())
         utf8 = HighlightKeywords(utf8, visit.keywords);
     html = QByteArray(utf8.data(), static_cast<qsizetype>(utf8.size()));
@@ -180,6 +180,7 @@ void TfmMain::showArticle(const QByteArray &html, std::optional<QPointF> scroll)
     if (const ArticleVisit *visit = m_history.current())
         rememberTopic(visit->topicId);
     followShownTopic();
+    articleShown();
 }
 
 void TfmMain::rememberScroll()

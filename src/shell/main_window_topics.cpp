@@ -81,6 +81,7 @@ void TfmMain::BuildForumTree()
         m_tv->setCurrentItem(forum);
         m_tv->scrollToItem(forum);
     }
+    archiveShown();
 }
 
 QTreeWidgetItem *TfmMain::forumNode(std::int64_t forumId) const
@@ -161,7 +162,10 @@ void TfmMain::followShownTopic()
     const bool listOpen = m_topic.isOpen() && !m_topic.isEmpty();
     if (listOpen && !m_topic.eof() && rowHolds(m_topic.recNo()))
         return; // the list's current row: a click there, or the place of a start
-    const bool forumListed = listOpen && m_topic.sql() == kForumTopicsSql && m_currentForumId == forumId;
+    // The forum's list, in its own order or sorted by a column.
+    const bool forumOrder = m_topic.sql() == kForumTopicsSql ||
+                            (!m_sortedSql.empty() && m_topic.sql() == m_sortedSql && m_sortBaseSql == kForumTopicsSql);
+    const bool forumListed = listOpen && forumOrder && m_currentForumId == forumId;
     if (!forumListed) {
         // A search's list that holds the topic among the rows read so far keeps it.
         for (long long row = 0; listOpen && row < m_topic.fetchedRows(); ++row) {

@@ -4,6 +4,7 @@
 #include "base/qtext.h"
 
 #include <QColor>
+#include <QFont>
 
 namespace velm {
 namespace {
@@ -57,6 +58,17 @@ void TopicGridModel::resetMembers()
     m_members.close();
     if (m_rows > 0)
         emit dataChanged(index(0, Author), index(m_rows - 1, Author), {Qt::DisplayRole});
+}
+
+void TopicGridModel::unreadChanged()
+{
+    if (m_rows > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, ColumnCount - 1), {Qt::FontRole});
+}
+
+std::int64_t TopicGridModel::topicIdAt(int row) const
+{
+    return row >= 0 && row < m_rows && m_columns[qTopicId] >= 0 ? m_query.valueAt(row, m_columns[qTopicId]).toInt() : 0;
 }
 
 int TopicGridModel::rowCount(const QModelIndex &parent) const
@@ -149,6 +161,19 @@ QVariant TopicGridModel::data(const QModelIndex &index, int role) const
                                          : int(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::BackgroundRole:
         return QColor(215, 215, 255);
+    case Qt::FontRole: {
+        if (!m_unread || m_columns[qTopicId] < 0)
+            return {};
+        const int row = index.row();
+        const auto value = [&](QueryColumn c) {
+            return m_columns[c] < 0 ? Value::null() : m_query.valueAt(row, m_columns[c]);
+        };
+        if (!m_unread(value(qTopicId).toInt(), value(qLastPost).toText(), value(qReplies).toInt()))
+            return {};
+        QFont bold; // only the weight: the rest is the grid's own font
+        bold.setBold(true);
+        return bold;
+    }
     default:
         return {};
     }

@@ -4,6 +4,9 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+#include <string>
+
 namespace velm {
 
 class Query;
@@ -23,6 +26,12 @@ public:
     // Drops the member names read so far (another archive was opened, or an import changed them) and
     // has the author column shown again.
     void resetMembers();
+    // Unread topics are shown in bold; the test is asked again for every row after unreadChanged().
+    using UnreadTest = std::function<bool(std::int64_t topicId, const std::string &lastPost, std::int64_t replies)>;
+    void setUnreadTest(UnreadTest test) { m_unread = std::move(test); }
+    void unreadChanged();
+    // The TOPIC_ID of a row; 0 when there is none.
+    std::int64_t topicIdAt(int row) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -47,6 +56,7 @@ private:
     int m_rows = 0;
     int m_currentRow = -1;
     int m_columns[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    UnreadTest m_unread;
 };
 
 } // namespace velm

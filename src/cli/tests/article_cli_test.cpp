@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -36,7 +38,7 @@ TEST_F(ArticleCli, PageAsUtf8WithItsLineEndsOnTheOptionsOrStoredAddress)
     const test::CliRun run =
         test::runVelm({"--archive", m_archive, "--base-url", "http://velm.example/", "article", "1002"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("<html>\r\n<META http-equiv=Content-Type content=\"text/html; charset=big5\">\r\n"
+    EXPECT_NE(run.out.find("<html>\r\n<META http-equiv=Content-Type content=\"text/html; charset=utf-8\">\r\n"
                            "<style>"),
               std::string::npos);
     EXPECT_NE(
@@ -44,6 +46,15 @@ TEST_F(ArticleCli, PageAsUtf8WithItsLineEndsOnTheOptionsOrStoredAddress)
             "</style>\r\n<font size=2 color=blue>黃金文章</font>　<a href=http://velm.example/link.asp?topic_id=1002>"),
         std::string::npos);
     EXPECT_EQ(run.out.substr(run.out.size() - 11), "</html>\r\n\r\n");
+
+    // --output writes the same page to a file, and nothing to standard output.
+    const std::string saved = m_dir.filePath("saved.html").toStdString();
+    const test::CliRun written = test::runVelm(
+        {"--archive", m_archive, "--base-url", "http://velm.example/", "article", "--output", saved, "1002"});
+    EXPECT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(written.out, "");
+    std::ifstream file(saved, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), run.out);
 
     WriteSetting(kAppKey, "ForumBaseURL", Big5Text("http://stored.example/"));
     const test::CliRun stored = test::runVelm({"--archive", m_archive, "article", "1003"});
@@ -59,6 +70,15 @@ TEST_F(ArticleCli, MissingTopicWritesOneErrorLineAndNothingElse)
 
     EXPECT_EQ(test::runVelm({"--archive", m_archive, "article", "10x"}).status, 2);
     EXPECT_EQ(test::runVelm({"--archive", m_archive, "article"}).status, 2);
+    EXPECT_EQ(test::runVelm({"--archive", m_archive, "article", "1002", "--output"}).status, 2);
+    // A folder in the way: the page written beside it cannot take its place and is removed.
+    const std::string unwritable = m_dir.filePath("a-folder").toStdString();
+    fs::create_directory(unwritable);
+    const test::CliRun failed = test::runVelm({"--archive", m_archive, "article", "--output", unwritable, "1002"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find(unwritable), std::string::npos) << failed.err;
+    for (const auto &entry : fs::directory_iterator(m_dir.path().toStdString()))
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
 }
 
 TEST_F(ArticleCli, MarkupFromStandardInput)

@@ -1,4 +1,7 @@
+#include "archive/database.h"
 #include "cli/tests/cli_run.h"
+#include "store/read_marks.h"
+#include "store/reader_store.h"
 
 #include <QTemporaryDir>
 
@@ -8,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -210,3 +214,42 @@ TEST_F(SearchCli, WrongArgumentsAreRefused)
 }
 
 } // namespace
+
+// The last column says whether the reader has read the topic as it is now; velm only reads the reader's store.
+TEST_F(SearchCli, TopicsTellTheReadersMarks)
+{
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
+    const auto marksOf = [](const std::string &out) {
+        std::vector<std::string> marks;
+        for (const std::string &row : rowsOf(out))
+            marks.push_back(row.substr(row.rfind('\t') + 1) + ' ' + row.substr(0, row.find('\t')));
+        return marks;
+    };
+    const std::vector<std::string> before = marksOf(onFixture({"topics", "101"}).out);
+    ASSERT_GE(before.size(), 2u);
+    EXPECT_EQ(before[0].rfind("unread ", 0), 0u) << before[0];
+    EXPECT_FALSE(fs::exists(ReaderStore::defaultPath()));
+
+    const std::int64_t first = std::stoll(before[0].substr(before[0].find(' ') + 1));
+    {
+        Connection archive;
+        archive.setConnectionText(fixture);
+        archive.open();
+        ReaderStore store(ReaderStore::defaultPath());
+        const ArchiveKey key = *store.identify(SampleArchive(archive.handle()), archive.databasePath());
+        store.markRead(key, {{first, TopicState(archive.handle(), first)->seen}});
+    }
+    std::vector<std::string> after = before;
+    after[0] = "read " + std::to_string(first);
+    EXPECT_EQ(marksOf(onFixture({"topics", "101"}).out), after);
+
+    // A damaged store is said on standard error and left as it is: velm sets nothing aside.
+    std::ofstream(ReaderStore::defaultPath(), std::ios::trunc) << "not a database";
+    const test::CliRun damaged = onFixture({"topics", "101"});
+    EXPECT_EQ(damaged.status, 0);
+    EXPECT_EQ(marksOf(damaged.out), before);
+    EXPECT_NE(damaged.err.find(ReaderStore::defaultPath()), std::string::npos) << damaged.err;
+    EXPECT_EQ(fs::file_size(ReaderStore::defaultPath()), 14u);
+    qputenv("XDG_DATA_HOME", savedDataHome);
+}

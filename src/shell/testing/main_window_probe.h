@@ -5,6 +5,7 @@
 #include "shell/main_window.h"
 
 #include <QLabel>
+#include <QTimer>
 
 #include <cstdint>
 #include <string>
@@ -56,6 +57,13 @@ public:
     QWebEngineView *WebBrowserDemo() const { return m_window.m_webBrowserDemo; }
     QToolBar *ToolBar1() const { return m_window.m_toolBar; }
     QLineEdit *EditSearch() const { return m_window.m_editSearch; }
+
+    // What the reader keeps: how long a topic is shown before it is read, the archive's key in the store.
+    void setReadDelay(int milliseconds) { m_window.m_readTimer->setInterval(milliseconds); }
+    void setMarksCountedAtOnce(std::size_t marks) { m_window.m_marksCountedAtOnce = marks; }
+    const std::optional<ArchiveKey> &archiveKey() const { return m_window.m_archiveKey; }
+    QTabWidget *TreeTabs() const { return m_window.m_treeTabs; }
+    QTreeWidget *BookmarkList() const { return m_window.m_bookmarkList; }
 
 private:
     TfmMain &m_window;
