@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
-#include <QFont>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
@@ -46,11 +45,7 @@ int main(int argc, char **argv)
     velm::registerArticleScheme();
     ReaderApplication app(argc, argv);
     QApplication::setApplicationDisplayName(velm::MainCaption());
-    // 細明體 is not on this platform: a Ming-style face of the same family stands in, else the CJK font the
-    // package was installed with.
-    QFont::insertSubstitutions(QStringLiteral("細明體"),
-                               {QStringLiteral("AR PL UMing TW"), QStringLiteral("AR PL UMing TW MBE"),
-                                QStringLiteral("Noto Serif CJK TC"), QStringLiteral("WenQuanYi Zen Hei")});
+    velm::substituteMingFace();
     velm::substitutePageFaces();
     // Without Qt's translation its dialogs speak English; the reader itself still works.
     if (QString why; !velm::installQtTranslations(app, &why))

@@ -121,6 +121,9 @@ std::string AuthorText(const Value &author, MemberNames &members, Connection *co
 
 std::string DateCellText(const std::string &stamp)
 {
+    // A topic without a date shows an empty cell, not the separators alone.
+    if (trimmedBlanks(stamp).empty())
+        return {};
     return FormatForumDate(stamp).substr(0, 10);
 }
 

@@ -72,7 +72,7 @@ struct TopicCells {
 inline constexpr const char *kTopicCellColumns[] = {"TOPIC_ID", "T_SUBJECT", "T_CODESYSTEM", "T_DATE",
                                                     "T_AUTHOR", "T_REPLIES", "T_LAST_POST",  "T_GOOD"};
 
-// The date cell: the first 10 characters of the formatted time stamp, the date alone.
+// The date cell: the first 10 characters of the formatted time stamp, the date alone; empty for a blank stamp.
 std::string DateCellText(const std::string &stamp);
 // The cells of the query's current row; the query has the topic list's columns.
 TopicCells CurrentTopicCells(const Query &query, MemberNames &members, Connection *connection = nullptr);

@@ -11,7 +11,7 @@ QString ChoosePackageTitle()
 
 QStringList PackageFileFilters()
 {
-    return {QStringLiteral("Velm Package File(*.VLP *.vlp)"), QStringLiteral("Access File(*.MDB *.mdb)")};
+    return {QStringLiteral("Velm 補充包檔案 (*.VLP *.vlp)"), QStringLiteral("Access 資料庫檔案 (*.MDB *.mdb)")};
 }
 
 std::optional<std::string> ChoosePackageFile(QWidget *parent, const QString &title)

@@ -1,21 +1,36 @@
 #include "search/advanced_search.h"
 
 #include "archive/database.h"
+#include "archive/forum_tree.h"
 #include "archive/util.h"
 #include "base/cp950.h"
+#include "base/progress.h"
 #include "search/indexed_search.h"
 #include "search/search_host.h"
 
 namespace velm {
 
+namespace {
+
+void addForums(const ForumNode &node, std::vector<SearchForum> &list)
+{
+    if (node.data > 0)
+        list.push_back({node.text, node.data});
+    for (const ForumNode &child : node.children)
+        addForums(child, list);
+}
+
+} // namespace
+
 std::vector<SearchForum> SearchForumList()
 {
-    auto forums = OpenQuery(kSearchForumListSql);
-    const Field subject = forums->fieldByName("F_SUBJECT");
-    const Field id = forums->fieldByName("FORUM_ID");
+    // The forum tree's own walk, so nested categories' forums can be searched as they can be read.
+    PlainTree tree;
+    SilentProgress progress;
+    BuildForumTree(tree, progress);
     std::vector<SearchForum> list;
-    for (; !forums->eof(); forums->next())
-        list.push_back({subject.asString(), id.asInteger()});
+    for (const ForumNode &root : tree.roots())
+        addForums(root, list);
     return list;
 }
 

@@ -15,17 +15,13 @@ namespace velm {
 class Query;
 class SearchHost;
 
-// cbForum's items after "全部的討論區": the forums of top-level categories.
-inline constexpr const char *kSearchForumListSql =
-    "SELECT * FROM FORUM_FORUM,FORUM_CATEGORY WHERE FORUM_FORUM.CAT_ID=FORUM_CATEGORY.CAT_ID AND CAT_PID=0 "
-    "ORDER BY CAT_ORDER,CAT_NAME,F_SUBJECT ";
-
 struct SearchForum {
     std::string subject; // F_SUBJECT, code page 950
     std::int64_t id = 0;
 };
 
-// Read on the default connection, in the list's order.
+// cbForum's items after "全部的討論區": every forum the forum tree shows, in its order; read on the default
+// connection.
 std::vector<SearchForum> SearchForumList();
 
 // Member ids by exact name, on the default connection.

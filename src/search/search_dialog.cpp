@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace velm {
@@ -32,9 +33,25 @@ constexpr int kCategoriesWidth = 200;
 // The two filters stand out from the category kinds.
 constexpr const char *kFilterStyle = "QCheckBox { background-color: #c0dcc0; }";
 
+// Rows with room around the text: the CJK faces report a height their glyphs fill to the edge, so rows of
+// that height run the entries together and the list's last entry is cut.
+class RoomyRows final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), option.fontMetrics.height() + kRowRoom));
+        return size;
+    }
+
+    static constexpr int kRowRoom = 6;
+};
+
 QComboBox *dropDown(const QString &name, QWidget *parent)
 {
     auto *combo = new QComboBox(parent);
+    combo->setItemDelegate(new RoomyRows(combo));
     combo->setObjectName(name);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);

@@ -89,7 +89,8 @@ public:
     // The status bar counts the topics found; the pages they open mark the keywords.
     void searchFound(const std::vector<std::string> &keywordsCp950) override;
 
-    // Back and forward through the topics the article view showed; false when there is none that way.
+    // Back and forward through the topics the article view showed; false when there is none that way. From a
+    // page that is no topic's (the home page, an outside link), back shows the topic the user came from.
     bool goBack();
     bool goForward();
     // The article view's zoom: steps up (> 0) or down; 0 brings it back to 100%.
@@ -174,6 +175,13 @@ private:
     void prepareArticleQueries();
     void DBGrid1RowChanged(int row);
     void applyGridColumnWidths();
+    void fitAuthorColumn();
+    // The tree's node of a forum, or null.
+    QTreeWidgetItem *forumNode(std::int64_t forumId) const;
+    // Lists a forum's topics in the grid.
+    void listForum(std::int64_t forumId);
+    // The tree and the list show the topic of the page just shown: its row, listing its forum when needed.
+    void followShownTopic();
     // Runs a change of ADOTopic's text or parameters with the grid detached from it.
     void detachedTopicChange(const std::function<void()> &change);
     // The import's view of this window: status bar, progress window, tree.
@@ -182,6 +190,7 @@ private:
     void buildReadingAids(QWidget *findBarParent);
     bool readingEvent(QObject *watched, QEvent *event);
     void showArticleMenu(const QPoint &position);
+    bool canGoBack() const;
     bool moveInHistory(bool back);
     bool buildArticle(const ArticleVisit &visit, QByteArray &html);
     void showArticle(const QByteArray &html, std::optional<QPointF> scroll);
@@ -204,7 +213,7 @@ private:
     void showSuggestions(std::uint64_t generation, const std::vector<std::pair<std::int64_t, QString>> &topics);
     // The place the next start opens again: the chosen archive, the forum and the topic.
     bool openStartArchive(const std::string &startupText);
-    // The caption names an archive opened read-only.
+    // The caption names the open archive, and says when it is read-only.
     void showArchiveState();
     void restorePlace();
     void rememberForum(std::int64_t forumId);
@@ -259,6 +268,7 @@ private:
     ArticleHistory m_history;
     std::vector<std::string> m_searchKeywords; // UTF-8, marked by the pages of a search's topic list
     QUrl m_visitUrl;                           // the address the current visit's page is served at
+    bool m_showingVisit = false;               // the view shows the current visit, no other page
     std::optional<QPointF> m_scrollAfterLoad;  // where a page shown again is scrolled to once loaded
     double m_articleZoom = 1.0;
     FindBar *m_findBar = nullptr;

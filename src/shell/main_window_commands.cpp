@@ -19,47 +19,25 @@
 #include "update/desktop_open.h"
 #include "update/self_update.h"
 #include "update/version_check.h"
+#include "websearch/offline_page.h"
 #include "websearch/web_search_dialog.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
-#include <QWebEngineLoadingInfo>
 #include <QWebEngineView>
 
 #include <utility>
 
 namespace velm {
-namespace {
-
-// A server as the user would name it: its host, with the port when the address gives one.
-QString serverName(const QUrl &url)
-{
-    if (url.host().isEmpty())
-        return url.toString();
-    return url.port() >= 0 ? url.host() + ':' + QString::number(url.port()) : url.host();
-}
-
-} // namespace
 
 void TfmMain::showOfflinePage(QWebEngineView *view, const QWebEngineLoadingInfo &loading)
 {
-    if (loading.status() != QWebEngineLoadingInfo::LoadFailedStatus)
+    const std::optional<QString> html = OfflinePageHtml(loading);
+    if (!html)
         return;
-    const QUrl url = loading.url();
-    // The server answered (an HTTP error has its own page), or the load gave way to another one.
-    if (loading.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain ||
-        (loading.errorDomain() == QWebEngineLoadingInfo::InternalErrorDomain && loading.errorCode() == -3))
-        return;
-    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
-        return;
-    const QString where = serverName(url);
-    const QString html =
-        QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head>"
-                       "<body style=\"font-size:9pt;margin:4px\">無法連線到 %1 ，離線閱讀不受影響</body></html>")
-            .arg(where.toHtmlEscaped());
     if (view == m_webBrowserDemo)
         m_demoOfflinePage = true;
-    view->setHtml(html);
+    view->setHtml(*html);
 }
 
 CallbackImportHost TfmMain::importHost(bool withTree)
@@ -152,7 +130,7 @@ void TfmMain::ToolButton15Click(QObject *sender)
     });
     // Asked for from the toolbar, a list that could not be fetched is said, with the server and why.
     if (start == UpdateStart::Toolbar && result.outcome == UpdateOutcome::ListUnavailable) {
-        const std::string where = serverName(QUrl(QString::fromStdString(m_forumBaseUrl))).toStdString();
+        const std::string where = ServerName(QUrl(QString::fromStdString(m_forumBaseUrl))).toStdString();
         const std::string why = m_idHTTP1.lastError();
         raiseUtf8("無法連線到 " + where + " 取得補充包清單" + (why.empty() ? std::string() : "（" + why + "）") +
                   "，離線閱讀不受影響");

@@ -5,16 +5,15 @@
 #include "archive/archive_file.h"
 #include "base/error.h"
 #include "settings/settings.h"
+#include "shell/topic_model.h"
+#include "shell_core/startup.h"
 #include "shell_widgets/file_dialog.h"
 #include "shell_widgets/messages.h"
 #include "shell_widgets/progress_window.h"
-#include "shell_core/startup.h"
-#include "shell/topic_model.h"
 
 #include <QFileInfo>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <QWebEngineView>
 
 #include <charconv>
@@ -84,8 +83,8 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
         // The first filter, the one the dialog starts with, lists both kinds of archive.
         const std::optional<QString> file = ChooseExistingFile(
             this, m_openDialogTitle,
-            {QStringLiteral("資料庫 (*.mdb *.MDB *.sqlite *.SQLITE)"), QStringLiteral("Access File (*.mdb *.MDB)"),
-             QStringLiteral("SQLite (*.sqlite *.SQLITE)")});
+            {QStringLiteral("資料庫 (*.mdb *.MDB *.sqlite *.SQLITE)"),
+             QStringLiteral("Access 資料庫檔案 (*.mdb *.MDB)"), QStringLiteral("SQLite (*.sqlite *.SQLITE)")});
         text = file ? file->toStdString() : std::string();
     }
     if (text.empty())
@@ -138,9 +137,16 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
 
 void TfmMain::showArchiveState()
 {
-    // An archive that takes no packages says so in the caption, where the user looks first.
-    setWindowTitle(m_archive.connected() && m_archive.readOnly() ? MainCaption() + QStringLiteral(" (唯讀)")
-                                                                 : MainCaption());
+    // The caption names the file read, and says so when it takes no packages: where the user looks first. The
+    // design caption comes last, which the platform then does not add a second time.
+    QString caption = MainCaption();
+    if (m_archive.connected()) {
+        QString file = QFileInfo(QString::fromStdString(m_archive.databasePath())).fileName();
+        if (m_archive.readOnly())
+            file += QStringLiteral(" (唯讀)");
+        caption = file + QStringLiteral(" - ") + caption;
+    }
+    setWindowTitle(caption);
 }
 
 void TfmMain::ToolButton2Click()
@@ -185,10 +191,7 @@ void TfmMain::restorePlace()
 {
     const std::int64_t forumId = storedId("LastForumID");
     const std::int64_t topicId = storedId("LastTopicID");
-    QTreeWidgetItem *forum = nullptr;
-    for (QTreeWidgetItemIterator it(m_tv); forumId > 0 && *it && !forum; ++it)
-        if ((*it)->data(0, Qt::UserRole).toLongLong() == forumId)
-            forum = *it;
+    QTreeWidgetItem *forum = forumNode(forumId);
     if (forum) {
         for (QTreeWidgetItem *up = forum->parent(); up; up = up->parent())
             up->setExpanded(true);

@@ -12,9 +12,12 @@
 #include "shell_widgets/messages.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -99,29 +102,27 @@ bool TfmMain::readingEvent(QObject *watched, QEvent *event)
 
 void TfmMain::showArticleMenu(const QPoint &position)
 {
-    // The engine's menu for what was clicked (a link, a selection), without its own history moves and
-    // reload, which the page may not make; the reader's back and forward take their place.
-    QMenu *menu = m_webBrowser1->lastContextMenuRequest() ? m_webBrowser1->createStandardContextMenu() : nullptr;
-    if (!menu)
-        menu = new QMenu(m_webBrowser1);
+    // Only what works on a post, in the reader's language: the engine's own menu offers saving, page source
+    // and new windows, which lead nowhere here, and history moves that would leave the reader's history.
+    const QWebEngineContextMenuRequest *request = m_webBrowser1->lastContextMenuRequest();
+    const QUrl link = request ? request->linkUrl() : QUrl();
+    auto *menu = new QMenu(m_webBrowser1);
     menu->setObjectName("ArticleMenu");
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (QWebEnginePage::WebAction engineOwn : {QWebEnginePage::Back, QWebEnginePage::Forward, QWebEnginePage::Reload})
-        menu->removeAction(m_webBrowser1->pageAction(engineOwn));
-    QAction *first = menu->actions().isEmpty() ? nullptr : menu->actions().constFirst();
-    while (first && first->isSeparator()) {
-        menu->removeAction(first);
-        first = menu->actions().isEmpty() ? nullptr : menu->actions().constFirst();
-    }
-    auto *back = new QAction(QStringLiteral("上一頁"), menu);
-    back->setEnabled(m_history.canGoBack());
-    connect(back, &QAction::triggered, this, [this] { guarded([this] { goBack(); }); });
-    auto *forward = new QAction(QStringLiteral("下一頁"), menu);
-    forward->setEnabled(m_history.canGoForward());
-    connect(forward, &QAction::triggered, this, [this] { guarded([this] { goForward(); }); });
-    menu->insertActions(first, {back, forward});
-    if (first)
-        menu->insertSeparator(first);
+    const auto item = [&](const QString &text, bool enabled, std::function<void()> handler) {
+        QAction *action = menu->addAction(text);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, [handler] { guarded([&] { handler(); }); });
+    };
+    item(QStringLiteral("複製"), request && !request->selectedText().isEmpty(),
+         [this] { m_webBrowser1->triggerPageAction(QWebEnginePage::Copy); });
+    item(QStringLiteral("複製連結網址"), link.isValid(),
+         [link] { QGuiApplication::clipboard()->setText(link.toString()); });
+    menu->addSeparator();
+    item(QStringLiteral("上一頁"), canGoBack(), [this] { goBack(); });
+    item(QStringLiteral("下一頁"), m_history.canGoForward(), [this] { goForward(); });
+    menu->addSeparator();
+    item(QStringLiteral("全選"), true, [this] { m_webBrowser1->triggerPageAction(QWebEnginePage::SelectAll); });
     menu->popup(m_webBrowser1->mapToGlobal(position));
 }
 
@@ -135,12 +136,20 @@ bool TfmMain::goForward()
     return moveInHistory(false);
 }
 
+bool TfmMain::canGoBack() const
+{
+    return m_history.current() && (!m_showingVisit || m_history.canGoBack());
+}
+
 bool TfmMain::moveInHistory(bool back)
 {
-    if (back ? !m_history.canGoBack() : !m_history.canGoForward())
+    if (back ? !canGoBack() : !m_history.canGoForward())
         return false;
     rememberScroll();
-    const ArticleVisit visit = *(back ? m_history.back() : m_history.forward());
+    // Away from the topics, the way back leads first to the one the user left.
+    const ArticleVisit visit = *(back && !m_showingVisit ? m_history.current()
+                                 : back                  ? m_history.back()
+                                                         : m_history.forward());
     QByteArray html;
     if (!buildArticle(visit, html))
         return true; // the topic is no longer in the archive: the view keeps its page
@@ -166,9 +175,11 @@ void TfmMain::showArticle(const QByteArray &html, std::optional<QPointF> scroll)
 {
     m_scrollAfterLoad = scroll && (scroll->x() > 0 || scroll->y() > 0) ? scroll : std::nullopt;
     m_visitUrl = m_articlePages->publish(html);
+    m_showingVisit = true;
     m_webBrowser1->setUrl(m_visitUrl);
     if (const ArticleVisit *visit = m_history.current())
         rememberTopic(visit->topicId);
+    followShownTopic();
     articleShown();
 }
 

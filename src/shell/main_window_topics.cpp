@@ -4,10 +4,12 @@
 #include "archive/forum_text.h"
 #include "archive/forum_tree.h"
 #include "base/qtext.h"
-#include "shell_widgets/progress_window.h"
 #include "shell/topic_model.h"
+#include "shell_widgets/progress_window.h"
 
 #include <QHeaderView>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTimer>
 #include <QTreeWidget>
@@ -40,6 +42,29 @@ private:
     QTreeWidget *m_tree;
 };
 
+// The width a cell needs to show a text whole: the text, the style's margins around it and the grid line.
+int cellWidth(const QTableView *grid, const QString &text)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(grid);
+    option.font = grid->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = text;
+    return grid->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), grid).width() +
+           (grid->showGrid() ? 1 : 0);
+}
+
+// A date cell as wide as any: the widest digit in every place.
+QString widestDate(const QFontMetrics &metrics)
+{
+    QChar widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+            widest = QChar(digit);
+    return QString(4, widest) + u'/' + QString(2, widest) + u'/' + QString(2, widest);
+}
+
 } // namespace
 
 void TfmMain::BuildForumTree()
@@ -52,16 +77,19 @@ void TfmMain::BuildForumTree()
     m_tv->setCurrentItem(nullptr);
     m_tv->clearSelection();
     // A rebuild of the same archive keeps the chosen forum; its list stays as it is.
-    if (m_currentForumId > 0) {
-        for (QTreeWidgetItemIterator it(m_tv); *it; ++it) {
-            if ((*it)->data(0, Qt::UserRole).toLongLong() == m_currentForumId) {
-                m_tv->setCurrentItem(*it);
-                m_tv->scrollToItem(*it);
-                break;
-            }
-        }
+    if (QTreeWidgetItem *forum = forumNode(m_currentForumId)) {
+        m_tv->setCurrentItem(forum);
+        m_tv->scrollToItem(forum);
     }
     archiveShown();
+}
+
+QTreeWidgetItem *TfmMain::forumNode(std::int64_t forumId) const
+{
+    for (QTreeWidgetItemIterator it(m_tv); forumId > 0 && *it; ++it)
+        if ((*it)->data(0, Qt::UserRole).toLongLong() == forumId)
+            return *it;
+    return nullptr;
 }
 
 void TfmMain::changeTopicQuery(const std::function<void(Query &topic)> &change)
@@ -86,6 +114,7 @@ void TfmMain::detachedTopicChange(const std::function<void()> &change)
     }
     m_topicModel->endQueryChange();
     m_gridFollows = true;
+    fitAuthorColumn();
     if (m_topic.isOpen() && !m_topic.isEmpty()) {
         const QModelIndex row = m_topicModel->index(static_cast<int>(m_topic.recNo()), 0);
         m_gridFollows = false;
@@ -105,17 +134,61 @@ void TfmMain::tvChange(QTreeWidgetItem *node)
     m_currentForumId = data;
     if (data <= 0)
         return; // the root and the categories list no topics: the grid keeps what it shows
-    rememberForum(data);
+    listForum(data);
+}
+
+void TfmMain::listForum(std::int64_t forumId)
+{
+    rememberForum(forumId);
     stopSearch();             // its rows would come into the forum's list
     m_searchKeywords.clear(); // a forum's topics are no search result
     changeTopicQuery([&](Query &topic) {
         if (topic.sql() != kForumTopicsSql)
             topic.setSql(kForumTopicsSql);
         topic.close();
-        m_topic.setParam("frm_id", Value::integer(m_currentForumId));
+        m_topic.setParam("frm_id", Value::integer(forumId));
         ++m_topicQueries;
         m_topic.open();
     });
+}
+
+void TfmMain::followShownTopic()
+{
+    const Query &shown = m_article.Topic();
+    const Value topicId = Value::integer(shown.fieldByName("TOPIC_ID").asInteger());
+    const std::int64_t forumId = shown.fieldByName("FORUM_ID").asInteger();
+    const auto rowHolds = [&](long long row) {
+        return m_topic.valueAt(row, m_topic.findField("TOPIC_ID")).toInt() == topicId.toInt();
+    };
+    const bool listOpen = m_topic.isOpen() && !m_topic.isEmpty();
+    if (listOpen && !m_topic.eof() && rowHolds(m_topic.recNo()))
+        return; // the list's current row: a click there, or the place of a start
+    // The forum's list, in its own order or sorted by a column.
+    const bool forumOrder = m_topic.sql() == kForumTopicsSql ||
+                            (!m_sortedSql.empty() && m_topic.sql() == m_sortedSql && m_sortBaseSql == kForumTopicsSql);
+    const bool forumListed = listOpen && forumOrder && m_currentForumId == forumId;
+    if (!forumListed) {
+        // A search's list that holds the topic among the rows read so far keeps it.
+        for (long long row = 0; listOpen && row < m_topic.fetchedRows(); ++row) {
+            if (rowHolds(row)) {
+                m_topic.moveTo(row);
+                m_timer1->stop(); // the page is shown already
+                return;
+            }
+        }
+        QTreeWidgetItem *forum = forumNode(forumId);
+        if (!forum)
+            return;                 // a forum the tree does not show
+        m_currentForumId = forumId; // the tree's change then lists nothing of its own
+        for (QTreeWidgetItem *up = forum->parent(); up; up = up->parent())
+            up->setExpanded(true);
+        m_tv->setCurrentItem(forum);
+        m_tv->scrollToItem(forum);
+        listForum(forumId);
+    }
+    if (m_topic.isOpen())
+        m_topic.locate("TOPIC_ID", topicId);
+    m_timer1->stop(); // the page is shown already
 }
 
 void TfmMain::ADOTopicAfterScroll()
@@ -165,8 +238,10 @@ void TfmMain::LoadArticle(const std::string &topicId)
 bool TfmMain::WebBrowser1BeforeNavigate2(const QUrl &url)
 {
     const TopicLink link = TopicLinkId(url.toString().toStdString());
-    if (!link.isTopicLink)
+    if (!link.isTopicLink) {
+        m_showingVisit = url == m_visitUrl; // any other page leaves the topic the user came from
         return false;
+    }
     if (!link.id.empty())
         LoadArticle(link.id);
     return true;
@@ -178,12 +253,31 @@ void TfmMain::applyGridColumnWidths()
     const QFontMetrics titleMetrics(m_grid->horizontalHeader()->font());
     const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
     m_grid->verticalHeader()->setDefaultSectionSize(metrics.height() + 4); // rows fit the chosen font
+    const int dateWidth = cellWidth(m_grid, widestDate(metrics));
     for (int column = 0; column < TopicGridModel::ColumnCount; ++column) {
         const QString title = m_topicModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-        m_grid->horizontalHeader()->resizeSection(
-            column,
-            std::max(TopicGridModel::widthInCharacters(column) * digit + 4, titleMetrics.horizontalAdvance(title) + 4));
+        int width =
+            std::max(TopicGridModel::widthInCharacters(column) * digit + 4, titleMetrics.horizontalAdvance(title) + 4);
+        if (column == TopicGridModel::Date || column == TopicGridModel::LastPost)
+            width = std::max(width, dateWidth);
+        m_grid->horizontalHeader()->resizeSection(column, width);
     }
+    fitAuthorColumn();
+}
+
+void TfmMain::fitAuthorColumn()
+{
+    // Widened for the names of the rows shown first, never narrowed: a width the user chose stays.
+    const QFontMetrics metrics(m_grid->font());
+    QString widest;
+    for (int row = 0; row < m_topicModel->rowCount(); ++row) {
+        const QString name = m_topicModel->index(row, TopicGridModel::Author).data().toString();
+        if (metrics.horizontalAdvance(name) > metrics.horizontalAdvance(widest))
+            widest = name;
+    }
+    const int width = cellWidth(m_grid, widest);
+    if (!widest.isEmpty() && width > m_grid->columnWidth(TopicGridModel::Author))
+        m_grid->horizontalHeader()->resizeSection(TopicGridModel::Author, width);
 }
 
 void TfmMain::ToolButton20Click()

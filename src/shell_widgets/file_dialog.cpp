@@ -2,6 +2,9 @@
 
 #include <QFileDialog>
 #include <QFileIconProvider>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QMimeDatabase>
 
 namespace velm {
@@ -38,6 +41,30 @@ private:
     QMimeDatabase m_types;
 };
 
+// The details columns in the program's language: the model's own follow the system's locale, often English.
+class ChineseDetails final : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files || (index.column() != kSize && index.column() != kDate))
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (index.column() == kDate)
+            return files->lastModified(source).toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+        if (files->isDir(source))
+            return QIdentityProxyModel::data(index, role); // a folder's size column says nothing
+        return m_chinese.formattedDataSize(files->size(source));
+    }
+
+private:
+    static constexpr int kSize = 1;
+    static constexpr int kDate = 3;
+    QLocale m_chinese{QLocale::Chinese, QLocale::TraditionalChineseScript, QLocale::Taiwan};
+};
+
 } // namespace
 
 std::optional<QString> ChooseExistingFile(QWidget *parent, const QString &title, const QStringList &filters)
@@ -46,6 +73,7 @@ std::optional<QString> ChooseExistingFile(QWidget *parent, const QString &title,
     QFileDialog dialog(parent, title);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setIconProvider(&icons);
+    dialog.setProxyModel(new ChineseDetails(&dialog));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(filters);

@@ -28,6 +28,13 @@ bool installQtTranslations(QCoreApplication &app, QString *why)
     return true;
 }
 
+void substituteMingFace()
+{
+    QFont::insertSubstitutions(QStringLiteral("細明體"),
+                               {QStringLiteral("AR PL UMing TW"), QStringLiteral("AR PL UMing TW MBE"),
+                                QStringLiteral("Noto Serif CJK TC"), QStringLiteral("WenQuanYi Zen Hei")});
+}
+
 QStringList pageFaces()
 {
     return {QStringLiteral("Verdana"), QStringLiteral("Arial"), QStringLiteral("Helvetica")};

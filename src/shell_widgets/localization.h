@@ -12,6 +12,10 @@ namespace velm {
 // application, which owns it. False, with the reason in *why, when it cannot be loaded.
 bool installQtTranslations(QCoreApplication &app, QString *why = nullptr);
 
+// Has the design's face 細明體, which this platform lacks, drawn with an installed Ming-style face of the same
+// family, else with the CJK font the package was installed with.
+void substituteMingFace();
+
 // The faces the pages name (Verdana, Arial, Helvetica) and their stand-ins, most alike first.
 QStringList pageFaces();
 QStringList sansStandIns();

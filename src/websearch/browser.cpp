@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
@@ -36,6 +37,8 @@ TFormBrowser::TFormBrowser() : QWidget(nullptr)
     // The windows belong to the application: closing the main window ends the program and them with it.
     setAttribute(Qt::WA_QuitOnClose, false);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &QWidget::close);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 QWidget *TFormBrowser::AddResultTab(const QString &caption)
@@ -74,6 +77,9 @@ TFormBrowser *OpenSearchResults(const std::vector<std::string> &captions, const 
         window->LoadSearchPage(tab, url.address, url.formNumber, url.fieldValue, url.fieldName,
                                i < codePages.size() ? codePages[i] : KeywordCodePage::Big5);
     }
+    // The results open on the first site, with the tabs shown from their start.
+    if (count > 0)
+        window->PageControl1()->setCurrentIndex(0);
     window->showMaximized();
     return window;
 }

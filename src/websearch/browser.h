@@ -33,7 +33,8 @@ private:
     QWebEngineProfile *m_profile = nullptr;
 };
 
-// Opens a new browser window with one tab per site and returns without waiting for any page. Captions
+// Opens a new browser window with one tab per site, the first one shown, and returns without waiting for any
+// page; Escape closes it. Captions
 // are code page 950; a missing code page counts as Big5. The window frees itself when closed.
 TFormBrowser *OpenSearchResults(const std::vector<std::string> &captions, const std::vector<std::string> &urlTexts,
                                 const std::vector<KeywordCodePage> &codePages = {});

@@ -1,9 +1,11 @@
 #include "websearch/web_browser.h"
 
 #include "websearch/form_script.h"
+#include "websearch/offline_page.h"
 
 #include <QPointer>
 #include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -22,6 +24,10 @@ TFormWebBrowser::TFormWebBrowser(QWebEngineProfile *profile, QWidget *parent) : 
     layout->addWidget(m_webBrowser1);
     connect(m_webBrowser1->page(), &QWebEnginePage::loadFinished, this,
             [this](bool) { WebBrowser1DocumentComplete(); });
+    connect(m_webBrowser1->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &loading) {
+        if (const std::optional<QString> html = OfflinePageHtml(loading))
+            m_webBrowser1->setHtml(*html);
+    });
 }
 
 void TFormWebBrowser::setPost(int formNumber, std::string fieldName, std::string fieldValue, KeywordCodePage codePage)

@@ -218,7 +218,7 @@ TEST_F(SearchCli, WrongArgumentsAreRefused)
         {"asearch", "--boxes", "1,,2"},
         {"asearch", "--today", "2024-02-30"},
         {"asearch", "--today", "10/03/2024"},
-        {"asearch", "--forum", "104"}, // under a sub-category: not in the dialog's list
+        {"asearch", "--forum", "999"}, // no forum of the tree: not in the dialog's list
         {"asearch", "--member"},
         {"asearch", "--colour", "red"},
         {"index", "--rebuild"},

@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <fstream>
 
@@ -14,23 +16,34 @@ class ChoosePackageTest : public QObject {
     Q_OBJECT
 
 private:
-    // Answers the dialog once it is up: picks the file, or cancels when it is empty.
-    static void answerDialog(const QString &file, QString *title, QStringList *filters)
+    // Answers the dialog once it is up: picks the file, or cancels when it is empty. The file's modification
+    // time goes to *date as the dialog's list shows it.
+    static void answerDialog(const QString &file, QString *title, QStringList *filters, QString *date = nullptr)
     {
         QTimer::singleShot(0, [=] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             if (!dialog) {
-                answerDialog(file, title, filters);
+                answerDialog(file, title, filters, date);
                 return;
             }
             *title = dialog->windowTitle();
             *filters = dialog->nameFilters();
             if (file.isEmpty()) {
                 dialog->reject();
-            } else {
-                dialog->selectFile(file);
-                QMetaObject::invokeMethod(dialog, "accept");
+                return;
             }
+            dialog->selectFile(file);
+            if (date) {
+                auto *list = dialog->findChild<QTreeView *>("treeView");
+                const auto row = [&] {
+                    const QModelIndexList found = list->model()->match(list->model()->index(0, 0, list->rootIndex()),
+                                                                       Qt::DisplayRole, QFileInfo(file).fileName());
+                    return found.isEmpty() ? QModelIndex() : found.constFirst();
+                };
+                if (QTest::qWaitFor([&] { return row().isValid(); }, 30000))
+                    *date = row().siblingAtColumn(3).data().toString();
+            }
+            QMetaObject::invokeMethod(dialog, "accept");
         });
     }
 
@@ -46,13 +59,16 @@ private slots:
         answerDialog(QString(), &title, &filters);
         QVERIFY(!ChoosePackageFile(nullptr, ChoosePackageTitle()));
 
-        answerDialog(file, &title, &filters);
+        QString date;
+        answerDialog(file, &title, &filters, &date);
         const std::optional<std::string> picked = ChoosePackageFile(nullptr, ChoosePackageTitle());
         QVERIFY(picked);
         QCOMPARE(QString::fromStdString(*picked), file);
         QCOMPARE(title, QStringLiteral("匯入補充包.VLP/.MDB資料檔"));
-        QCOMPARE(filters, (QStringList{QStringLiteral("Velm Package File(*.VLP *.vlp)"),
-                                       QStringLiteral("Access File(*.MDB *.mdb)")}));
+        // In the program's language, whatever the system's.
+        QCOMPARE(filters, (QStringList{QStringLiteral("Velm 補充包檔案 (*.VLP *.vlp)"),
+                                       QStringLiteral("Access 資料庫檔案 (*.MDB *.mdb)")}));
+        QCOMPARE(date, QFileInfo(file).lastModified().toString(QStringLiteral("yyyy/MM/dd HH:mm")));
     }
 };
 

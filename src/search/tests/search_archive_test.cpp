@@ -166,19 +166,20 @@ TEST_F(FixtureSearch, UnknownMemberLeavesTheTopicsAlone)
     EXPECT_EQ(host.ids(), (std::vector<std::int64_t>{1005, 1014}));
 }
 
-TEST_F(FixtureSearch, ForumListHoldsTheForumsOfTopLevelCategories)
+TEST_F(FixtureSearch, ForumListHoldsEveryForumOfTheTreeInItsOrder)
 {
     std::vector<std::pair<std::int64_t, std::string>> forums;
     for (const SearchForum &f : SearchForumList())
         forums.emplace_back(f.id, fromCp950(f.subject));
     const std::vector<std::pair<std::int64_t, std::string>> expected{
-        {101, "Delphi 新手入門"}, {102, "Delphi 進階技巧"}, {106, "BCB 一般討論"},
-        {107, "Kylix 討論"},      {108, "VCL 元件分享"},    {109, "站務公告"},
+        {104, "Socket 網路程式"}, {105, "ADO/Jet 疑難雜症"}, {103, "資料庫程式設計"}, {101, "Delphi 新手入門"},
+        {102, "Delphi 進階技巧"}, {106, "BCB 一般討論"},     {107, "Kylix 討論"},     {108, "VCL 元件分享"},
+        {109, "站務公告"},        {110, "測試區"},
     };
     EXPECT_EQ(forums, expected);
 }
 
-// The demo archive a build places in its program folder offers one forum of every top category.
+// The demo archive a build places in its program folder offers all its seventeen forums.
 TEST(DemoSearch, ForumListOfTheDemoArchive)
 {
     QTemporaryDir dir;
@@ -193,8 +194,11 @@ TEST(DemoSearch, ForumListOfTheDemoArchive)
         forums.emplace_back(f.id, fromCp950(f.subject));
     SetDefaultConnection(nullptr);
     const std::vector<std::pair<std::int64_t, std::string>> expected{
-        {101, "Delphi 新手上路"}, {107, "C++ Builder 入門"}, {109, "Kylix 程式設計"},
-        {111, "元件使用討論"},    {114, "C#Builder 討論"},   {115, "站務公告"},
+        {102, "VCL 與表單設計"},    {104, "ADO 與 Access"},   {103, "dbExpress 與 BDE"}, {105, "Socket 與 Indy"},
+        {106, "Win32 API 與 DLL"},  {101, "Delphi 新手上路"}, {108, "BCB 進階技巧"},     {107, "C++ Builder 入門"},
+        {110, "Linux 安裝與設定"},  {109, "Kylix 程式設計"},  {112, "原始碼分享區"},     {111, "元件使用討論"},
+        {113, "Delphi 8 for .NET"}, {114, "C#Builder 討論"},  {116, "閒聊區"},           {117, "求職與求才"},
+        {115, "站務公告"},
     };
     EXPECT_EQ(forums, expected);
 }

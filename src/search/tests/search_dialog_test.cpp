@@ -3,8 +3,11 @@
 #include "search/tests/fake_host.h"
 
 #include "base/cp950.h"
+#include "shell_widgets/localization.h"
 #include "shell_widgets/messages.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -79,10 +82,10 @@ private slots:
             QCOMPARE(d.cbField()->currentText(), QStringLiteral("全部欄位"));
             QCOMPARE(d.cbField()->itemText(1), QStringLiteral("只找主題"));
             QCOMPARE(d.edMember()->text(), QString());
-            QCOMPARE(d.cbForum()->count(), 7);
+            QCOMPARE(d.cbForum()->count(), 11);
             QCOMPARE(d.cbForum()->currentText(), QStringLiteral("全部的討論區"));
-            QCOMPARE(d.cbForum()->itemText(1), QStringLiteral("Delphi 新手入門"));
-            QCOMPARE(d.cbForum()->itemData(6).toLongLong(), 109);
+            QCOMPARE(d.cbForum()->itemText(1), QStringLiteral("Socket 網路程式"));
+            QCOMPARE(d.cbForum()->itemData(10).toLongLong(), 110);
             const std::pair<const char *, int> boxes[] = {
                 {"Delphi討論文章", 1}, {"BCB討論文章", 2},  {"Linux/Kylix討論文章", 3}, {"VCL元件", 4},
                 {"其他文章/資料", 9},  {"只找黃金文章", 9}, {"只找有檔案下載者", 4},
@@ -103,12 +106,37 @@ private slots:
         });
     }
 
+    void dropDownRowsShowTheirEntriesWhole()
+    {
+        // The program's own font, whose CJK face fills the height it reports.
+        const QFont before = QApplication::font();
+        substituteMingFace();
+        QApplication::setFont(QFont(QStringLiteral("細明體"), 9));
+        whileOpen([](TfmSearch &d) {
+            for (QComboBox *combo : {d.cbDate(), d.cbForum()}) {
+                QTest::mouseClick(combo, Qt::LeftButton, {}, QPoint(combo->width() - 6, combo->height() / 2));
+                QAbstractItemView *list = combo->view();
+                QTRY_VERIFY(list->isVisible());
+                const int shown = std::min(combo->count(), combo->maxVisibleItems());
+                const int rowRoom = QFontMetrics(list->font()).height() + 4;
+                for (int row = 0; row < shown; ++row) {
+                    const QRect cell = list->visualRect(combo->model()->index(row, 0));
+                    QVERIFY2(cell.height() >= rowRoom && cell.bottom() < list->viewport()->height(),
+                             qPrintable(combo->itemText(row)));
+                }
+                QTest::keyClick(list, Qt::Key_Escape);
+                QTRY_VERIFY(!list->isVisible());
+            }
+        });
+        QApplication::setFont(before);
+    }
+
     void dropDownsCountBySelectedItemOnly()
     {
         whileOpen([](TfmSearch &d) {
             d.cbForum()->setCurrentIndex(2);
             d.cbDate()->setCurrentIndex(5);
-            QCOMPARE(d.choices().forum.value_or(0), 102);
+            QCOMPARE(d.choices().forum.value_or(0), 105);
             QCOMPARE(d.choices().datePosition, 5);
             // Typed text naming no item: no time condition, subject only, all forums.
             d.cbDate()->setEditText(QStringLiteral("上個月"));

@@ -195,7 +195,7 @@ private slots:
         QVERIFY(w->windowState() & Qt::WindowMaximized);
         QCOMPARE(probe(*w).panel4Width(), 168);
         QCOMPARE(probe(*w).panel3Height(), 176);
-        QCOMPARE(w->windowTitle(), QStringLiteral("Velm討論區 離線閱讀包 V1.6.quorin"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("velm.sqlite - Velm討論區 離線閱讀包 V1.6.quorin"));
         QCOMPARE(probe(*w).treeBuilds(), 1);
         QCOMPARE(probe(*w).tv()->topLevelItemCount(), 1);
         QTreeWidgetItem *root = probe(*w).tv()->topLevelItem(0);
@@ -853,6 +853,7 @@ private slots:
         clickTool(*w, "ToolButton2");
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
         QCOMPARE(probe(*w).ADOConnection1().databasePath(), other.toStdString());
+        QCOMPARE(w->windowTitle(), QStringLiteral("other.sqlite - Velm討論區 離線閱讀包 V1.6.quorin"));
         QCOMPARE(probe(*w).treeBuilds(), builds + 1);
         QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 0);
         QCOMPARE(probe(*w).WebBrowser1()->url(), QUrl("about:blank"));

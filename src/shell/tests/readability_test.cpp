@@ -2,12 +2,13 @@
 // the chosen font everywhere, forum names never cut, indented code and followed links shown cleanly.
 #include "prefs/config_dialog.h"
 #include "settings/settings.h"
-#include "shell_widgets/localization.h"
 #include "shell/main_window.h"
-#include "shell_widgets/messages.h"
 #include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
 #include "shell/tests/window_test_support.h"
+#include "shell/topic_model.h"
+#include "shell_widgets/localization.h"
+#include "shell_widgets/messages.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -78,13 +79,18 @@ private slots:
         writeTestArchive(
             m_programFolder.filePath("velm.sqlite"),
             QStringLiteral("INSERT INTO FORUM_MEMBERS VALUES (1, 'writer');"
+                           "INSERT INTO FORUM_MEMBERS VALUES (2, 'a_member_whose_name_is_long');"
                            "INSERT INTO FORUM_CATEGORY VALUES (1, 0, 'Top', 1, 1);"
                            "INSERT INTO FORUM_FORUM VALUES (7, 1, '%1');"
                            "INSERT INTO FORUM_TOPICS VALUES (1, 7, 1, 'Linked topic',"
                            " 'See [url=http://velm.example/topic.asp?topic_id=2]the other one[/url].',"
                            " '20040101000000', 1, 0, '20040103000000', 'N', 0, '', 0);"
                            "INSERT INTO FORUM_TOPICS VALUES (2, 7, 1, 'Other topic', 'Plain.', '20040102000000',"
-                           " 1, 0, '20040102000000', 'N', 0, '', 0);")
+                           " 1, 0, '20040102000000', 'N', 0, '', 0);"
+                           "INSERT INTO FORUM_TOPICS VALUES (3, 7, 1, 'Dated topic', 'Plain.', '20031028093012',"
+                           " 2, 0, '20031028093012', 'N', 0, '', 0);"
+                           "INSERT INTO FORUM_TOPICS VALUES (4, 7, 1, 'Undated topic', 'Plain.', '  ', 1, 0, NULL,"
+                           " 'N', 0, '', 0);")
                 .arg(kLongForum));
     }
 
@@ -211,6 +217,26 @@ private slots:
             runScript(probe(*w).WebBrowser1(), "getComputedStyle(document.querySelector('font[face]')).fontFamily"),
             QStringLiteral("Verdana, Arial, Helvetica, \"Liberation Sans\", \"DejaVu Sans\", sans-serif"));
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+    }
+
+    void datesAndAuthorsShowWhole()
+    {
+        substituteMingFace(); // the default font, as the program starts with it
+        auto w = start();
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 7));
+        QTableView *grid = probe(*w).DBGrid1();
+        QTRY_COMPARE(grid->model()->rowCount(), 4);
+        // A topic without dates shows empty cells, not the separators alone.
+        QCOMPARE(grid->model()->index(3, TopicGridModel::Subject).data().toString(), QStringLiteral("Undated topic"));
+        QCOMPARE(grid->model()->index(3, TopicGridModel::Date).data().toString(), QString());
+        QCOMPARE(grid->model()->index(3, TopicGridModel::LastPost).data().toString(), QString());
+        const QAbstractItemView *view = grid; // the cells' own widths, through the public base
+        for (int column : {TopicGridModel::Date, TopicGridModel::Author, TopicGridModel::LastPost})
+            QVERIFY2(view->sizeHintForColumn(column) <= grid->columnWidth(column),
+                     qPrintable(QStringLiteral("column %1: %2 > %3")
+                                    .arg(column)
+                                    .arg(view->sizeHintForColumn(column))
+                                    .arg(grid->columnWidth(column))));
     }
 };
 

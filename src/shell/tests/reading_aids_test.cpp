@@ -5,13 +5,14 @@
 #include "shell/article_view.h"
 #include "shell/find_bar.h"
 #include "shell/main_window.h"
-#include "shell_widgets/messages.h"
 #include "shell/testing/main_window_probe.h"
 #include "shell/tests/test_archive.h"
 #include "shell/tests/window_test_support.h"
+#include "shell_widgets/messages.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,9 +23,11 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <QWheelEvent>
 
@@ -129,10 +132,15 @@ private slots:
                            "INSERT INTO FORUM_FORUM VALUES (7, 1, 'Posts');"
                            "INSERT INTO FORUM_TOPICS VALUES (1, 7, 1, 'Long topic', '%1', '20040101000000', 1, 0,"
                            " '20040103000000', 'N', 0, '', 0);"
-                           "INSERT INTO FORUM_TOPICS VALUES (2, 7, 1, 'Second topic', 'Short body.', '20040102000000',"
+                           "INSERT INTO FORUM_TOPICS VALUES (2, 7, 1, 'Second topic',"
+                           " 'Short body. [url=http://velm.example/elsewhere.html]Elsewhere[/url]', '20040102000000',"
                            " 1, 0, '20040102000000', 'N', 0, '', 0);"
                            "INSERT INTO FORUM_TOPICS VALUES (3, 7, 1, 'Other news', 'A SOCKET and a socket.',"
-                           " '20040103000000', 1, 0, '20040101000000', 'N', 0, '', 0);")
+                           " '20040103000000', 1, 0, '20040101000000', 'N', 0, '', 0);"
+                           "INSERT INTO FORUM_CATEGORY VALUES (2, 1, 'Nested', 1, 1);"
+                           "INSERT INTO FORUM_FORUM VALUES (8, 2, 'Elsewhere');"
+                           "INSERT INTO FORUM_TOPICS VALUES (4, 8, 2, 'Lone topic', 'Alone here.', '20040104000000',"
+                           " 1, 0, '20040104000000', 'N', 0, '', 0);")
                 .arg(longBody));
     }
 
@@ -215,6 +223,97 @@ private slots:
         open(*w, "3", "A SOCKET and a socket.");
         QCOMPARE(probe(*w).history().size(), size_t(2));
         QVERIFY(!w->goForward());
+    }
+
+    void articleMenuOffersOnlyWhatWorks()
+    {
+        auto w = start();
+        QWebEngineView *view = probe(*w).WebBrowser1();
+        open(*w, "2", "Short body.");
+        QTRY_VERIFY_WITH_TIMEOUT(surface(view)->isVisible(), 5000);
+        const auto menuAt = [&](QPoint at) {
+            QTest::mouseClick(surface(view), Qt::RightButton, {}, at);
+            QMenu *menu = nullptr;
+            if (!QTest::qWaitFor([&] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); },
+                                 15000))
+                qWarning("no menu");
+            return menu;
+        };
+        const auto item = [](QMenu *menu, const QString &text) {
+            for (QAction *action : menu->actions())
+                if (action->text() == text)
+                    return action;
+            return static_cast<QAction *>(nullptr);
+        };
+        const QStringList where =
+            ask([view](auto done) {
+                view->page()->runJavaScript(
+                    "var r = document.querySelector('a[href*=elsewhere]').getBoundingClientRect();"
+                    "Math.round(r.left + 3) + ',' + Math.round(r.top + r.height / 2)",
+                    QWebEngineScript::ApplicationWorld, [done](const QVariant &v) { done(v.toString()); });
+            }).split(',');
+        QCOMPARE(where.size(), 2);
+
+        // On a link: the items that work, in Chinese, and nothing of the engine's own.
+        QMenu *menu = menuAt(QPoint(where[0].toInt(), where[1].toInt()));
+        QVERIFY(menu);
+        QStringList texts;
+        for (QAction *action : menu->actions())
+            if (!action->isSeparator())
+                texts << action->text();
+        QCOMPARE(texts, (QStringList{"複製", "複製連結網址", "上一頁", "下一頁", "全選"}));
+        item(menu, "複製連結網址")->trigger();
+        menu->close();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("http://velm.example/elsewhere.html"));
+
+        // Elsewhere: no link to copy; all of the page selected, then copied.
+        menu = menuAt(QPoint(5, 5));
+        QVERIFY(menu && !item(menu, "複製連結網址")->isEnabled() && !item(menu, "複製")->isEnabled());
+        item(menu, "全選")->trigger();
+        menu->close();
+        menu = menuAt(QPoint(5, 5));
+        QVERIFY(menu && item(menu, "複製")->isEnabled());
+        item(menu, "複製")->trigger();
+        menu->close();
+        QTRY_VERIFY_WITH_TIMEOUT(QGuiApplication::clipboard()->text().contains("Short body."), 15000);
+    }
+
+    void treeAndListFollowThePageShown()
+    {
+        writeSettings({{"ForumBaseURL", "http://127.0.0.1:9/"}}); // the home page is out of reach
+        auto w = start();
+        QWebEngineView *view = probe(*w).WebBrowser1();
+        QTableView *grid = probe(*w).DBGrid1();
+        const auto shows = [&](qlonglong forum, const QString &subject) {
+            const QTreeWidgetItem *node = probe(*w).tv()->currentItem();
+            const QModelIndex row = grid->currentIndex();
+            return node && node->data(0, Qt::UserRole).toLongLong() == forum &&
+                   grid->selectionModel()->isRowSelected(row.row()) &&
+                   row.siblingAtColumn(0).data().toString() == subject && !probe(*w).Timer1()->isActive();
+        };
+        probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 8));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Alone here."), 15000);
+
+        // A topic link to another forum, then back and forward.
+        view->setUrl(QUrl("http://velm.example/topic.asp?topic_id=2"));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
+        QVERIFY(shows(7, "Second topic"));
+        QVERIFY(probe(*w).tv()->currentItem()->parent()->isExpanded());
+        QTest::keyClick(surface(view), Qt::Key_Left, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Alone here."), 15000);
+        QVERIFY(shows(8, "Lone topic"));
+        QTest::keyClick(surface(view), Qt::Key_Right, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
+        QVERIFY(shows(7, "Second topic"));
+
+        // From the home page, back is the topic the user left, then the one before it.
+        QTest::mouseClick(w->findChild<QToolButton *>("ToolButton7"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!pageText(view).contains("Short body."), 15000);
+        QTest::keyClick(surface(view), Qt::Key_Left, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Short body."), 15000);
+        QCOMPARE(probe(*w).history().position(), size_t(1));
+        QTest::keyClick(surface(view), Qt::Key_Left, Qt::AltModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains("Alone here."), 15000);
     }
 
     void findBarCountsTheMatches()

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +41,15 @@ const QByteArray kBig5Post = "<html><head><meta charset=\"big5\"><title>big5</ti
 const QByteArray kThreeForms = "<html><body><form action=\"/wrong\"></form><form action=\"/wrong\"></form>"
                                "<form action=\"/result\"><input type=\"hidden\" name=\"ftext\" value=\"h\">"
                                "<input name=\"submit\" value=\"shadowing\"></form></body></html>";
+
+QString pageText(TFormWebBrowser *page)
+{
+    auto text = std::make_shared<QString>(); // outlives a wait that gives up
+    page->WebBrowser1()->page()->toPlainText([text](const QString &t) { *text = t; });
+    if (!QTest::qWaitFor([&] { return !text->isEmpty(); }, 5000))
+        qWarning("the page text did not come");
+    return *text;
+}
 
 QString pageTitle(TFormWebBrowser *page)
 {
@@ -219,7 +229,7 @@ private slots:
         QCOMPARE(m_server.requestsFor("/result").size(), results);
     }
 
-    void twentySitesOpenTwentyTabsTheLastActive()
+    void twentySitesOpenTwentyTabsTheFirstShownAndEscapeCloses()
     {
         std::vector<std::string> captions, urlTexts;
         for (int i = 1; i <= 20; ++i) {
@@ -239,8 +249,17 @@ private slots:
             QCOMPARE(tabs->tabText(i), QStringLiteral("網站 %1").arg(i + 1));
             QVERIFY(tabs->widget(i)->findChild<TFormWebBrowser *>());
         }
-        QCOMPARE(tabs->currentIndex(), 19);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QTRY_VERIFY(tabs->tabBar()->tabRect(0).left() >= 0 &&
+                    tabs->tabBar()->tabRect(0).right() < tabs->tabBar()->width());
         QTRY_COMPARE_WITH_TIMEOUT(m_server.requestsFor("/plain").size() >= 20, true, kLoadTimeout);
+        // Escape from the page shown closes the window.
+        QWidget *page = tabs->widget(0)->findChild<TFormWebBrowser *>()->WebBrowser1();
+        page = page->focusProxy() ? page->focusProxy() : page;
+        QTRY_VERIFY(page->isVisible());
+        QPointer<TFormBrowser> guard(window);
+        QTest::keyClick(page, Qt::Key_Escape);
+        QTRY_VERIFY(guard.isNull());
     }
 
     void dialogOkOpensTheTickedSitesInANewWindow()
@@ -267,6 +286,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_server.requestsFor("/forum/search.asp").size(), 1, kLoadTimeout);
         QCOMPARE(m_server.requestsFor("/forum/search.asp").first().target,
                  QByteArray("/forum/search.asp?MethodStr=DOIT&SearchStr=%A4%A4%A4%E5"));
+    }
+
+    void aSiteOutOfReachShowsTheLocalPage()
+    {
+        TFormWebBrowser *page = open("http://127.0.0.1:9/search?q=abc");
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(page).contains(QStringLiteral("無法連線到 127.0.0.1:9")), kLoadTimeout);
     }
 
     void twoSearchesGiveTwoWindowsAndClosingOneLeavesTheOther()
