@@ -6,31 +6,12 @@
 # Usage: bash bench/list_bench.sh [RUNS]   (after scripts/build.sh; the best of RUNS counts)
 set -euo pipefail
 source "$(dirname "$0")/bench_common.sh"
+source bench/bench_archives.sh
 runs=${1:-3}
 work=${BENCH_WORK:-$PWD/build/bench-data/lists}
 mkdir -p "$work"
 
-if [ ! -f "$work/x1.sqlite" ]; then
-  "$velm" expand "$package" "$work/x1.mdb"
-  "$velm" --archive "$work/x1.mdb" tree >/dev/null
-  rm "$work/x1.mdb"
-fi
-if [ ! -f "$work/x10.sqlite" ]; then
-  cp "$work/x1.sqlite" "$work/x10.tmp"
-  sqlite3 "$work/x10.tmp" >/dev/null <<'SQL'
-BEGIN;
-CREATE TEMP TABLE k(n);
-INSERT INTO k VALUES (1),(2),(3),(4),(5),(6),(7),(8),(9);
-INSERT INTO FORUM_MEMBERS SELECT MEMBER_ID + n * 1000000, M_NAME || n, M_EMAIL, M_POSTS, M_JOINED FROM FORUM_MEMBERS, k;
-INSERT INTO FORUM_FORUM SELECT FORUM_ID + n * 1000000, CAT_ID, F_SUBJECT, F_DESCRIPTION FROM FORUM_FORUM, k;
-INSERT INTO FORUM_TOPICS SELECT TOPIC_ID + n * 1000000, FORUM_ID + n * 1000000, CAT_ID, T_SUBJECT, T_MESSAGE, T_DATE,
-  T_AUTHOR + n * 1000000, T_REPLIES, T_LAST_POST, T_GOOD, T_CODESYSTEM, T_FILENAME, T_FILESIZE FROM FORUM_TOPICS, k;
-INSERT INTO FORUM_REPLY SELECT REPLY_ID, TOPIC_ID + n * 1000000, R_MESSAGE, R_AUTHOR + n * 1000000, R_DATE,
-  R_CODESYSTEM FROM FORUM_REPLY, k;
-COMMIT;
-SQL
-  mv "$work/x10.tmp" "$work/x10.sqlite"
-fi
+make_x1_x10 "$work"
 if [ ! -f "$work/huge.sqlite" ]; then
   cp "$work/x1.sqlite" "$work/huge.tmp"
   sqlite3 "$work/huge.tmp" >/dev/null <<'SQL'

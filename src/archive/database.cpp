@@ -4,6 +4,7 @@
 #include "archive/database_internal.h"
 #include "base/cp950.h"
 #include "base/error.h"
+#include "base/percent.h"
 
 #include <sqlite3.h>
 
@@ -197,6 +198,33 @@ void Connection::adopt(sqlite::DatabasePtr db, std::string databasePath)
     m_databasePath = std::move(databasePath);
 }
 
+Connection::FileAccess Connection::fileAccess() const
+{
+    sqlite3 *db = handle();
+    const char *file = sqlite3_db_filename(db, "main");
+    return {file ? file : "", sqlite3_db_readonly(db, "main") == 1, file && sqlite3_uri_boolean(file, "immutable", 0)};
+}
+
+void Connection::openFile(const FileAccess &file)
+{
+    close();
+    int flags = file.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    std::string name = file.path;
+    if (file.immutable) {
+        // A file: address keeps every character of the path but those that would end or escape it.
+        name =
+            "file:" +
+            percentEncoded(file.path,
+                           [](unsigned char c) { return c >= 0x21 && c < 0x7f && c != '%' && c != '?' && c != '#'; }) +
+            "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+    }
+    sqlite::DatabasePtr db = sqlite::open(name, flags);
+    sqlite3_busy_timeout(db.get(), 5000);
+    m_db = db.release();
+    m_databasePath = file.path;
+}
+
 sqlite3 *Connection::handle() const
 {
     if (!m_db)
@@ -361,6 +389,32 @@ void Query::open()
     m_eof = m_rows.empty();
     if (!m_rows.empty())
         scrolled();
+}
+
+void Query::openWithRows(std::vector<std::string> namesCp950, std::vector<FieldType> types)
+{
+    close();
+    m_stmt.reset();
+    m_prepared = false;
+    m_names = std::move(namesCp950);
+    m_types = std::move(types);
+    m_wanted.assign(m_names.size(), true);
+    m_done = false;
+    m_open = true;
+}
+
+void Query::addRows(std::vector<std::vector<Value>> rows)
+{
+    requireOpen("加入資料列");
+    const bool first = fetchedRows() == 0;
+    for (std::vector<Value> &row : rows)
+        m_rows.push_back(std::move(row));
+    if (first && !m_rows.empty()) {
+        m_pos = 0;
+        m_bof = true;
+        m_eof = false;
+        scrolled();
+    }
 }
 
 void Query::close()

@@ -70,6 +70,16 @@ public:
 
     // The file in use: the SQLite archive, or the package file as named (a Jet package is read through a copy).
     const std::string &databasePath() const { return m_databasePath; }
+
+    // How the open archive's file is opened, so that another thread can open it alike.
+    struct FileAccess {
+        std::string path; // UTF-8
+        bool readOnly = false;
+        bool immutable = false;
+    };
+    FileAccess fileAccess() const;
+    // Opens that SQLite file as it is: no conversion, no upgrade, no indexes made.
+    void openFile(const FileAccess &file);
     sqlite3 *handle() const;
 
     // Prepares one statement of code page 950 SQL text; a second statement in the text is refused.
@@ -135,6 +145,12 @@ public:
     void setColumns(std::vector<std::string> namesCp950) { m_wantedNames = std::move(namesCp950); }
     // Called after every move of the current row, and after an open that gave a row.
     void setAfterScroll(std::function<void()> handler) { m_afterScroll = std::move(handler); }
+
+    // Rows read elsewhere for this query's text (a search on another thread): the query opens on the
+    // columns without running its statement, takes rows as they are given, and has them all at endRows.
+    void openWithRows(std::vector<std::string> namesCp950, std::vector<FieldType> types);
+    void addRows(std::vector<std::vector<Value>> rows);
+    void endRows() { m_done = true; }
 
     void prepare();
     void unprepare();

@@ -12,8 +12,8 @@ namespace {
 std::vector<CliCommand> allCommands()
 {
     std::vector<CliCommand> all;
-    for (auto list : {archiveCommands, articleCommands, codeconvCommands, searchCommands, packagesCommands,
-                      websearchCommands, networkCommands, serveCommands})
+    for (auto list : {archiveCommands, articleCommands, codeconvCommands, searchCommands, indexCommands,
+                      packagesCommands, websearchCommands, networkCommands, serveCommands})
         for (const CliCommand &c : list())
             all.push_back(c);
     return all;

@@ -70,6 +70,7 @@ std::vector<CliCommand> articleCommands();
 std::vector<CliCommand> codeconvCommands();
 std::vector<CliCommand> packagesCommands();
 std::vector<CliCommand> searchCommands();
+std::vector<CliCommand> indexCommands();
 std::vector<CliCommand> serveCommands();
 
 } // namespace velm

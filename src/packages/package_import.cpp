@@ -7,6 +7,7 @@
 #include "base/percent.h"
 #include "base/progress.h"
 #include "packages/package_file.h"
+#include "textindex/text_index.h"
 
 #include <sqlite3.h>
 
@@ -145,6 +146,8 @@ public:
             return;
         if (!alive())
             raiseUtf8("匯入中資料庫連線已被關閉");
+        // The text index takes in the merged rows within the same transaction.
+        textindex::catchUp(m_db);
         m_open = false;
         sqlite::execute(m_db, "COMMIT");
     }
@@ -270,6 +273,28 @@ void ensureKeyIndex(Connection &archive, const std::string &table, std::string k
                        archive);
 }
 
+// The SET list that makes an archive row what inserting the package row would make it: the package's
+// columns from their parameters, the archive's other columns their defaults.
+std::string replacedColumns(Connection &archive, const std::string &table, const Query &rows)
+{
+    std::string set;
+    for (int i = 0; i < rows.fieldCount(); ++i)
+        set += (i ? "," : "") + rows.fieldName(i) + "=:" + rows.fieldName(i);
+    const StatementPtr info = sqlite::prepare(archive.handle(), "SELECT name, dflt_value FROM pragma_table_info(?1)");
+    const std::string tableUtf8 = fromCp950(table);
+    sqlite3_bind_text(info.get(), 1, tableUtf8.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(info.get()) == SQLITE_ROW) {
+        const std::string name = toCp950(sqlite::columnText(info.get(), 0));
+        if (rows.findField(name) >= 0)
+            continue;
+        const std::string fallback = sqlite3_column_type(info.get(), 1) == SQLITE_NULL
+                                         ? std::string("NULL")
+                                         : toCp950(sqlite::columnText(info.get(), 1));
+        set += "," + toCp950(sqlite::quoteIdentifier(fromCp950(name))) + "=" + fallback;
+    }
+    return set;
+}
+
 // What the current row of a streaming query costs while it is kept.
 std::size_t rowBytes(Query &rows)
 {
@@ -378,13 +403,29 @@ void MergeTable(const std::string &table, const std::string &keys, Connection &a
     Query insert(&archive);
     insert.setSql("insert into " + table + " (" + columns + ") values(:" + params + ")");
     insert.prepare();
+    Query replace(&archive);
+    replace.setSql("update " + table + " set " + replacedColumns(archive, table, rows) +
+                   " where rowid=:velm_merge_rowid");
+    replace.prepare();
     ensureKeyIndex(archive, table, keys);
 
     auto mergeRow = [&](const std::string &clause) {
-        ExecuteSQL("DELETE FROM " + table + " where " + clause, &archive);
+        // A row replacing exactly one archive row takes its place, as if deleted and inserted: texts that
+        // stay as they were leave the text index alone.
+        Query found(&archive);
+        found.setSql("select rowid from " + table + " where " + clause + " limit 2");
+        found.open();
+        std::vector<std::int64_t> matches;
+        for (; !found.eof(); found.next())
+            matches.push_back(found.field(0).asInteger());
+        Query &write = matches.size() == 1 ? replace : insert;
+        if (matches.size() == 1)
+            replace.setParam("velm_merge_rowid", Value::integer(matches.front()));
+        else if (!matches.empty())
+            ExecuteSQL("DELETE FROM " + table + " where " + clause, &archive);
         for (int i = 0; i < rows.fieldCount(); ++i)
-            insert.setParam(rows.fieldName(i), rows.field(i).value());
-        insert.execSQL();
+            write.setParam(rows.fieldName(i), rows.field(i).value());
+        write.execSQL();
     };
     MergeBatch batch(archive);
     long long batchStart = 0;

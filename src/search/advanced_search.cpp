@@ -5,6 +5,7 @@
 #include "archive/util.h"
 #include "base/cp950.h"
 #include "base/progress.h"
+#include "search/indexed_search.h"
 #include "search/search_host.h"
 
 namespace velm {
@@ -57,26 +58,46 @@ CategoryLookup ArchiveCategoryLookup(Query &categories)
     };
 }
 
-bool RunAdvancedSearch(SearchHost &host, const SearchChoices &choices, std::chrono::year_month_day today)
+std::optional<TopicSearch> AdvancedTopicSearch(const SearchChoices &choices, std::chrono::year_month_day today)
 {
-    std::optional<std::string> sql;
+    std::optional<ComposedSearch> composed;
     {
         Query categories;
-        sql = ComposeSearchSql(choices, today, ArchiveMemberLookup(), ArchiveCategoryLookup(categories));
+        composed = ComposeSearch(choices, today, ArchiveMemberLookup(), ArchiveCategoryLookup(categories));
     }
+    if (!composed)
+        return std::nullopt;
+    return TopicSearch{
+        TopicSearch::Kind::Advanced, composed->sql(), composed->words,
+        [search = *composed](sqlite3 *db) { return IndexedAdvancedSearchSql(db, search).value_or(search.sql()); }};
+}
+
+void StartAdvancedSearch(SearchHost &host, const SearchChoices &choices, std::chrono::year_month_day today,
+                         const std::function<void(bool found)> &finished)
+{
+    const std::optional<TopicSearch> search = AdvancedTopicSearch(choices, today);
+    const auto done = [&host, finished, keywords = search ? search->keywords : std::vector<std::string>()](bool found) {
+        if (found) {
+            host.setStatusText({}); // an earlier search's "找不到相關資料" no longer holds
+            host.searchFound(keywords);
+        } else {
+            host.setStatusText(B5("找不到相關資料"));
+        }
+        if (finished)
+            finished(found);
+    };
+    if (search) {
+        host.runTopicSearch(*search, done);
+        return;
+    }
+    host.changeTopicQuery([](Query &topic) { topic.close(); });
+    done(false);
+}
+
+bool RunAdvancedSearch(SearchHost &host, const SearchChoices &choices, std::chrono::year_month_day today)
+{
     bool found = false;
-    host.changeTopicQuery([&](Query &topic) {
-        if (sql)
-            found = ReopenQuery(topic, *sql);
-        if (!found)
-            topic.close();
-    });
-    if (found)
-        host.setStatusText({}); // an earlier search's "找不到相關資料" no longer holds
-    if (!found)
-        host.setStatusText(B5("找不到相關資料"));
-    else
-        host.searchFound(SearchKeywordList(choices));
+    StartAdvancedSearch(host, choices, today, [&found](bool f) { found = f; });
     return found;
 }
 

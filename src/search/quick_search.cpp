@@ -1,9 +1,8 @@
 #include "search/quick_search.h"
 
-#include "archive/database.h"
-#include "archive/util.h"
 #include "search/search_host.h"
 #include "search/search_statement.h"
+#include "search/topic_search.h"
 
 namespace velm {
 
@@ -14,21 +13,23 @@ std::string QuickSearchSql(std::string_view keywordCp950)
            "or TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY WHERE R_MESSAGE LIKE " + pattern + ")";
 }
 
+void StartQuickSearch(SearchHost &host, const std::string &keywordCp950,
+                      const std::function<void(bool found)> &finished)
+{
+    host.runTopicSearch(QuickTopicSearch(keywordCp950), [&host, keywordCp950, finished](bool found) {
+        if (found) {
+            host.setStatusText({}); // an earlier search's "找不到相關資料" no longer holds
+            host.searchFound({keywordCp950});
+        }
+        if (finished)
+            finished(found);
+    });
+}
+
 bool RunQuickSearch(SearchHost &host, const std::string &keywordCp950)
 {
     bool found = false;
-    host.changeTopicQuery([&](Query &topic) {
-        topic.close();
-        topic.setSql(QuickSearchSql(keywordCp950));
-        if (!topic.connection())
-            topic.setConnection(DefaultConnection());
-        topic.open();
-        found = !topic.eof();
-    });
-    if (found)
-        host.setStatusText({}); // an earlier search's "找不到相關資料" no longer holds
-    if (found)
-        host.searchFound({keywordCp950});
+    StartQuickSearch(host, keywordCp950, [&found](bool f) { found = f; });
     return found;
 }
 

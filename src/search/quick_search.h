@@ -1,5 +1,6 @@
 #pragma once
 // The toolbar's quick search: subjects, first-post bodies and replies holding the keyword.
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,8 +12,12 @@ class SearchHost;
 // pattern characters escaped so that they match themselves (see ContainsPattern).
 std::string QuickSearchSql(std::string_view keywordCp950);
 
-// Opens the statement on ADOTopic directly (no wait cursor, nothing to the clipboard); true when it found a
-// row. An empty result stays open. A rejected statement leaves ADOTopic closed and passes the error on.
+// Loads the search's rows into ADOTopic, opening its statement directly (no wait cursor, nothing to the
+// clipboard); finished hears whether it found a row. An empty result stays open. A rejected statement
+// leaves ADOTopic closed and passes the error on.
+void StartQuickSearch(SearchHost &host, const std::string &keywordCp950,
+                      const std::function<void(bool found)> &finished = {});
+// The same with a host that runs searches before it returns; true when it found a row.
 bool RunQuickSearch(SearchHost &host, const std::string &keywordCp950);
 
 } // namespace velm

@@ -9,8 +9,10 @@ namespace velm {
 
 void QuickSearchClick(SearchHost &host, const std::string &keywordCp950)
 {
-    if (!RunQuickSearch(host, keywordCp950))
-        ShowMessage(Big5Text(B5("查無資料")));
+    StartQuickSearch(host, keywordCp950, [](bool found) {
+        if (!found)
+            ShowMessage(Big5Text(B5("查無資料")));
+    });
 }
 
 void AdvancedSearchClick(QWidget *owner, SearchHost &host)

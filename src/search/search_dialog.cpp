@@ -4,6 +4,7 @@
 #include "base/qtext.h"
 #include "codeconv/typed_text.h"
 #include "search/advanced_search.h"
+#include "search/search_host.h"
 #include "shell_widgets/messages.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -209,16 +211,35 @@ SearchChoices TfmSearch::choices() const
 
 void TfmSearch::BitBtn1Click()
 {
-    // As with the design's OK button, a failure ends with the dialog closed; only "no row" keeps it.
-    bool keepOpen = false;
+    // As with the design's OK button, a failure ends with the dialog closed; only "no row" keeps it. The
+    // dialog waits for the search's end, which may come after this returns; closing it meanwhile stops it.
+    QPointer<TfmSearch> self(this);
+    bool started = false;
     guarded([&] {
-        if (!RunAdvancedSearch(m_host, choices(), LocalToday())) {
-            keepOpen = true;
-            ShowMessage(Big5Text(B5("找不到相關資料")));
-        }
+        m_running = true;
+        StartAdvancedSearch(m_host, choices(), LocalToday(), [self](bool found) {
+            if (!self)
+                return;
+            self->m_running = false;
+            if (found)
+                self->accept();
+            else
+                ShowMessage(Big5Text(B5("找不到相關資料")));
+        });
+        started = true;
     });
-    if (!keepOpen)
+    if (!started) {
+        m_running = false;
         accept();
+    }
+}
+
+void TfmSearch::reject()
+{
+    if (m_running)
+        m_host.cancelTopicSearch();
+    m_running = false;
+    QDialog::reject();
 }
 
 TfmSearch *TfmSearch::openDialog()

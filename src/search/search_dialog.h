@@ -32,6 +32,8 @@ public:
     SearchChoices choices() const;
     // " 查詢": runs the search; only an empty result keeps the dialog open.
     void BitBtn1Click();
+    // Closing the dialog while its search runs stops the search.
+    void reject() override;
 
     QLineEdit *Edit1() const { return m_edit1; }
     QButtonGroup *RadioGroup1() const { return m_radioGroup1; }
@@ -50,6 +52,7 @@ private:
     QWidget *buildButtons();
 
     SearchHost &m_host;
+    bool m_running = false;
     QLineEdit *m_edit1 = nullptr;
     QButtonGroup *m_radioGroup1 = nullptr;
     QComboBox *m_cbDate = nullptr;

@@ -7,6 +7,7 @@
 namespace velm {
 
 class Query;
+struct TopicSearch;
 
 class SearchHost {
 public:
@@ -18,6 +19,13 @@ public:
     virtual void setStatusText(const std::string &cp950) = 0;
     // A search found rows in ADOTopic; the words it looked for (code page 950).
     virtual void searchFound(const std::vector<std::string> &keywordsCp950) { (void)keywordsCp950; }
+    // Loads the search's rows into ADOTopic (an advanced search's empty result closes it), then tells
+    // whether it found one. Here the statement runs on ADOTopic before this returns; the main window runs it
+    // on a thread of its own and returns at once (finished is then never called for a search it cancels).
+    // An error passes on.
+    virtual void runTopicSearch(const TopicSearch &search, const std::function<void(bool found)> &finished);
+    // Stops the search that runs, if any: its rows so far stay in ADOTopic.
+    virtual void cancelTopicSearch() {}
 };
 
 } // namespace velm

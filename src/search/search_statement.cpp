@@ -135,7 +135,7 @@ std::optional<year_month_day> CutOffDay(year_month_day today, int datePosition)
     return std::nullopt;
 }
 
-std::optional<std::string> ComposeSearchSql(const SearchChoices &choices, year_month_day today,
+std::optional<ComposedSearch> ComposeSearch(const SearchChoices &choices, year_month_day today,
                                             const MemberLookup &memberId, const CategoryLookup &categoryIds)
 {
     const std::string keywords = trimmed(choices.keywords);
@@ -204,7 +204,14 @@ std::optional<std::string> ComposeSearchSql(const SearchChoices &choices, year_m
         where += " AND T_GOOD='Y'";
     if (choices.boxes[kFileBox])
         where += kHasFile;
-    return sql + " where " + where + kOrder;
+    return ComposedSearch{sql, where, kOrder, SearchKeywordList(choices), choices.mode, choices.field};
+}
+
+std::optional<std::string> ComposeSearchSql(const SearchChoices &choices, year_month_day today,
+                                            const MemberLookup &memberId, const CategoryLookup &categoryIds)
+{
+    const std::optional<ComposedSearch> composed = ComposeSearch(choices, today, memberId, categoryIds);
+    return composed ? std::optional<std::string>(composed->sql()) : std::nullopt;
 }
 
 year_month_day LocalToday()

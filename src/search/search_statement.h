@@ -70,8 +70,22 @@ std::optional<std::chrono::year_month_day> CutOffDay(std::chrono::year_month_day
 // The words the statement looks for in subjects and messages, as it cuts them from the keywords.
 std::vector<std::string> SearchKeywordList(const SearchChoices &choices);
 
+// The statement in its parts: select + " where " + where + order, and what its keyword condition holds.
+struct ComposedSearch {
+    std::string select; // up to and with the join
+    std::string where;  // W
+    std::string order;
+    std::vector<std::string> words; // the words of the keyword condition; none without one
+    MatchMode mode = MatchMode::And;
+    SearchField field = SearchField::All;
+
+    std::string sql() const { return select + " where " + where + order; }
+};
+
 // The statement for the choices, or nothing when no ticked box's kind has a category (nothing to run).
 // A member name that no member has raises "找不到會員" followed by the name as typed.
+std::optional<ComposedSearch> ComposeSearch(const SearchChoices &choices, std::chrono::year_month_day today,
+                                            const MemberLookup &memberId, const CategoryLookup &categoryIds);
 std::optional<std::string> ComposeSearchSql(const SearchChoices &choices, std::chrono::year_month_day today,
                                             const MemberLookup &memberId, const CategoryLookup &categoryIds);
 

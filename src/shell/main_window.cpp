@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
@@ -58,6 +59,10 @@ TfmMain::TfmMain(StartupOptions options, QWidget *parent) : QMainWindow(parent),
 
 TfmMain::~TfmMain()
 {
+    // The threads stop first: nothing they report may reach a window being taken down.
+    m_indexBuilder.reset();
+    m_searchWorker.reset();
+    m_suggestionWorker.reset();
     qApp->removeEventFilter(this);
     setSourceChangedHandler({});
     setArchiveNoticeHandler({});
@@ -284,6 +289,11 @@ bool TfmMain::AppMessage(QObject *watched, QEvent *event)
         return false;
     if (readingEvent(watched, event) || keepingEvent(watched, event))
         return true;
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape &&
+        m_searchRunning && static_cast<QWidget *>(watched)->window() == this) {
+        cancelTopicSearch();
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() != Qt::LeftButton)

@@ -4,8 +4,11 @@
 #include "article/article_page.h"
 #include "packages/http_client.h"
 #include "search/search_host.h"
+#include "search/search_worker.h"
+#include "search/topic_search.h"
 #include "shell_core/article_history.h"
 #include "shell_core/layout.h"
+#include "textindex/index_builder.h"
 #include "store/read_marks.h"
 #include "store/reader_store.h"
 
@@ -14,6 +17,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <cstdint>
 #include <future>
 #include <memory>
 #include <optional>
@@ -21,7 +25,9 @@
 #include <unordered_map>
 #include <vector>
 
+class QCompleter;
 class QLabel;
+class QStandardItemModel;
 class QLineEdit;
 class QMenu;
 class QStackedWidget;
@@ -76,6 +82,10 @@ public:
 
     // SearchHost: the searches load their statements into ADOTopic.
     void changeTopicQuery(const std::function<void(Query &topic)> &change) override;
+    // Searches run on a thread of their own; their rows fill ADOTopic as they come (main_window_search.cpp).
+    void runTopicSearch(const TopicSearch &search, const std::function<void(bool found)> &finished) override;
+    void cancelTopicSearch() override;
+    bool searchRunning() const { return m_searchRunning; }
     // The status bar counts the topics found; the pages they open mark the keywords.
     void searchFound(const std::vector<std::string> &keywordsCp950) override;
 
@@ -189,6 +199,18 @@ private:
     // Runs a command that writes into the archive (an import, the online update); the topic list then
     // shows what the archive holds.
     void changeArchive(const std::function<void()> &change);
+    // The searches' threads, the index built in the background and the suggestions (main_window_search.cpp).
+    void buildSearchAids();
+    void startIndexBuild();
+    // Stops a search without a word in the status bar; true when one was running.
+    bool stopSearch();
+    // Before the archive closes: its searches, suggestions and build stop and let go of its file.
+    void stopArchiveWork();
+    void searchRowsArrived(std::uint64_t generation, TopicRows &block);
+    void searchEnded(std::uint64_t generation);
+    void searchFailed(std::uint64_t generation, const std::string &utf8);
+    void EditSearchChange(const QString &text);
+    void showSuggestions(std::uint64_t generation, const std::vector<std::pair<std::int64_t, QString>> &topics);
     // The place the next start opens again: the chosen archive, the forum and the topic.
     bool openStartArchive(const std::string &startupText);
     // The caption names the open archive, and says when it is read-only.
@@ -256,6 +278,18 @@ private:
     std::string m_lastTopicId;
     bool m_demoOfflinePage = false; // the demo pane is about to load the local offline page
 
+    // A search under way: the rows that come for another generation are dropped.
+    std::unique_ptr<SearchWorker> m_searchWorker;
+    std::unique_ptr<SearchWorker> m_suggestionWorker;
+    std::unique_ptr<textindex::IndexBuilder> m_indexBuilder;
+    std::uint64_t m_searchGeneration = 0;
+    bool m_searchRunning = false;
+    TopicSearch::Kind m_searchKind = TopicSearch::Kind::Quick;
+    std::function<void(bool found)> m_searchFinished;
+    std::uint64_t m_suggestionGeneration = 0;
+    QCompleter *m_suggestions = nullptr;
+    QStandardItemModel *m_suggestionModel = nullptr;
+    QLabel *m_indexStatus = nullptr;
     // What the reader keeps: the store, the archive's identity in it, its read marks and unread counts.
     void openStore();
     void showStoreNotice();

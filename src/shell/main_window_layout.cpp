@@ -9,8 +9,10 @@
 #include "shell_widgets/localization.h"
 #include "shell_widgets/messages.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QBoxLayout>
+#include <QCompleter>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -141,7 +143,12 @@ void TfmMain::buildToolBar()
     // Chinese input is expected here; the input method follows this hint where it can.
     m_editSearch->setInputMethodHints(Qt::ImhNone);
     m_toolBar->addWidget(m_editSearch);
-    connect(m_editSearch, &QLineEdit::returnPressed, this, [this] { guarded([this] { ToolButton9Click(); }); });
+    connect(m_editSearch, &QLineEdit::returnPressed, this, [this] {
+        // Enter on a chosen suggestion opens that topic instead.
+        if (m_suggestions->popup()->isVisible() && m_suggestions->popup()->currentIndex().isValid())
+            return;
+        guarded([this] { ToolButton9Click(); });
+    });
 
     auto *quickSearch = new QToolButton(m_toolBar);
     quickSearch->setObjectName("ToolButton9");
@@ -323,6 +330,7 @@ void TfmMain::buildLayout()
     m_statusText = new QLabel(statusBar);
     statusBar->addWidget(m_statusText, 1);
     outer->addWidget(statusBar);
+    buildSearchAids();
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName("Timer1");

@@ -126,6 +126,8 @@ void TfmMain::sortTopicList(int column)
 {
     if (!m_topic.isOpen())
         return;
+    // A search's rows still coming would join the sorted list: the sort reads the whole result itself.
+    stopSearch();
     if (m_sortedSql.empty() || m_topic.sql() != m_sortedSql) {
         m_sortBaseSql = m_topic.sql();
         m_sortColumn = -1;

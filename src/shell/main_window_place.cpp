@@ -110,6 +110,7 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
         databasePath = trial.databasePath();
     }
 
+    stopArchiveWork();
     detachedTopicChange([&] { m_archive.close(); });
     m_currentForumId = 0;
     m_lastForumId = 0; // the place kept belongs to the archive closed
@@ -130,6 +131,7 @@ bool TfmMain::OpenArchive(Connection &connection, const std::string &connectionT
     }
     m_archive.setConnectionText(text);
     showArchiveState();
+    guarded([this] { startIndexBuild(); });
     return true;
 }
 

@@ -140,6 +140,7 @@ void TfmMain::tvChange(QTreeWidgetItem *node)
 void TfmMain::listForum(std::int64_t forumId)
 {
     rememberForum(forumId);
+    stopSearch();             // its rows would come into the forum's list
     m_searchKeywords.clear(); // a forum's topics are no search result
     changeTopicQuery([&](Query &topic) {
         if (topic.sql() != kForumTopicsSql)

@@ -112,6 +112,12 @@ void TopicGridModel::showRowsUpTo(int row)
     endInsertRows();
 }
 
+void TopicGridModel::rowsArrived()
+{
+    if (m_rows < kBlock)
+        showRowsUpTo(kBlock - 1);
+}
+
 void TopicGridModel::setCurrentRow(int row)
 {
     const int old = m_currentRow;

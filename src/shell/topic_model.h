@@ -42,6 +42,8 @@ public:
 
     // Makes rows up to the given one visible (the query moved past what the grid has shown).
     void showRowsUpTo(int row);
+    // Rows a search gave the query meanwhile: the first screen fills at once, the rest as the grid scrolls.
+    void rowsArrived();
     // The row the query stands on, for the row indicator.
     void setCurrentRow(int row);
     // Width in characters of each shown column.

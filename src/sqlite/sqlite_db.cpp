@@ -7,11 +7,13 @@
 
 namespace velm::sqlite {
 
-Failure::Failure(const std::string &utf8Message) : Error(toCp950(utf8Message)) {}
+Failure::Failure(const std::string &utf8Message, int code) : Error(toCp950(utf8Message)), m_code(code) {}
 
 void raise(sqlite3 *db)
 {
-    throw Failure(db ? sqlite3_errmsg(db) : "out of memory");
+    if (!db)
+        throw Failure("out of memory", SQLITE_NOMEM);
+    throw Failure(sqlite3_errmsg(db), sqlite3_errcode(db) & 0xff);
 }
 
 DatabasePtr open(const std::string &name, int flags)
@@ -20,7 +22,7 @@ DatabasePtr open(const std::string &name, int flags)
     const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
     DatabasePtr db(raw);
     if (rc != SQLITE_OK)
-        throw Failure(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+        throw Failure(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc), rc & 0xff);
     return db;
 }
 
@@ -42,10 +44,10 @@ void close(DatabasePtr &db)
 void execute(sqlite3 *db, const std::string &sql)
 {
     char *message = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    if (const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message); rc != SQLITE_OK) {
         const std::string text = message ? message : sqlite3_errmsg(db);
         sqlite3_free(message);
-        throw Failure(text);
+        throw Failure(text, rc & 0xff);
     }
 }
 
@@ -132,6 +134,25 @@ void Savepoint::rollBack()
     sqlite3_exec(m_db, ("ROLLBACK TO " + m_name).c_str(), nullptr, nullptr, nullptr);
     sqlite3_exec(m_db, ("RELEASE " + m_name).c_str(), nullptr, nullptr, nullptr);
     m_open = false;
+}
+
+void Interrupter::interrupt()
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_db)
+        sqlite3_interrupt(m_db);
+}
+
+Interrupter::Scope::Scope(Interrupter &interrupter, sqlite3 *db) : m_interrupter(interrupter)
+{
+    const std::lock_guard lock(m_interrupter.m_mutex);
+    m_interrupter.m_db = db;
+}
+
+Interrupter::Scope::~Scope()
+{
+    const std::lock_guard lock(m_interrupter.m_mutex);
+    m_interrupter.m_db = nullptr;
 }
 
 } // namespace velm::sqlite

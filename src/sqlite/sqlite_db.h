@@ -6,15 +6,21 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 namespace velm::sqlite {
 
-// A failed SQLite call, carrying SQLite's own message.
+// A failed SQLite call, carrying SQLite's own message and result code.
 class Failure : public Error {
 public:
-    explicit Failure(const std::string &utf8Message);
+    explicit Failure(const std::string &utf8Message, int code = SQLITE_ERROR);
+    // The primary result code: SQLITE_BUSY when another connection held the database too long.
+    int code() const { return m_code; }
+
+private:
+    int m_code;
 };
 
 struct DatabaseCloser {
@@ -79,6 +85,28 @@ private:
     sqlite3 *m_db;
     std::string m_name;
     bool m_open = true;
+};
+
+// Lets another thread stop what a connection runs: interrupt() reaches the connection a Scope has lent it,
+// and nothing once the scope is over.
+class Interrupter {
+public:
+    void interrupt();
+
+    class Scope {
+    public:
+        Scope(Interrupter &interrupter, sqlite3 *db);
+        ~Scope();
+        Scope(const Scope &) = delete;
+        Scope &operator=(const Scope &) = delete;
+
+    private:
+        Interrupter &m_interrupter;
+    };
+
+private:
+    std::mutex m_mutex;
+    sqlite3 *m_db = nullptr;
 };
 
 } // namespace velm::sqlite

@@ -190,6 +190,22 @@ TEST_F(SearchCli, AdvancedSearchOnTheFixture)
     EXPECT_EQ(noBox.err, "找不到相關資料\n");
 }
 
+// The index is built with its progress on standard error, described, used by the searches without
+// changing what they print, and removed.
+TEST_F(SearchCli, IndexIsBuiltDescribedAndDropped)
+{
+    const std::string scanned = onFixture({"search", "socket"}).out + onFixture({"asearch", "socket thread"}).out;
+    EXPECT_EQ(onFixture({"index", "--status"}).out, "沒有全文索引\n");
+    const test::CliRun built = onFixture({"index"});
+    EXPECT_EQ(built.status, 0);
+    EXPECT_NE(built.err.find("建立全文索引 100%"), std::string::npos) << built.err;
+    EXPECT_EQ(built.out.rfind("全文索引完整：已索引 ", 0), 0u) << built.out;
+    EXPECT_EQ(onFixture({"index", "--status"}).out, built.out);
+    EXPECT_EQ(onFixture({"search", "socket"}).out + onFixture({"asearch", "socket thread"}).out, scanned);
+    EXPECT_EQ(onFixture({"index", "--drop"}).out, "已移除全文索引\n");
+    EXPECT_EQ(onFixture({"index", "--status"}).out, "沒有全文索引\n");
+}
+
 TEST_F(SearchCli, WrongArgumentsAreRefused)
 {
     const std::vector<std::string> cases[] = {
@@ -205,6 +221,8 @@ TEST_F(SearchCli, WrongArgumentsAreRefused)
         {"asearch", "--forum", "999"}, // no forum of the tree: not in the dialog's list
         {"asearch", "--member"},
         {"asearch", "--colour", "red"},
+        {"index", "--rebuild"},
+        {"index", "--status", "--drop"},
     };
     for (const auto &args : cases) {
         const test::CliRun run = onFixture(args);

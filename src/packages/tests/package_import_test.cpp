@@ -106,6 +106,24 @@ TEST_F(ImportTest, RefusedRowKeepsItsArchiveRowAndEarlierRowsAreCommitted)
     EXPECT_EQ(rows("select * from FORUM_STRICT order by 1"), "1|new1\n2|old2\n3|old3\n");
 }
 
+// Replace-or-add per key, however many archive rows hold it: the package's columns, the archive's others
+// their defaults, rows of other keys untouched.
+TEST_F(ImportTest, ReplacedRowsTakeThePackageColumnsAndTheDefaultsOfTheOthers)
+{
+    ExecuteSQL("CREATE TABLE FORUM_EXTRA (MEMBER_ID INTEGER, M_NAME TEXT, M_NOTE TEXT DEFAULT 'none', M_SCORE INTEGER)",
+               &archive);
+    ExecuteSQL("INSERT INTO FORUM_EXTRA VALUES (1, 'a1', 'n1', 1), (2, 'a2', 'n2', 2), (2, 'b2', 'm2', 2), "
+               "(4, 'a4', 'n4', 4)",
+               &archive);
+    makeSqlitePackage(path("extra.sqlite"), "CREATE TABLE FORUM_EXTRA (MEMBER_ID INTEGER, M_NAME TEXT);"
+                                            "INSERT INTO FORUM_EXTRA VALUES (1, 'new1'), (2, 'new2'), (3, 'new3');");
+    package.setConnectionText(path("extra.sqlite"));
+    package.open();
+    MergeTable("FORUM_EXTRA", "MEMBER_ID", archive, package, host);
+    EXPECT_EQ(rows("select * from FORUM_EXTRA order by 1"),
+              "1|new1|none|<null>\n2|new2|none|<null>\n3|new3|none|<null>\n4|a4|n4|4\n");
+}
+
 TEST_F(ImportTest, KeysAndColumnsFromThePackageNeverBecomeSql)
 {
     const std::string topics = rows("select count(*) from FORUM_TOPICS");

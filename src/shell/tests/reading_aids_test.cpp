@@ -408,7 +408,7 @@ private slots:
         probe(*w).EditSearch()->setFocus();
         QTest::keyClicks(probe(*w).EditSearch(), "socket");
         QTest::keyClick(probe(*w).EditSearch(), Qt::Key_Return);
-        QCOMPARE(probe(*w).statusText(), QStringLiteral("找到 2 篇主題"));
+        QTRY_COMPARE_WITH_TIMEOUT(probe(*w).statusText(), QStringLiteral("找到 2 篇主題"), 15000);
         QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 2);
         QCOMPARE(probe(*w).searchKeywords(), std::vector<std::string>{"socket"});
 
@@ -438,8 +438,8 @@ private slots:
         // The button searches as before; nothing found says so.
         probe(*w).EditSearch()->setText("no such words");
         QTest::mouseClick(w->findChild<QToolButton *>("ToolButton9"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages, QStringList{QStringLiteral("查無資料")}, 15000);
         QCOMPARE(probe(*w).DBGrid1()->model()->rowCount(), 0);
-        QCOMPARE(m_messages, QStringList{QStringLiteral("查無資料")});
 
         // A forum's list is no search: its topics open unmarked.
         probe(*w).tv()->setCurrentItem(findForum(probe(*w).tv(), 7));
