@@ -4,6 +4,7 @@
 #include "serve/http_server.h"
 
 #include "base/error.h"
+#include "base/local_time.h"
 
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <ctime>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
@@ -46,16 +46,6 @@ int connectionsWithinFileLimit(int wanted)
     if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= needed)
         return wanted;
     return std::max(1, static_cast<int>(limit.rlim_cur) - kSpareFiles);
-}
-
-std::string logTime()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[64];
-    std::strftime(text, sizeof text, "%d/%b/%Y:%H:%M:%S %z", &local);
-    return text;
 }
 
 bool isGetOrHead(http::verb method)
@@ -238,8 +228,8 @@ private:
     void onWrite(beast::error_code ec)
     {
         if (m_server.hooks.log)
-            m_server.hooks.log(m_remote + " - - [" + logTime() + "] \"" + m_requestLine + "\" " +
-                               std::to_string(m_response.result_int()) + " " +
+            m_server.hooks.log(m_remote + " - - [" + LocalTimeNow("%d/%b/%Y:%H:%M:%S %z") + "] \"" + m_requestLine +
+                               "\" " + std::to_string(m_response.result_int()) + " " +
                                (m_head || m_bodyBytes == 0 ? "-" : std::to_string(m_bodyBytes)));
         if (ec)
             return close();

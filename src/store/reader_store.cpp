@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "base/file_lock.h"
+#include "base/local_time.h"
 
 #include <QStandardPaths>
 
@@ -9,7 +10,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -88,16 +88,6 @@ std::int64_t secondsNow()
         .count();
 }
 
-std::string asideSuffix()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, ".damaged-%Y%m%d-%H%M%S", &tm);
-    return text;
-}
-
 sqlite::DatabasePtr openFile(const std::string &path, int flags)
 {
     sqlite::DatabasePtr db = sqlite::open(path, flags);
@@ -172,7 +162,7 @@ std::string ReaderStore::unsoundReason()
 void ReaderStore::setAside(const std::string &why)
 {
     m_db.reset();
-    const std::string base = m_path + asideSuffix();
+    const std::string base = m_path + LocalTimeNow(".damaged-%Y%m%d-%H%M%S");
     std::string aside = base;
     for (int n = 2; !renameWithoutReplacing(m_path, aside); ++n) {
         if (errno != EEXIST)

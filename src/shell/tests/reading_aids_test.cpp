@@ -117,9 +117,7 @@ private slots:
     {
         QVERIFY(m_config.isValid() && m_programFolder.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-        setMessageHooks({[this](const Big5Text &text) { m_messages << QString::fromStdString(text.toUtf8()); },
-                         {},
-                         [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
+        test::collectMessages(m_messages, m_errors);
         // Topic 1 is far longer than the view; topics 1 and 3 hold "socket".
         QString longBody;
         for (int line = 1; line <= 300; ++line)

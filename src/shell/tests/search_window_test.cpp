@@ -37,9 +37,7 @@ private slots:
     {
         QVERIFY(m_config.isValid() && m_programFolder.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-        setMessageHooks({[this](const Big5Text &text) { m_messages << QString::fromStdString(text.toUtf8()); },
-                         {},
-                         [this](const std::string &text) { m_errors << QString::fromStdString(text); }});
+        test::collectMessages(m_messages, m_errors);
         writeTestArchive(m_programFolder.filePath("velm.sqlite"),
                          QStringLiteral("INSERT INTO FORUM_MEMBERS VALUES (1, 'writer');"
                                         "INSERT INTO FORUM_CATEGORY VALUES (1, 0, 'Top', 1, 1);"

@@ -2,6 +2,7 @@
 // What the window tests share: starting the main window, reading the page it shows, writing settings.
 #include "settings/settings.h"
 #include "shell/main_window.h"
+#include "shell_widgets/messages.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -26,6 +27,14 @@ inline std::unique_ptr<TfmMain> startWindow(const std::string &programFolder)
     if (!done.wait(60000))
         qWarning("first show did not finish");
     return window;
+}
+
+// Messages and error reports shown from now on land in these lists instead of on the screen.
+inline void collectMessages(QStringList &messages, QStringList &errors)
+{
+    setMessageHooks({[&messages](const Big5Text &text) { messages << QString::fromStdString(text.toUtf8()); },
+                     {},
+                     [&errors](const std::string &text) { errors << QString::fromStdString(text); }});
 }
 
 // The tree's item of a forum, or null.

@@ -1,0 +1,17 @@
+#include "base/local_time.h"
+
+#include <ctime>
+
+namespace velm {
+
+std::string LocalTimeNow(const char *strftimeFormat)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[128];
+    const std::size_t length = std::strftime(text, sizeof text, strftimeFormat, &local);
+    return std::string(text, length);
+}
+
+} // namespace velm
